@@ -1,0 +1,56 @@
+#pragma once
+// A disk in a virtual drive. GCR disks (1541, 1570, 1571) are raw GCR tracks: the bytes a
+// drive reads in one revolution at the zone's bit rate; sectors are decoded from and encoded
+// into those tracks. 1581 disks are stores of 256-byte sectors.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// Job result codes of the drive controller.
+enum JobCode : int {
+  kJobOk = 1,
+  kJobHeaderNotFound = 2,
+  kJobNoSync = 3,
+  kJobDataBlockNotFound = 4,
+  kJobDataChecksum = 5,
+  kJobWriteProtect = 8,
+  kJobHeaderChecksum = 9,
+  kJobIdMismatch = 11,
+  kJobNoDisk = 15,
+};
+
+class Disk {
+ public:
+  virtual ~Disk() = default;
+
+  // Loads an image by its extension (.d64 35 or 40 tracks, error bytes included; .d71; .d81;
+  // .g64). nullptr with a message in *error when the file is missing or malformed.
+  static std::unique_ptr<Disk> Load(const std::string& path, std::string* error);
+  // A blank (never formatted) disk: GCR tracks of noise, or an unformatted 1581 disk.
+  static std::unique_ptr<Disk> Blank(bool gcr, bool doubleSided);
+  // Writes the disk as the image type of the path's extension.
+  virtual bool Save(const std::string& path, std::string* error) const = 0;
+
+  virtual bool IsGcr() const = 0;
+  virtual int TrackCount() const = 0;          // 35, 40, 70 or 80
+  virtual int SectorsOnTrack(int track) const = 0;
+
+  // One 256-byte sector as the drive controller sees it; returns a JobCode.
+  virtual int ReadSector(int track, int sector, std::array<uint8_t, 256>& data) = 0;
+  virtual int WriteSector(int track, int sector, const std::array<uint8_t, 256>& data) = 0;
+  // The disk ID written in the sector headers of a track (what a seek reads).
+  virtual std::array<uint8_t, 2> HeaderId(int track) = 0;
+
+  // GCR disks only: the raw track (one revolution) and its bit-rate zone.
+  virtual std::vector<uint8_t>& RawTrack(int track) = 0;
+  virtual int TrackZone(int track) const = 0;
+
+  bool writeProtected = false;
+};
+
+}  // namespace sim

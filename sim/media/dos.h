@@ -1,0 +1,61 @@
+#pragma once
+// The DOS of a virtual drive and the disk in it: what a real 1541, 1570, 1571 or 1581 does
+// with the commands, file names and data it receives over the IEC bus. The bus side (the
+// adapter, channel bookkeeping of the wire, drive RAM and I/O registers) lives in sim/bus.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class DriveKind { k1541, k1570, k1571, k1581 };
+
+class Disk;  // sim/media/disk.h
+
+// One drive's DOS. Every call leaves the drive's error message (read on channel 15) as the
+// real DOS would.
+class Dos {
+ public:
+  explicit Dos(DriveKind kind);
+  ~Dos();
+  Dos(const Dos&) = delete;
+  Dos& operator=(const Dos&) = delete;
+
+  // The disk in the drive; nullptr when the drive is empty. The disk is not owned.
+  void SetDisk(Disk* disk);
+  Disk* disk() const;
+
+  // A command sent to channel 15 (not M-R, M-W, M-E: the bus side handles drive memory).
+  void Command(const std::vector<uint8_t>& bytes);
+
+  // The error channel: "NN,TEXT,TT,SS" + CR. Reading it resets the message to 00, OK.
+  std::string TakeErrorMessage();
+  // Sets the message as the DOS does after the given error (73 after power-on).
+  void SetError(int code, int track, int sector);
+
+  // Data channels 0..14: 0 loads ("$" gives the listing), 1 saves, 2..14 open by name.
+  // Open returns false (with the error message set) when the DOS refuses.
+  bool Open(int sa, const std::vector<uint8_t>& name);
+  bool IsOpen(int sa) const;
+  // Up to maxBytes of the channel's data; eoi is set when the last byte was delivered.
+  std::vector<uint8_t> Read(int sa, size_t maxBytes, bool& eoi);
+  // Appends data to a file open for writing; false (error set) on disk full or protection.
+  bool Write(int sa, const std::vector<uint8_t>& bytes);
+  void Close(int sa);
+
+  // What the drive holds in RAM after the last initialise ("I", or a directory read): the
+  // disk ID ($0012/$0013), the BAM sector (1541 family and 1570 keep it at $0700), and the
+  // 1571's maximum track + 1 ($02AC: $24 single-sided, $47 double-sided).
+  std::array<uint8_t, 2> IdInRam() const;
+  std::array<uint8_t, 256> BamInRam() const;
+  uint8_t MaxTrackPlusOne() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace sim

@@ -1,0 +1,28 @@
+#pragma once
+// Commodore GCR: 4 plain bytes as 5 bytes on the disk, the sync search and the search for a
+// sector's header block in a raw track. Works on the shared buffers and positions of Program.
+
+#include <cstdint>
+
+#include "shell/program.h"
+
+namespace dw {
+
+// Result of FindSectorHeader.
+enum HeaderSearchResult : uint8_t {
+  kNoHeaderBlock = 0,       // sync marks found, no header block id behind them
+  kOtherHeadersOnly = 1,    // header blocks found, none for this track and sector
+  kHeaderChecksumBad = 2,   // the header was found, its checksum is bad
+  kNoSyncAtAll = 15,        // no sync mark followed by a complete header
+  kHeaderFound = 255,       // the header was found and its checksum is good
+};
+
+// Copies the two code tables into GcrEncodeTable and GcrDecodeTable.
+void FillGcrTables(Program& p);
+
+void GcrDecode(Program& p, int count);
+void GcrEncode(Program& p, int count);
+void SeekSyncEnd(Program& p);
+HeaderSearchResult FindSectorHeader(Program& p, int track, int sector);
+
+}  // namespace dw

@@ -1,0 +1,9 @@
+#pragma once
+#include "shell/program.h"
+
+namespace dw {
+
+// Fills TrackStats from the raw track in ReplyData (GCR bytes, then the byte-rate count).
+void MeasureRawTrack(Program& p);
+
+}  // namespace dw

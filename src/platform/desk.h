@@ -1,0 +1,147 @@
+#pragma once
+// The desk: everything of the main window that the program talks to while it works (log
+// pane, status bar, progress bar, device selector, directory list, command bar, check
+// marks, message boxes, requesters and the window's events). The Qt window implements it
+// for users; a scripted desk implements it for tests.
+//
+// Texts are byte strings; each byte is the character with the same code (Latin-1), which is
+// how the drive's own bytes (directory names, error texts) reach the window.
+
+#include <optional>
+#include <string>
+
+namespace dw {
+
+// Menu and command-bar ids share one space.
+enum CommandId : int {
+  kCmdFastFormat = 24,
+  kCmdRpmCheck = 25,
+  kCmdRpmAdjust = 26,
+  kCmdDumpRom = 27,
+  kCmdAbout = 28,
+  kCmdQuit = 29,
+  kCmdErrorInfo = 30,
+  kCmdDirectory = 31,
+  kCmdCreateImage = 32,
+  kCmdRestoreImage = 33,
+  kCmdVerifyImage = 34,
+  kCmdDosCommand = 35,
+  kCmdDumpTrack = 37,
+  kCmdGcrToHex = 38,
+  kCmdHexToGcr = 39,
+  kCmdFortyTracks = 40,
+  kCmdImageErrors = 41,
+  // The identity of the directory list: a double-click on it dispatches this id.
+  kDirectoryListId = 100,
+};
+
+enum class EventKind {
+  kCommand,               // menu item or command-bar button; id says which
+  kResetButton,           // the RESET toggle was clicked
+  kDeviceSelected,        // a new selection in the device selector
+  kDirectoryDoubleClick,  // left double-click on a line of the directory list
+  kCloseRequest,          // the window's close button
+  kOther,                 // any other control event
+};
+
+struct DeskEvent {
+  EventKind kind = EventKind::kOther;
+  int id = 0;
+};
+
+enum class MessageIcon { kNone, kWarning, kInformation, kQuestion };
+enum class MessageButtons { kOk, kYesNo };
+enum class MessageAnswer { kOk, kYes, kNo };
+
+struct MessageRequest {
+  std::string caption;
+  std::string text;
+  MessageIcon icon = MessageIcon::kNone;
+  MessageButtons buttons = MessageButtons::kOk;
+  MessageAnswer defaultButton = MessageAnswer::kOk;
+};
+
+struct TextRequest {
+  std::string title;
+  std::string prompt;
+  std::string defaultText;
+};
+
+struct FileRequest {
+  bool saving = false;
+  std::string title;     // "Open" or "Save as"
+  std::string folder;    // starting folder
+  std::string fileName;  // offered name (save only; may be empty)
+  // Alternating display names and patterns separated by "|".
+  std::string typeList;
+  int entry = 0;  // preselected entry of the type list, counted from 0
+};
+
+struct FileAnswer {
+  std::string path;        // empty when the user cancelled
+  int selectedEntry = 0;   // entry of the type list selected when the requester closed
+};
+
+class Desk {
+ public:
+  virtual ~Desk() = default;
+
+  // Log pane: append one line and scroll to the bottom; empty it.
+  virtual void AppendLogLine(const std::string& line) = 0;
+  virtual void ClearLog() = 0;
+  // The "Track GCR" pane.
+  virtual void AppendGcrPaneText(const std::string& text) = 0;
+  virtual void ClearGcrPane() = 0;
+
+  // Status bar: field 1 text and field 2 progress bar.
+  virtual void SetStatusText(const std::string& text) = 0;
+  virtual void SetProgress(int value, int minimum, int maximum) = 0;
+
+  // Events. TakeEvent handles whatever the window system has pending (redraws, resizes)
+  // and returns the next event meant for the program, without waiting. WaitEvent waits up
+  // to maxMs for one. WaitIdle is the main loop's 1 ms wait: since nothing changes while the
+  // program is idle, a real window may sleep there until something happens.
+  virtual std::optional<DeskEvent> TakeEvent() = 0;
+  virtual std::optional<DeskEvent> WaitEvent(int maxMs) = 0;
+  virtual std::optional<DeskEvent> WaitIdle() = 0;
+
+  // The RESET toggle button: down means the user asks to abort.
+  virtual bool IsResetDown() = 0;
+  virtual void ReleaseReset() = 0;
+
+  // Device selector.
+  virtual void ClearDevices() = 0;
+  virtual void AddDevice(const std::string& text) = 0;
+  virtual int DeviceCount() = 0;
+  virtual int SelectedDevice() = 0;  // -1 when none
+  virtual std::string DeviceText(int index) = 0;
+  virtual void SetDeviceText(int index, const std::string& text) = 0;
+  virtual void SelectDevice(int index) = 0;
+  virtual void SetDevicesEnabled(bool enabled) = 0;
+
+  // Directory list.
+  virtual void ClearDirectory() = 0;
+  virtual void AddDirectoryLine(const std::string& text) = 0;
+  virtual int DirectoryCount() = 0;
+  virtual std::string DirectoryLine(int index) = 0;
+  virtual void SetDirectoryLine(int index, const std::string& text) = 0;
+  virtual int SelectedDirectoryLine() = 0;  // -1 when none
+  virtual void ClearDirectorySelection() = 0;
+
+  // Command bar (ids 31..35) and the check items of the menu.
+  virtual void SetCommandButtonsEnabled(bool enabled) = 0;
+  virtual void SetCommandButtonEnabled(int id, bool enabled) = 0;
+  virtual void ReleaseCommandButton(int id) = 0;
+  virtual void SetChecked(int id, bool checked) = 0;
+
+  // Modal boxes and requesters.
+  virtual MessageAnswer ShowMessage(const MessageRequest& request) = 0;
+  // The one-line input requester; nullopt when cancelled.
+  virtual std::optional<std::string> AskText(const TextRequest& request) = 0;
+  virtual FileAnswer ChooseFile(const FileRequest& request) = 0;
+
+  // Releases the window; the program is ending.
+  virtual void Close() = 0;
+};
+
+}  // namespace dw

@@ -1,0 +1,9 @@
+#pragma once
+#include "shell/program.h"
+
+namespace dw {
+
+void ShowErrorInfo(Program& p);
+void ShowAbout(Program& p);
+
+}  // namespace dw

@@ -1,0 +1,130 @@
+#include "testkit/scripted_desk.h"
+
+#include <algorithm>
+
+namespace dw {
+
+void ScriptedDesk::ScheduleEvent(int64_t atUs, DeskEvent event) {
+  Timed timed{atUs, event};
+  auto later = std::upper_bound(events_.begin(), events_.end(), atUs,
+                                [](int64_t t, const Timed& e) { return t < e.atUs; });
+  events_.insert(later, timed);
+}
+
+bool ScriptedDesk::checked(int id) const {
+  auto it = checked_.find(id);
+  return it != checked_.end() && it->second;
+}
+
+void ScriptedDesk::AppendLogLine(const std::string& line) {
+  log_.push_back(line);
+  fullLog_.push_back(line);
+}
+
+void ScriptedDesk::SetStatusText(const std::string& text) {
+  statusText_ = text;
+  statusTexts_.push_back(text);
+}
+
+void ScriptedDesk::SetProgress(int value, int, int maximum) {
+  progressValue_ = value;
+  progressMaximum_ = maximum;
+}
+
+std::optional<DeskEvent> ScriptedDesk::Deliver() {
+  DeskEvent event = events_.front().event;
+  events_.pop_front();
+  // A click on RESET leaves the toggle pressed whoever takes the event.
+  if (event.kind == EventKind::kResetButton) resetDown_ = true;
+  if (event.kind == EventKind::kDirectoryDoubleClick && event.id >= 0) {
+    selectedDirectory_ = event.id;
+  }
+  if (event.kind == EventKind::kDeviceSelected && event.id >= 0 &&
+      event.id < static_cast<int>(devices_.size())) {
+    selectedDevice_ = event.id;
+  }
+  return event;
+}
+
+std::optional<DeskEvent> ScriptedDesk::TakeEvent() {
+  if (!events_.empty() && events_.front().atUs <= clock_.NowUs()) return Deliver();
+  return std::nullopt;
+}
+
+std::optional<DeskEvent> ScriptedDesk::WaitEvent(int maxMs) {
+  int64_t deadline = clock_.NowUs() + int64_t{maxMs} * 1000;
+  if (!events_.empty() && events_.front().atUs <= deadline) {
+    if (events_.front().atUs > clock_.NowUs()) clock_.AdvanceUs(events_.front().atUs - clock_.NowUs());
+    return Deliver();
+  }
+  clock_.AdvanceUs(deadline - clock_.NowUs());
+  return std::nullopt;
+}
+
+std::optional<DeskEvent> ScriptedDesk::WaitIdle() {
+  if (events_.empty() && closeWhenScriptEnds_) return DeskEvent{EventKind::kCloseRequest, 0};
+  return WaitEvent(1);
+}
+
+void ScriptedDesk::ClearDevices() {
+  devices_.clear();
+  selectedDevice_ = -1;
+}
+
+std::string ScriptedDesk::DeviceText(int index) {
+  if (index < 0 || index >= static_cast<int>(devices_.size())) return {};
+  return devices_[index];
+}
+
+void ScriptedDesk::SetDeviceText(int index, const std::string& text) {
+  if (index >= 0 && index < static_cast<int>(devices_.size())) devices_[index] = text;
+}
+
+void ScriptedDesk::SelectDevice(int index) {
+  selectedDevice_ = (index >= 0 && index < static_cast<int>(devices_.size())) ? index : -1;
+}
+
+void ScriptedDesk::ClearDirectory() {
+  directory_.clear();
+  selectedDirectory_ = -1;
+}
+
+std::string ScriptedDesk::DirectoryLine(int index) {
+  if (index < 0 || index >= static_cast<int>(directory_.size())) return {};
+  return directory_[index];
+}
+
+void ScriptedDesk::SetDirectoryLine(int index, const std::string& text) {
+  if (index >= 0 && index < static_cast<int>(directory_.size())) directory_[index] = text;
+}
+
+MessageAnswer ScriptedDesk::ShowMessage(const MessageRequest& request) {
+  MessageAnswer answer = request.defaultButton;
+  if (!messageAnswers_.empty()) {
+    answer = messageAnswers_.front();
+    messageAnswers_.pop_front();
+  }
+  messages_.push_back({request, answer});
+  return answer;
+}
+
+std::optional<std::string> ScriptedDesk::AskText(const TextRequest& request) {
+  textRequests_.push_back(request);
+  if (textAnswers_.empty()) return std::nullopt;
+  std::optional<std::string> answer = textAnswers_.front();
+  textAnswers_.pop_front();
+  return answer;
+}
+
+FileAnswer ScriptedDesk::ChooseFile(const FileRequest& request) {
+  FileAnswer answer{std::string(), request.entry};
+  if (!fileAnswers_.empty()) {
+    answer = fileAnswers_.front();
+    fileAnswers_.pop_front();
+    if (answer.selectedEntry < 0) answer.selectedEntry = request.entry;
+  }
+  fileRequests_.push_back({request, answer});
+  return answer;
+}
+
+}  // namespace dw

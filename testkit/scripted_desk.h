@@ -1,0 +1,140 @@
+#pragma once
+// A desk without a window: it records everything the program shows (log lines, status
+// texts, progress, message boxes, requesters) and plays back the user's actions at set
+// virtual times, answering boxes and requesters from queues. Used by the tests and the
+// scenario runner to run the real main loop and commands headless.
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/desk.h"
+
+namespace dw {
+
+class ScriptedDesk final : public Desk {
+ public:
+  explicit ScriptedDesk(VirtualClock& clock) : clock_(clock) {}
+
+  // --- the script -------------------------------------------------------------------
+  // An event that becomes pending at the given virtual time (microseconds).
+  void ScheduleEvent(int64_t atUs, DeskEvent event);
+  void ScheduleCommand(int64_t atUs, int id) { ScheduleEvent(atUs, {EventKind::kCommand, id}); }
+  // Answers, used in order; when a queue is empty a box takes its default button and a
+  // requester is cancelled.
+  void QueueMessageAnswer(MessageAnswer answer) { messageAnswers_.push_back(answer); }
+  void QueueText(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
+  void QueueFile(std::string path, int selectedEntry = -1) {
+    fileAnswers_.push_back({std::move(path), selectedEntry});
+  }
+  // When set, the main loop's idle wait returns a close request once no event is left.
+  void SetCloseWhenScriptEnds(bool close) { closeWhenScriptEnds_ = close; }
+  // Selects a directory line as a click would (the double-click event is scheduled apart).
+  void SelectDirectoryLine(int index) { selectedDirectory_ = index; }
+  void PressReset() { resetDown_ = true; }
+
+  // --- what was shown ---------------------------------------------------------------
+  struct ShownMessage {
+    MessageRequest request;
+    MessageAnswer answer;
+  };
+  struct ShownFileRequest {
+    FileRequest request;
+    FileAnswer answer;
+  };
+  const std::vector<std::string>& log() const { return log_; }
+  // Every log line since the program started, across reconnections (which empty the pane).
+  const std::vector<std::string>& fullLog() const { return fullLog_; }
+  const std::vector<std::string>& statusTexts() const { return statusTexts_; }
+  const std::string& statusText() const { return statusText_; }
+  int progressValue() const { return progressValue_; }
+  int progressMaximum() const { return progressMaximum_; }
+  const std::vector<ShownMessage>& messages() const { return messages_; }
+  const std::vector<TextRequest>& textRequests() const { return textRequests_; }
+  const std::vector<ShownFileRequest>& fileRequests() const { return fileRequests_; }
+  const std::vector<std::string>& devices() const { return devices_; }
+  const std::vector<std::string>& directory() const { return directory_; }
+  const std::string& gcrPane() const { return gcrPane_; }
+  bool devicesEnabled() const { return devicesEnabled_; }
+  bool commandButtonsEnabled() const { return commandButtonsEnabled_; }
+  bool checked(int id) const;
+  bool closed() const { return closed_; }
+  bool resetDown() const { return resetDown_; }
+  size_t pendingEvents() const { return events_.size(); }
+
+  // --- Desk -------------------------------------------------------------------------
+  void AppendLogLine(const std::string& line) override;
+  void ClearLog() override { log_.clear(); }
+  void AppendGcrPaneText(const std::string& text) override { gcrPane_ += text; }
+  void ClearGcrPane() override { gcrPane_.clear(); }
+  void SetStatusText(const std::string& text) override;
+  void SetProgress(int value, int minimum, int maximum) override;
+  std::optional<DeskEvent> TakeEvent() override;
+  std::optional<DeskEvent> WaitEvent(int maxMs) override;
+  std::optional<DeskEvent> WaitIdle() override;
+  bool IsResetDown() override { return resetDown_; }
+  void ReleaseReset() override { resetDown_ = false; }
+  void ClearDevices() override;
+  void AddDevice(const std::string& text) override { devices_.push_back(text); }
+  int DeviceCount() override { return static_cast<int>(devices_.size()); }
+  int SelectedDevice() override { return selectedDevice_; }
+  std::string DeviceText(int index) override;
+  void SetDeviceText(int index, const std::string& text) override;
+  void SelectDevice(int index) override;
+  void SetDevicesEnabled(bool enabled) override { devicesEnabled_ = enabled; }
+  void ClearDirectory() override;
+  void AddDirectoryLine(const std::string& text) override { directory_.push_back(text); }
+  int DirectoryCount() override { return static_cast<int>(directory_.size()); }
+  std::string DirectoryLine(int index) override;
+  void SetDirectoryLine(int index, const std::string& text) override;
+  int SelectedDirectoryLine() override { return selectedDirectory_; }
+  void ClearDirectorySelection() override { selectedDirectory_ = -1; }
+  void SetCommandButtonsEnabled(bool enabled) override { commandButtonsEnabled_ = enabled; }
+  void SetCommandButtonEnabled(int, bool) override {}
+  void ReleaseCommandButton(int) override {}
+  void SetChecked(int id, bool value) override { checked_[id] = value; }
+  MessageAnswer ShowMessage(const MessageRequest& request) override;
+  std::optional<std::string> AskText(const TextRequest& request) override;
+  FileAnswer ChooseFile(const FileRequest& request) override;
+  void Close() override { closed_ = true; }
+
+ private:
+  struct Timed {
+    int64_t atUs;
+    DeskEvent event;
+  };
+  std::optional<DeskEvent> Deliver();
+
+  VirtualClock& clock_;
+  std::deque<Timed> events_;
+  std::deque<MessageAnswer> messageAnswers_;
+  std::deque<std::optional<std::string>> textAnswers_;
+  std::deque<FileAnswer> fileAnswers_;
+  bool closeWhenScriptEnds_ = true;
+
+  std::vector<std::string> log_;
+  std::vector<std::string> fullLog_;
+  std::vector<std::string> statusTexts_;
+  std::string statusText_;
+  int progressValue_ = 0;
+  int progressMaximum_ = 0;
+  std::vector<ShownMessage> messages_;
+  std::vector<TextRequest> textRequests_;
+  std::vector<ShownFileRequest> fileRequests_;
+  std::vector<std::string> devices_;
+  int selectedDevice_ = -1;
+  std::vector<std::string> directory_;
+  int selectedDirectory_ = -1;
+  std::string gcrPane_;
+  std::map<int, bool> checked_;
+  bool devicesEnabled_ = true;
+  bool commandButtonsEnabled_ = true;
+  bool resetDown_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace dw
