@@ -16,7 +16,29 @@ bool ScriptedDesk::checked(int id) const {
   return it != checked_.end() && it->second;
 }
 
+namespace {
+
+const char* IconName(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kWarning: return "warning";
+    case MessageIcon::kInformation: return "information";
+    case MessageIcon::kQuestion: return "question";
+    default: return "no icon";
+  }
+}
+
+const char* AnswerName(MessageAnswer answer) {
+  switch (answer) {
+    case MessageAnswer::kYes: return "Yes";
+    case MessageAnswer::kNo: return "No";
+    default: return "OK";
+  }
+}
+
+}  // namespace
+
 void ScriptedDesk::AppendLogLine(const std::string& line) {
+  transcript_.push_back("LOG " + line);
   log_.push_back(line);
   fullLog_.push_back(line);
 }
@@ -24,6 +46,7 @@ void ScriptedDesk::AppendLogLine(const std::string& line) {
 void ScriptedDesk::SetStatusText(const std::string& text) {
   statusText_ = text;
   statusTexts_.push_back(text);
+  transcript_.push_back("STATUS " + text);
 }
 
 void ScriptedDesk::SetProgress(int value, int, int maximum) {
@@ -62,6 +85,11 @@ std::optional<DeskEvent> ScriptedDesk::WaitEvent(int maxMs) {
 }
 
 std::optional<DeskEvent> ScriptedDesk::WaitIdle() {
+  if (!idleEvents_.empty()) {
+    events_.push_front({clock_.NowUs(), idleEvents_.front()});
+    idleEvents_.pop_front();
+    return WaitEvent(1);
+  }
   if (events_.empty() && closeWhenScriptEnds_) return DeskEvent{EventKind::kCloseRequest, 0};
   return WaitEvent(1);
 }
@@ -105,14 +133,21 @@ MessageAnswer ScriptedDesk::ShowMessage(const MessageRequest& request) {
     messageAnswers_.pop_front();
   }
   messages_.push_back({request, answer});
+  transcript_.push_back("BOX " + request.caption + " | " + request.text + " | " +
+                        (request.buttons == MessageButtons::kYesNo ? "Yes/No" : "OK") + " | " +
+                        IconName(request.icon) + " -> " + AnswerName(answer));
   return answer;
 }
 
 std::optional<std::string> ScriptedDesk::AskText(const TextRequest& request) {
   textRequests_.push_back(request);
-  if (textAnswers_.empty()) return std::nullopt;
-  std::optional<std::string> answer = textAnswers_.front();
-  textAnswers_.pop_front();
+  std::optional<std::string> answer;
+  if (!textAnswers_.empty()) {
+    answer = textAnswers_.front();
+    textAnswers_.pop_front();
+  }
+  transcript_.push_back("ASK " + request.title + " | " + request.prompt + " -> " +
+                        (answer ? "\"" + *answer + "\"" : std::string("cancel")));
   return answer;
 }
 
@@ -124,6 +159,9 @@ FileAnswer ScriptedDesk::ChooseFile(const FileRequest& request) {
     if (answer.selectedEntry < 0) answer.selectedEntry = request.entry;
   }
   fileRequests_.push_back({request, answer});
+  transcript_.push_back(std::string("FILE ") + request.title + " | " + request.typeList +
+                        " | entry " + std::to_string(request.entry) + " -> " +
+                        (answer.path.empty() ? std::string("cancel") : answer.path));
   return answer;
 }
 

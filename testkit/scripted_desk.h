@@ -24,6 +24,10 @@ class ScriptedDesk final : public Desk {
   // An event that becomes pending at the given virtual time (microseconds).
   void ScheduleEvent(int64_t atUs, DeskEvent event);
   void ScheduleCommand(int64_t atUs, int id) { ScheduleEvent(atUs, {EventKind::kCommand, id}); }
+  // An event the user makes once the program is idle again (after the running command has
+  // ended): released one at a time by the main loop's idle wait, in order, before timed ones.
+  void QueueIdleEvent(DeskEvent event) { idleEvents_.push_back(event); }
+  void QueueCommand(int id) { QueueIdleEvent({EventKind::kCommand, id}); }
   // Answers, used in order; when a queue is empty a box takes its default button and a
   // requester is cancelled.
   void QueueMessageAnswer(MessageAnswer answer) { messageAnswers_.push_back(answer); }
@@ -47,6 +51,8 @@ class ScriptedDesk final : public Desk {
     FileAnswer answer;
   };
   const std::vector<std::string>& log() const { return log_; }
+  // Everything shown, in order: "LOG ...", "STATUS ...", "BOX ...", "ASK ...", "FILE ...".
+  const std::vector<std::string>& transcript() const { return transcript_; }
   // Every log line since the program started, across reconnections (which empty the pane).
   const std::vector<std::string>& fullLog() const { return fullLog_; }
   const std::vector<std::string>& statusTexts() const { return statusTexts_; }
@@ -64,7 +70,7 @@ class ScriptedDesk final : public Desk {
   bool checked(int id) const;
   bool closed() const { return closed_; }
   bool resetDown() const { return resetDown_; }
-  size_t pendingEvents() const { return events_.size(); }
+  size_t pendingEvents() const { return events_.size() + idleEvents_.size(); }
 
   // --- Desk -------------------------------------------------------------------------
   void AppendLogLine(const std::string& line) override;
@@ -111,6 +117,8 @@ class ScriptedDesk final : public Desk {
 
   VirtualClock& clock_;
   std::deque<Timed> events_;
+  std::deque<DeskEvent> idleEvents_;
+  std::vector<std::string> transcript_;
   std::deque<MessageAnswer> messageAnswers_;
   std::deque<std::optional<std::string>> textAnswers_;
   std::deque<FileAnswer> fileAnswers_;

@@ -1,0 +1,115 @@
+#include "link/connect.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "link/detect.h"
+#include "link/exchange.h"
+#include "link/status_text.h"
+#include "shell/log.h"
+#include "shell/main_loop.h"
+
+namespace dw {
+
+namespace {
+
+constexpr int kLastPortNumber = 32;
+constexpr const char* kBanner = "BUSLINK V2.0";
+// A port that keeps sending is not the adapter; stop reading after a full input buffer.
+constexpr int kBannerReadLimit = kLinkInputBufferSize;
+
+void EndIfCloseRequested(Program& p, const std::optional<DeskEvent>& event) {
+  if (event && event->kind == EventKind::kCloseRequest) ShutDown(p);
+}
+
+std::string ReadBannerText(SerialPort& port) {
+  std::string text;
+  uint8_t byte = 0;
+  for (int read = 0; read < kBannerReadLimit && port.BytesWaiting() > 0; ++read) {
+    if (port.Read(&byte, 1) != 1) break;
+    if (byte != 0) text.push_back(static_cast<char>(byte));
+  }
+  return text;
+}
+
+void ScanDrives(Program& p) {
+  for (uint8_t device = 8; device <= 11; ++device) {
+    p.CurrentDevice = device;
+    DetectDriveModel(p);
+    if (p.LinkState >= kLinkTimeout) {
+      p.desk.ClearDevices();
+      break;
+    }
+    if (StatusText(p, p.IecStatus, kIecStatusKind) == "OK") {
+      LogLine(p, "Drive #" + std::to_string(device) + " present: " + p.DriveModelName);
+      p.desk.AddDevice(std::to_string(device) + ": " + p.DriveModelName);
+    }
+  }
+  if (p.desk.DeviceCount() > 0) p.desk.SelectDevice(0);
+  p.CurrentDevice = static_cast<uint8_t>(
+      p.desk.DeviceCount() > 0 ? std::atoi(p.desk.DeviceText(0).c_str()) : 0);
+  if (p.CurrentDevice > 0) {
+    p.LinkState = 0;
+    ReadErrorChannel(p);
+  }
+}
+
+}  // namespace
+
+bool FindAdapter(Program& p) {
+  p.LinkPort.reset();
+  for (int number = 0; number <= kLastPortNumber; ++number) {
+    std::unique_ptr<SerialPort> port = p.ports.Open(number);
+    if (!port) continue;
+    p.LinkPort = std::move(port);
+    SendBreakPulse(p);
+    SendBreakPulse(p);
+    p.clock.SleepMs(40);
+    // A reply has at least two bytes; one byte or none is not the adapter.
+    if (p.LinkPort->BytesWaiting() > 1 &&
+        ReadBannerText(*p.LinkPort).find(kBanner) != std::string::npos) {
+      LogLine(p, std::string(kBanner) + " found @ COM" + std::to_string(number));
+      return true;
+    }
+    p.LinkPort.reset();
+  }
+  return false;
+}
+
+void ConnectDrives(Program& p) {
+  for (;;) {
+    p.CurrentDevice = 0;
+    p.LinkState = 0;
+    p.desk.ReleaseReset();
+    p.desk.ClearDevices();
+    p.desk.ClearDirectory();
+    p.desk.ClearLog();
+    p.desk.ClearGcrPane();
+    EndIfCloseRequested(p, p.desk.WaitEvent(10));
+
+    if (!FindAdapter(p)) {
+      ShowInfoBox(p, "BUSLINK V2.0 hardware not present!");
+      ShutDown(p);
+    }
+    LogLine(p, "RESET IEC Bus");
+    ShowStatusText(p, "RESET IEC Bus");
+    ResetBus(p);
+
+    if (p.LinkState == 0 && p.IecStatus == 0) {
+      ScanDrives(p);
+    } else if (p.IecStatus == 0xFF) {
+      LogLine(p, "Connect and power on all CBM Disk Drives");
+    }
+
+    if (p.desk.DeviceCount() > 0) {
+      p.desk.SetDevicesEnabled(true);
+    } else {
+      p.desk.SetDevicesEnabled(false);
+      // About 1.5 s before the next attempt; the window stays alive and can be closed.
+      for (int pass = 0; pass < 100; ++pass) EndIfCloseRequested(p, p.desk.WaitEvent(15));
+    }
+    if (p.LinkState < kLinkTimeout && p.desk.DeviceCount() > 0) return;
+  }
+}
+
+}  // namespace dw

@@ -1,0 +1,23 @@
+#include "link/dos_command.h"
+
+#include <optional>
+#include <string>
+
+#include "link/exchange.h"
+#include "shell/log.h"
+
+namespace dw {
+
+void SendDosCommand(Program& p) {
+  std::optional<std::string> answer =
+      p.desk.AskText({"Send DOS command", "Enter DOS command:", std::string()});
+  std::string command = answer ? answer->substr(0, 40) : std::string();
+  if (command.empty()) return;
+  LogLine(p, "DOS command: \"" + command + "\"");
+  // Sent exactly as typed: no carriage return, no case conversion.
+  SendIecString(p, 15, ToIecString(command), false, 2);
+  CloseChannel(p, 15);
+  ReadErrorChannel(p);
+}
+
+}  // namespace dw

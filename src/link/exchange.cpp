@@ -1,0 +1,188 @@
+#include "link/exchange.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "link/status_text.h"
+#include "shell/log.h"
+#include "shell/main_loop.h"
+
+namespace dw {
+
+namespace {
+
+// Replies of this size or more are refused; the input buffer of the link port holds 40000.
+constexpr int kReplyLimit = 40000;
+constexpr int kMaxIecStringLength = 40;
+constexpr uint8_t kCommandChannel = 15;
+// Payload bytes that the packet's length byte can describe (255 - 4 header bytes).
+constexpr int kMaxWritePayload = 251;
+
+int BytesWaiting(Program& p) {
+  if (!p.LinkPort) return 0;
+  // A failing port (an unplugged USB adapter) is silence, never data.
+  return std::max(0, p.LinkPort->BytesWaiting());
+}
+
+void DiscardInput(Program& p) {
+  uint8_t byte = 0;
+  while (BytesWaiting(p) > 0) {
+    if (p.LinkPort->Read(&byte, 1) <= 0) break;
+  }
+}
+
+void LogIecError(Program& p, const std::string& text) {
+  LogLine(p, "Drive #" + std::to_string(p.CurrentDevice) + " ERROR! ---> IEC Bus: " + text);
+}
+
+}  // namespace
+
+IecString ToIecString(std::string_view bytes) {
+  IecString text;
+  text.reserve(bytes.size());
+  for (char c : bytes) text.push_back(static_cast<unsigned char>(c));
+  return text;
+}
+
+void SendBreakPulse(Program& p) {
+  if (p.LinkPort) p.LinkPort->SetBreak(true);
+  p.clock.SleepMs(1);
+  if (p.LinkPort) p.LinkPort->SetBreak(false);
+  p.clock.SleepMs(1);
+}
+
+int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t timeoutSeconds) {
+  if (p.LinkState >= kLinkTimeout) return 0;
+  int countdown = timeoutSeconds * 1000;
+  SendBreakPulse(p);
+  DiscardInput(p);
+  sendLength = std::clamp(sendLength, 0, static_cast<int>(p.CommandPacket.size()));
+  if (p.LinkPort) p.LinkPort->Write(p.CommandPacket.data(), sendLength);
+
+  // Counted passes of at least 1 ms each; the window stays alive and RESET is watched.
+  while (BytesWaiting(p) < replyDataLength + 4 && p.LinkState < kLinkTimeout) {
+    std::optional<DeskEvent> event = p.desk.TakeEvent();
+    if (event && event->kind == EventKind::kCloseRequest) ShutDown(p);
+    p.clock.SleepMs(1);
+    --countdown;
+    if (p.desk.IsResetDown()) {
+      p.LinkState = kLinkAborted;
+    } else if (countdown <= 0) {
+      LogLine(p, "Connection Timeout");
+      p.LinkState = kLinkTimeout;
+    }
+  }
+
+  // A reply complete when the wait ended is still taken.
+  int n = BytesWaiting(p);
+  if (n <= 3 || n >= kReplyLimit) return 0;
+  p.ReplyData.assign(n + 1, 0);
+  n = p.LinkPort->Read(p.ReplyData.data(), n);
+  if (n <= 3) return 0;
+
+  const uint8_t* r = p.ReplyData.data();
+  if (r[n - 1] != p.CommandPacket[0]) {
+    LogLine(p, "Response Error");
+    return 0;
+  }
+  p.IecStatus = r[n - 2];
+  int length = r[n - 4] + 256 * r[n - 3];
+  if (length > 0) p.ReplyData.resize(length, 0);
+
+  std::string status = StatusText(p, p.IecStatus, kIecStatusKind);
+  if (status != "OK" && p.CurrentDevice > 0 && p.LinkState <= kLinkTimeout) {
+    LogIecError(p, status);
+    p.LinkState |= kLinkIecError;
+  }
+  return length;
+}
+
+void SendIecString(Program& p, uint8_t sa, const IecString& text, bool asOpen,
+                   uint8_t timeoutSeconds) {
+  // A character of code 0 ends a text.
+  IecString sent = text.substr(0, text.find(char16_t{0}));
+  if ((sa == kCommandChannel || asOpen) && sent.size() > kMaxIecStringLength) {
+    LogLine(p, "ERROR - IEC string too long");
+    return;
+  }
+  if (sent.size() > kMaxIecStringLength) sent.resize(kMaxIecStringLength);
+  int length = static_cast<int>(sent.size());
+  for (int i = 0; i < length; ++i) {
+    p.CommandPacket[4 + i] = sent[i] == kIecZero ? 0 : static_cast<uint8_t>(sent[i] & 0xFF);
+  }
+  p.CommandPacket[0] = asOpen ? kOpOpen : kOpWrite;
+  p.CommandPacket[1] = static_cast<uint8_t>(length + 4);
+  p.CommandPacket[2] = p.CurrentDevice;
+  p.CommandPacket[3] = sa;
+  AdapterExchange(p, length + 4, 16, timeoutSeconds);
+}
+
+void OpenChannel(Program& p, uint8_t sa, const IecString& text) {
+  p.LinkState = 0;
+  SendIecString(p, sa, text, true, 2);
+  // The fast serial drives (1570, 1571, 1581) answer an open with $20.
+  if (p.IecStatus == 0x20) {
+    p.IecStatus = 0;
+    p.Status20Flag = 1;
+  } else {
+    p.Status20Flag = 0;
+  }
+}
+
+void CloseChannel(Program& p, uint8_t sa) {
+  p.CommandPacket[0] = kOpClose;
+  p.CommandPacket[1] = 4;
+  p.CommandPacket[2] = p.CurrentDevice;
+  p.CommandPacket[3] = sa;
+  AdapterExchange(p, 4, 16, 200);
+}
+
+void WriteChannel(Program& p, uint8_t sa, int k) {
+  k = std::clamp(k, 0, kMaxWritePayload);
+  p.CommandPacket[0] = kOpWrite;
+  p.CommandPacket[1] = static_cast<uint8_t>(k + 4);
+  p.CommandPacket[2] = p.CurrentDevice;
+  p.CommandPacket[3] = sa;
+  AdapterExchange(p, k + 4, 16, 200);
+}
+
+int ReadChannel(Program& p, uint8_t sa, int count, uint8_t timeoutSeconds) {
+  p.CommandPacket[0] = kOpRead;
+  p.CommandPacket[1] = 6;
+  p.CommandPacket[2] = p.CurrentDevice;
+  p.CommandPacket[3] = sa;
+  p.CommandPacket[4] = static_cast<uint8_t>(count / 256);
+  p.CommandPacket[5] = static_cast<uint8_t>(count % 256);
+  return AdapterExchange(p, 6, count, timeoutSeconds);
+}
+
+std::string ReadErrorChannel(Program& p) {
+  p.DosErrorFlag = 0;
+  ShowStatusText(p, std::string());
+  if (p.LinkState != 0) return std::string();
+  int length = ReadChannel(p, kCommandChannel, 64, 2);
+  std::string text;
+  if (p.IecStatus == 0x40) {
+    length = std::min(length, static_cast<int>(p.ReplyData.size()));
+    for (int i = 0; i < length; ++i) {
+      // Carriage returns and other control bytes are dropped.
+      if (p.ReplyData[i] > 13) text.push_back(static_cast<char>(p.ReplyData[i]));
+    }
+    p.DosErrorCode = static_cast<uint8_t>(std::atoi(text.c_str()));
+    // 00 OK, 01 files scratched and 73 the power-on message are not errors.
+    if (p.DosErrorCode != 0 && p.DosErrorCode != 1 && p.DosErrorCode != 73) {
+      p.DosErrorFlag = 1;
+      LogLine(p, text);
+    }
+    ShowStatusText(p, text);
+  }
+  return text;
+}
+
+void ResetBus(Program& p) {
+  p.CommandPacket[0] = kOpResetBus;
+  p.CommandPacket[1] = 2;
+  AdapterExchange(p, 2, 0, 4);
+}
+
+}  // namespace dw

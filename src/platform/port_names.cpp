@@ -1,0 +1,61 @@
+#include "platform/port_names.h"
+
+#include <libserialport.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace dw {
+
+namespace {
+
+constexpr const char* kVirtualPrefix = "sim:";
+
+std::vector<std::string> ListSystemPorts() {
+  std::vector<std::string> names;
+  sp_port** ports = nullptr;
+  if (sp_list_ports(&ports) != SP_OK) return names;
+  for (int i = 0; ports[i] != nullptr; ++i) names.emplace_back(sp_get_port_name(ports[i]));
+  sp_free_port_list(ports);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class NamedPortOpener final : public PortOpener {
+ public:
+  explicit NamedPortOpener(VirtualPortFactory virtualPorts)
+      : virtualPorts_(std::move(virtualPorts)) {}
+
+  std::unique_ptr<SerialPort> Open(int number) override {
+    std::string variable = "DISKWRIGHT_COM" + std::to_string(number);
+    if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != 0) {
+      std::string target(value);
+      if (target.rfind(kVirtualPrefix, 0) == 0) {
+        return virtualPorts_ ? virtualPorts_(target) : nullptr;
+      }
+      return OpenSystemSerialPort(target);
+    }
+#ifdef _WIN32
+    return OpenSystemSerialPort("COM" + std::to_string(number));
+#else
+    // Only the first number looks the list up afresh, so one scan sees one list.
+    if (number == 0 || systemPorts_.empty()) systemPorts_ = ListSystemPorts();
+    if (number < 0 || number >= static_cast<int>(systemPorts_.size())) return nullptr;
+    return OpenSystemSerialPort(systemPorts_[number]);
+#endif
+  }
+
+ private:
+  VirtualPortFactory virtualPorts_;
+  std::vector<std::string> systemPorts_;
+};
+
+}  // namespace
+
+std::unique_ptr<PortOpener> MakePortOpener(VirtualPortFactory virtualPorts) {
+  return std::make_unique<NamedPortOpener>(std::move(virtualPorts));
+}
+
+}  // namespace dw
