@@ -70,11 +70,13 @@ std::optional<DeskEvent> ScriptedDesk::Deliver() {
 }
 
 std::optional<DeskEvent> ScriptedDesk::TakeEvent() {
+  if (clock_.NowUs() > timeLimitUs_) return DeskEvent{EventKind::kCloseRequest, 0};
   if (!events_.empty() && events_.front().atUs <= clock_.NowUs()) return Deliver();
   return std::nullopt;
 }
 
 std::optional<DeskEvent> ScriptedDesk::WaitEvent(int maxMs) {
+  if (clock_.NowUs() > timeLimitUs_) return DeskEvent{EventKind::kCloseRequest, 0};
   int64_t deadline = clock_.NowUs() + int64_t{maxMs} * 1000;
   if (!events_.empty() && events_.front().atUs <= deadline) {
     if (events_.front().atUs > clock_.NowUs()) clock_.AdvanceUs(events_.front().atUs - clock_.NowUs());

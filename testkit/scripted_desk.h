@@ -37,6 +37,9 @@ class ScriptedDesk final : public Desk {
   }
   // When set, the main loop's idle wait returns a close request once no event is left.
   void SetCloseWhenScriptEnds(bool close) { closeWhenScriptEnds_ = close; }
+  // Past this virtual time every wait sees a close request, so that a program that would wait
+  // for ever (no adapter answering, no drive powered) still ends. One virtual hour by default.
+  void SetTimeLimitUs(int64_t limitUs) { timeLimitUs_ = limitUs; }
   // Selects a directory line as a click would (the double-click event is scheduled apart).
   void SelectDirectoryLine(int index) { selectedDirectory_ = index; }
   void PressReset() { resetDown_ = true; }
@@ -123,6 +126,7 @@ class ScriptedDesk final : public Desk {
   std::deque<std::optional<std::string>> textAnswers_;
   std::deque<FileAnswer> fileAnswers_;
   bool closeWhenScriptEnds_ = true;
+  int64_t timeLimitUs_ = int64_t{3600} * 1000000;
 
   std::vector<std::string> log_;
   std::vector<std::string> fullLog_;
