@@ -10,11 +10,11 @@ namespace dw {
 
 // Result of FindSectorHeader.
 enum HeaderSearchResult : uint8_t {
-  kNoHeaderBlock = 0,       // sync marks found, no header block id behind them
-  kOtherHeadersOnly = 1,    // header blocks found, none for this track and sector
-  kHeaderChecksumBad = 2,   // the header was found, its checksum is bad
-  kNoSyncAtAll = 15,        // no sync mark followed by a complete header
-  kHeaderFound = 255,       // the header was found and its checksum is good
+  kNoHeaderBlock = 0,      // sync marks found, no header block id behind them
+  kOtherHeadersOnly = 1,   // header blocks found, none for this track and sector
+  kHeaderChecksumBad = 2,  // the header was found, its checksum is bad
+  kNoSyncAtAll = 15,       // no sync mark followed by a complete header
+  kHeaderFound = 255,      // the header was found and its checksum is good
 };
 
 // Copies the two code tables into GcrEncodeTable and GcrDecodeTable.

@@ -1,0 +1,11 @@
+#pragma once
+#include <string>
+
+#include "shell/program.h"
+
+namespace dw {
+
+// Writes a raw-GCR G64 image file to a GCR drive track by track.
+void RestoreG64Image(Program& p, const std::string& path);
+
+}  // namespace dw
