@@ -1,0 +1,205 @@
+#include "sim/bus/adapter.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+// Packet layout.
+constexpr size_t kOpcodeAt = 0;
+constexpr size_t kLengthAt = 1;
+constexpr size_t kDeviceAt = 2;
+constexpr size_t kChannelAt = 3;
+constexpr size_t kPayloadAt = 4;
+constexpr size_t kPageCountAt = 2;
+constexpr size_t kPagesAt = 3;
+
+struct OpcodeRule {
+  Opcode opcode;
+  size_t minLength;
+};
+
+// Shortest packet of each opcode the adapter takes.
+constexpr std::array<OpcodeRule, 14> kOpcodeRules{{
+    {Opcode::kOpen, 4},
+    {Opcode::kClose, 4},
+    {Opcode::kWrite, 4},
+    {Opcode::kRead, 6},
+    {Opcode::kBurstRead, 10},
+    {Opcode::kBurstWrite, 10},
+    {Opcode::kLoadPages, 3},
+    {Opcode::kStartCode, 8},
+    {Opcode::kJobMemory, 8},
+    {Opcode::kJobReadPages, 8},
+    {Opcode::kJobWriteTrack, 8},
+    {Opcode::kJobMeasureSpeed, 8},
+    {Opcode::kMemoryDownload, 6},
+    {Opcode::kResetBus, 2},
+}};
+
+const OpcodeRule* FindRule(uint8_t opcode) {
+  for (const OpcodeRule& rule : kOpcodeRules) {
+    if (static_cast<uint8_t>(rule.opcode) == opcode) return &rule;
+  }
+  return nullptr;
+}
+
+int Channel(std::span<const uint8_t> packet) {
+  return packet[kChannelAt] & 0x0F;
+}
+
+}  // namespace
+
+bool Adapter::IsWellFormed(std::span<const uint8_t> packet) {
+  if (packet.size() < 2) return false;
+  const OpcodeRule* rule = FindRule(packet[kOpcodeAt]);
+  if (rule == nullptr || packet.size() < rule->minLength) return false;
+  if (rule->opcode == Opcode::kLoadPages) {
+    size_t pages = packet[kPageCountAt];
+    return pages <= kAdapterBufferPages && packet.size() == pages * 256 + kPagesAt;
+  }
+  return packet.size() == packet[kLengthAt];
+}
+
+std::optional<AdapterReply> Adapter::Handle(std::span<const uint8_t> packet, int64_t nowUs) {
+  if (!IsWellFormed(packet)) return std::nullopt;
+  nowUs_ = nowUs;
+  switch (static_cast<Opcode>(packet[kOpcodeAt])) {
+    case Opcode::kOpen:
+      return OnOpen(packet);
+    case Opcode::kClose:
+      return OnClose(packet);
+    case Opcode::kWrite:
+      return OnWrite(packet);
+    case Opcode::kRead:
+      return OnRead(packet);
+    case Opcode::kBurstRead:
+      return OnBurstRead(packet);
+    case Opcode::kBurstWrite:
+      return OnBurstWrite(packet);
+    case Opcode::kLoadPages:
+      return OnLoadPages(packet);
+    case Opcode::kStartCode:
+      return OnStartCode(packet);
+    case Opcode::kJobMemory:
+    case Opcode::kJobReadPages:
+    case Opcode::kJobWriteTrack:
+    case Opcode::kJobMeasureSpeed:
+      return OnJob(packet);
+    case Opcode::kMemoryDownload:
+      return OnMemoryDownload(packet);
+    case Opcode::kResetBus:
+      return OnResetBus(packet);
+  }
+  return std::nullopt;
+}
+
+void Adapter::Restart() {
+  buffer_.fill(0);
+  bufferPages_ = 0;
+  codeDevice_ = 0;
+}
+
+VirtualDrive* Adapter::PoweredDrive(int device) const {
+  device &= 0x1F;
+  if (device < kFirstDevice || device > kLastDevice) return nullptr;
+  VirtualDrive* drive = drives_[device - kFirstDevice].get();
+  return drive != nullptr && drive->powered() ? drive : nullptr;
+}
+
+VirtualDrive* Adapter::Address(int device) {
+  VirtualDrive* drive = PoweredDrive(device);
+  if (drive != nullptr) drive->BeginOperation(nowUs_);
+  return drive;
+}
+
+AdapterReply Adapter::Answer(uint8_t opcode, std::span<const uint8_t> data, int area,
+                             uint8_t status, VirtualDrive* drive) const {
+  AdapterReply reply;
+  size_t length = data.size();
+  reply.bytes.assign(data.begin(), data.end());
+  reply.bytes.resize(std::max(length, static_cast<size_t>(std::max(area, 0))), 0);
+  reply.bytes.push_back(static_cast<uint8_t>(length & 0xFF));
+  reply.bytes.push_back(static_cast<uint8_t>((length >> 8) & 0xFF));
+  reply.bytes.push_back(status);
+  reply.bytes.push_back(opcode);
+  if (drive != nullptr) reply.workUs = drive->TakeWorkUs();
+  return reply;
+}
+
+AdapterReply Adapter::OnOpen(std::span<const uint8_t> packet) {
+  VirtualDrive* drive = Address(packet[kDeviceAt]);
+  if (drive == nullptr)
+    return Answer(packet[0], {}, kStatusReplyArea, kIecDeviceNotPresent, nullptr);
+  drive->Open(Channel(packet), packet.subspan(kPayloadAt));
+  uint8_t status = drive->model().board.fastSerial ? kIecFastSerial : kIecOk;
+  return Answer(packet[0], {}, kStatusReplyArea, status, drive);
+}
+
+AdapterReply Adapter::OnClose(std::span<const uint8_t> packet) {
+  VirtualDrive* drive = Address(packet[kDeviceAt]);
+  if (drive == nullptr)
+    return Answer(packet[0], {}, kStatusReplyArea, kIecDeviceNotPresent, nullptr);
+  drive->Close(Channel(packet));
+  return Answer(packet[0], {}, kStatusReplyArea, kIecOk, drive);
+}
+
+AdapterReply Adapter::OnWrite(std::span<const uint8_t> packet) {
+  VirtualDrive* drive = Address(packet[kDeviceAt]);
+  if (drive == nullptr)
+    return Answer(packet[0], {}, kStatusReplyArea, kIecDeviceNotPresent, nullptr);
+  uint8_t status = drive->Write(Channel(packet), packet.subspan(kPayloadAt));
+  return Answer(packet[0], {}, kStatusReplyArea, status, drive);
+}
+
+AdapterReply Adapter::OnRead(std::span<const uint8_t> packet) {
+  int count = packet[4] << 8 | packet[5];
+  VirtualDrive* drive = Address(packet[kDeviceAt]);
+  if (drive == nullptr) return Answer(packet[0], {}, count, kIecDeviceNotPresent, nullptr);
+  ChannelRead read = drive->Read(Channel(packet), count);
+  return Answer(packet[0], read.bytes, count, read.status, drive);
+}
+
+AdapterReply Adapter::OnLoadPages(std::span<const uint8_t> packet) {
+  bufferPages_ = packet[kPageCountAt];
+  std::copy(packet.begin() + kPagesAt, packet.end(), buffer_.begin());
+  return Answer(packet[0], {}, kStatusReplyArea, kIecOk, nullptr);
+}
+
+AdapterReply Adapter::OnStartCode(std::span<const uint8_t> packet) {
+  VirtualDrive* drive = Address(packet[kDeviceAt]);
+  if (drive == nullptr)
+    return Answer(packet[0], {}, kStatusReplyArea, kIecDeviceNotPresent, nullptr);
+  if (bufferPages_ == 0) return Answer(packet[0], {}, kStatusReplyArea, kIecTimeoutIn, drive);
+  drive->StartCode(std::span<const uint8_t>(buffer_).first(256));
+  codeDevice_ = drive->device();
+  return Answer(packet[0], {}, kStatusReplyArea, kIecOk, drive);
+}
+
+// Jobs are carried out by the drive code the adapter started; the virtual drives run no
+// 6502 code, so the code never answers and the adapter reports a timeout.
+AdapterReply Adapter::OnJob(std::span<const uint8_t> packet) {
+  int area = kStatusReplyArea;
+  if (static_cast<Opcode>(packet[0]) == Opcode::kJobReadPages) area = packet[3] * 256 + 2;
+  VirtualDrive* drive = codeDevice_ != 0 ? Address(codeDevice_) : nullptr;
+  if (codeDevice_ != 0 && drive == nullptr) {
+    return Answer(packet[0], {}, area, kIecDeviceNotPresent, nullptr);
+  }
+  return Answer(packet[0], {}, area, kIecTimeoutIn, drive);
+}
+
+AdapterReply Adapter::OnResetBus(std::span<const uint8_t> packet) {
+  bool anyPowered = false;
+  for (const std::unique_ptr<VirtualDrive>& drive : drives_) {
+    if (drive == nullptr || !drive->powered()) continue;
+    drive->Reset();
+    anyPowered = true;
+  }
+  codeDevice_ = 0;
+  AdapterReply reply = Answer(packet[0], {}, 0, anyPowered ? kIecOk : kIecNoDrivePowered, nullptr);
+  reply.workUs = timing_.busResetUs;
+  return reply;
+}
+
+}  // namespace sim

@@ -1,0 +1,75 @@
+#pragma once
+// The adapter's firmware: takes one packet, does the IEC bus work with the drives, and builds
+// the reply. Timing and the serial line are the bus's business (virtual_bus.h).
+//
+// A packet the adapter cannot take gets no reply at all, so the program times out: an unknown
+// opcode, a length byte that differs from the number of bytes that arrived (opcode $0B: page
+// count * 256 + 3 bytes), a packet shorter than its opcode needs, or more pages than the
+// adapter's buffer holds.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "sim/bus/bus_timing.h"
+#include "sim/bus/protocol.h"
+#include "sim/bus/virtual_drive.h"
+
+namespace sim {
+
+inline constexpr int kFirstDevice = 8;
+inline constexpr int kLastDevice = 11;
+using DriveSlots = std::array<std::unique_ptr<VirtualDrive>, kLastDevice - kFirstDevice + 1>;
+
+struct AdapterReply {
+  std::vector<uint8_t> bytes;  // data area, L low, L high, IEC status, echo
+  int64_t workUs = 0;          // bus and drive time before the first byte goes out
+};
+
+class Adapter {
+ public:
+  Adapter(DriveSlots& drives, const BusTiming& timing) : drives_(drives), timing_(timing) {}
+
+  // The packet as it is complete at nowUs.
+  std::optional<AdapterReply> Handle(std::span<const uint8_t> packet, int64_t nowUs);
+  // The adapter's own power-on: its buffer is emptied.
+  void Restart();
+
+  std::span<const uint8_t> buffer() const { return buffer_; }
+  int bufferPages() const { return bufferPages_; }
+  // The device that got the last page of drive code (opcode $0C), 0 when none.
+  int codeDevice() const { return codeDevice_; }
+
+ private:
+  static bool IsWellFormed(std::span<const uint8_t> packet);
+  VirtualDrive* PoweredDrive(int device) const;
+  // The powered drive at `device`, its bus operation begun; nullptr when none answers.
+  VirtualDrive* Address(int device);
+  AdapterReply Answer(uint8_t opcode, std::span<const uint8_t> data, int area, uint8_t status,
+                      VirtualDrive* drive) const;
+
+  AdapterReply OnOpen(std::span<const uint8_t> packet);
+  AdapterReply OnClose(std::span<const uint8_t> packet);
+  AdapterReply OnWrite(std::span<const uint8_t> packet);
+  AdapterReply OnRead(std::span<const uint8_t> packet);
+  AdapterReply OnLoadPages(std::span<const uint8_t> packet);
+  AdapterReply OnStartCode(std::span<const uint8_t> packet);
+  AdapterReply OnJob(std::span<const uint8_t> packet);
+  AdapterReply OnResetBus(std::span<const uint8_t> packet);
+  // The 1581's burst commands (adapter_burst.cpp).
+  AdapterReply OnBurstRead(std::span<const uint8_t> packet);
+  AdapterReply OnBurstWrite(std::span<const uint8_t> packet);
+  AdapterReply OnMemoryDownload(std::span<const uint8_t> packet);
+
+  DriveSlots& drives_;
+  const BusTiming& timing_;
+  std::array<uint8_t, kAdapterBufferPages * 256> buffer_{};
+  int bufferPages_ = 0;
+  int codeDevice_ = 0;
+  int64_t nowUs_ = 0;
+};
+
+}  // namespace sim

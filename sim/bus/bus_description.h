@@ -1,0 +1,44 @@
+#pragma once
+// The text that describes a virtual bus: its drives and their disks.
+//
+//   sim:8=1541-II+:games.d64,9=1581:work.d81:wp,10=1571,11=1541@310rpm:blank:off
+//
+// Drives are separated by commas. Each is DEVICE=MODEL, then optionally:
+//   +          the 6522 fast serial driver (1541 family, 1570, 1571)
+//   @RPM[rpm]  the disk speed (default 300 rpm), 200 to 400
+//   :IMAGE     the disk in the drive: a .d64, .d71, .d81 or .g64 file, or "blank" for an
+//              unformatted disk; without it the drive is empty
+//   :wp        the disk is write-protected
+//   :off       the drive starts switched off
+// DEVICE is 8 to 11; MODEL a name as the program shows it: 1541, 1541-C, 1541-II,
+// 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581 (any case). The "sim:" prefix is optional here.
+// Image paths may hold ":" (C:\disks\a.d64) but no ",".
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/bus/bus_timing.h"
+#include "sim/bus/drive_models.h"
+
+namespace sim {
+
+inline constexpr std::string_view kBusPrefix = "sim:";
+inline constexpr std::string_view kBlankDisk = "blank";
+
+struct DriveDescription {
+  int device = 0;
+  const DriveModel* model = nullptr;
+  bool fastSerialDriver = false;
+  double rpm = kDefaultRpm;
+  std::string imagePath;  // empty: no image file
+  bool blankDisk = false;
+  bool writeProtected = false;
+  bool poweredOff = false;
+};
+
+// false with a message in *error when the text is not a bus description.
+bool ParseBusDescription(std::string_view text, std::vector<DriveDescription>* drives,
+                         std::string* error);
+
+}  // namespace sim

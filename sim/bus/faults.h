@@ -1,0 +1,37 @@
+#pragma once
+// Faults a test can put on the virtual bus, at once or at a given virtual moment.
+
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+enum class FaultKind {
+  kPowerOff,         // the drive at `device` is switched off: it no longer answers ($80)
+  kPowerOn,          // ... and on again: it restarts with message 73
+  kUnplug,           // the adapter's USB plug is pulled: the port fails, no port opens
+  kReplug,           // ... and put back: ports open again, the adapter restarts
+  kEject,            // the disk of `device` is taken out (kept by the drive for kInsert)
+  kInsert,           // ... and put back in
+  kProtect,          // the disk of `device` gets a write-protect tab
+  kUnprotect,        // ... and loses it
+  kSilentReply,      // the next reply never comes
+  kWrongEcho,        // the next reply ends in a wrong echo byte
+  kOversizeReply,    // the next reply is 40000 bytes or more
+  kJunkBeforeReply,  // junk bytes come before the next reply
+};
+
+struct Fault {
+  FaultKind kind = FaultKind::kSilentReply;
+  int device = 0;  // the faults of a drive or its disk only
+};
+
+bool FaultNeedsDevice(FaultKind kind);
+std::string_view FaultName(FaultKind kind);
+
+// Reads a fault as written in scenarios: "poweroff 9", "poweron 9", "unplug", "replug",
+// "eject 8", "insert 8", "protect 8", "unprotect 8", "silent", "echo", "oversize", "junk".
+// false with a message in *error when the words are no fault.
+bool ParseFault(std::string_view words, Fault* fault, std::string* error);
+
+}  // namespace sim

@@ -1,0 +1,48 @@
+#pragma once
+// The line from the adapter to the PC's serial port, in virtual time: replies go out one byte
+// after the other at the link's byte rate, and the PC's input buffer fills as they arrive. The
+// buffer holds dw::kLinkInputBufferSize bytes; what comes on top of that is lost, as with a
+// real port.
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "sim/bus/bus_timing.h"
+
+namespace sim {
+
+class SerialLine {
+ public:
+  explicit SerialLine(const BusTiming& timing) : timing_(timing) {}
+
+  // The bytes go out from startNs on, after whatever is still going out.
+  void Transmit(int64_t startNs, std::vector<uint8_t> bytes);
+  // The adapter stops sending at atNs: bytes that had not arrived by then never come.
+  void StopTransmitting(int64_t atNs);
+  // Moves the bytes that have arrived by nowNs into the PC's input buffer.
+  void Deliver(int64_t nowNs);
+  // Everything in flight and in the input buffer is gone (the port went away).
+  void Clear();
+
+  int waiting() const { return static_cast<int>(received_.size()); }
+  int Read(uint8_t* buffer, int maxBytes);
+  int64_t lostBytes() const { return lostBytes_; }
+  // When the last byte sent so far arrives.
+  int64_t idleFromNs() const { return lineFreeNs_; }
+
+ private:
+  struct Transmission {
+    int64_t startNs = 0;
+    std::vector<uint8_t> bytes;
+    size_t arrived = 0;
+  };
+
+  const BusTiming& timing_;
+  std::deque<Transmission> sending_;
+  std::deque<uint8_t> received_;
+  int64_t lineFreeNs_ = 0;
+  int64_t lostBytes_ = 0;
+};
+
+}  // namespace sim

@@ -1,0 +1,124 @@
+#include "sim/bus/virtual_drive.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sim {
+
+namespace {
+
+constexpr uint16_t kDiskIdAddress = 0x0012;
+constexpr uint16_t kBamBufferAddress = 0x0700;
+constexpr uint16_t kMaxTrackAddress = 0x02AC;
+constexpr int kPowerOnMessage = 73;
+
+}  // namespace
+
+VirtualDrive::VirtualDrive(int device, const DriveModel& model, bool fastSerialDriver, double rpm,
+                           const BusTiming& timing)
+    : device_(device), model_(model), timing_(timing), rpm_(rpm), memory_(model, device) {
+  memory_.SetFastSerialDriver(fastSerialDriver);
+  Restart();
+}
+
+VirtualDrive::~VirtualDrive() = default;
+
+void VirtualDrive::SetPower(bool on) {
+  if (on == powered_) return;
+  powered_ = on;
+  if (on) Restart();
+}
+
+void VirtualDrive::Reset() {
+  if (powered_) Restart();
+}
+
+void VirtualDrive::Restart() {
+  memory_.PowerOn();
+  dos_ = std::make_unique<Dos>(model_.kind);
+  dos_->SetDisk(disk());
+  dos_->SetError(kPowerOnMessage, 0, 0);
+  commandChannelOutput_.clear();
+  code_.clear();
+  workUs_ = 0;
+  afterReleaseUs_ = 0;
+  busyUntilUs_ = 0;
+  CopyDosStateToRam();
+  UpdateWriteProtectSense();
+}
+
+void VirtualDrive::InsertDisk(std::unique_ptr<Disk> disk, std::string imagePath) {
+  disk_ = std::move(disk);
+  imagePath_ = std::move(imagePath);
+  inserted_ = disk_ != nullptr;
+  dos_->SetDisk(this->disk());
+  UpdateWriteProtectSense();
+}
+
+std::unique_ptr<Disk> VirtualDrive::TakeDisk() {
+  inserted_ = false;
+  imagePath_.clear();
+  dos_->SetDisk(nullptr);
+  UpdateWriteProtectSense();
+  return std::move(disk_);
+}
+
+void VirtualDrive::Eject() {
+  inserted_ = false;
+  dos_->SetDisk(nullptr);
+  UpdateWriteProtectSense();
+}
+
+void VirtualDrive::Reinsert() {
+  inserted_ = disk_ != nullptr;
+  dos_->SetDisk(disk());
+  UpdateWriteProtectSense();
+}
+
+void VirtualDrive::SetWriteProtected(bool on) {
+  if (disk_) disk_->writeProtected = on;
+  UpdateWriteProtectSense();
+}
+
+void VirtualDrive::UpdateWriteProtectSense() {
+  memory_.SetWriteProtected(disk() != nullptr && disk()->writeProtected);
+}
+
+int64_t VirtualDrive::RevolutionUs() const {
+  return static_cast<int64_t>(std::llround(kUsPerMinute / rpm_));
+}
+
+int64_t VirtualDrive::SectorUs() const {
+  return RevolutionUs() / model_.board.sectorsPerRevolution;
+}
+
+int64_t VirtualDrive::ByteUs() const {
+  return model_.board.fastSerial ? timing_.fastSerialByteUs : timing_.slowSerialByteUs;
+}
+
+void VirtualDrive::BeginOperation(int64_t nowUs) {
+  operationStartUs_ = nowUs;
+  workUs_ = std::max<int64_t>(0, busyUntilUs_ - nowUs);
+  afterReleaseUs_ = 0;
+}
+
+int64_t VirtualDrive::TakeWorkUs() {
+  int64_t us = workUs_;
+  busyUntilUs_ = operationStartUs_ + workUs_ + afterReleaseUs_;
+  workUs_ = 0;
+  afterReleaseUs_ = 0;
+  return us;
+}
+
+void VirtualDrive::CopyDosStateToRam() {
+  std::span<uint8_t> ram = memory_.ram();
+  std::array<uint8_t, 2> id = dos_->IdInRam();
+  std::copy(id.begin(), id.end(), ram.begin() + kDiskIdAddress);
+  if (model_.board.bamBufferAt0700) {
+    std::array<uint8_t, 256> bam = dos_->BamInRam();
+    std::copy(bam.begin(), bam.end(), ram.begin() + kBamBufferAddress);
+  }
+  if (model_.board.maxTrackAt02AC) ram[kMaxTrackAddress] = dos_->MaxTrackPlusOne();
+}
+
+}  // namespace sim

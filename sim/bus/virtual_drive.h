@@ -1,0 +1,116 @@
+#pragma once
+// One drive on the virtual bus: its model, power, disk, DOS, memory, and what it does with
+// the IEC bus operations the adapter sends it (open, close, write, read on a channel).
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/bus/bus_timing.h"
+#include "sim/bus/drive_memory.h"
+#include "sim/bus/drive_models.h"
+#include "sim/media/disk.h"
+#include "sim/media/dos.h"
+
+namespace sim {
+
+struct ChannelRead {
+  std::vector<uint8_t> bytes;
+  uint8_t status = 0;  // IecStatus
+};
+
+class VirtualDrive {
+ public:
+  VirtualDrive(int device, const DriveModel& model, bool fastSerialDriver, double rpm,
+               const BusTiming& timing);
+  ~VirtualDrive();
+  VirtualDrive(const VirtualDrive&) = delete;
+  VirtualDrive& operator=(const VirtualDrive&) = delete;
+
+  int device() const { return device_; }
+  const DriveModel& model() const { return model_; }
+
+  bool powered() const { return powered_; }
+  // Switching on starts the drive as from its reset: DOS message 73, RAM cleared, files
+  // closed, drive code gone. Switching off loses all of it; the disk stays in the drive.
+  void SetPower(bool on);
+  // The IEC reset line: a powered drive restarts as at power-on.
+  void Reset();
+
+  // The disk in the drive; nullptr when the drive is empty.
+  Disk* disk() const { return inserted_ ? disk_.get() : nullptr; }
+  // The disk in the drive or taken out of it by Eject.
+  Disk* heldDisk() const { return disk_.get(); }
+  // The image file the disk came from; empty for a blank disk or none.
+  const std::string& imagePath() const { return imagePath_; }
+  void InsertDisk(std::unique_ptr<Disk> disk, std::string imagePath);
+  std::unique_ptr<Disk> TakeDisk();
+  // Opening the drive door: the disk stays by the drive and Reinsert puts it back.
+  void Eject();
+  void Reinsert();
+  void SetWriteProtected(bool on);
+
+  // The DOS object is replaced at every power-on and reset.
+  Dos& dos() { return *dos_; }
+  DriveMemory& memory() { return memory_; }
+
+  double rpm() const { return rpm_; }
+  void SetRpm(double rpm) { rpm_ = rpm; }
+  int64_t RevolutionUs() const;
+
+  // The IEC side. Each operation adds the time the bus and the drive need to the work time.
+  void Open(int sa, std::span<const uint8_t> name);
+  void Close(int sa);
+  uint8_t Write(int sa, std::span<const uint8_t> bytes);  // returns the IEC status
+  ChannelRead Read(int sa, int count);
+  // The page of drive code the adapter puts into the drive and starts (opcode $0C).
+  void StartCode(std::span<const uint8_t> page);
+  bool codeStarted() const { return !code_.empty(); }
+  const std::vector<uint8_t>& code() const { return code_; }
+
+  // Bus operations and time. An operation starts when the adapter addresses the drive; a drive
+  // still busy with earlier work (a command runs after the bus has been released) makes it
+  // wait. TakeWorkUs ends the operation: the time from its start until the adapter has what
+  // it needs. The DOS work that follows the release keeps the drive busy after that.
+  void BeginOperation(int64_t nowUs);
+  int64_t TakeWorkUs();
+  void AddWorkUs(int64_t us) { workUs_ += us; }
+  void AddWorkAfterReleaseUs(int64_t us) { afterReleaseUs_ += us; }
+  int64_t busyUntilUs() const { return busyUntilUs_; }
+  int64_t ByteUs() const;
+
+ private:
+  void Restart();
+  // The command buffer at $0200 takes the bytes; false (error 32) when they do not fit.
+  bool StoreInCommandBuffer(std::span<const uint8_t> bytes);
+  void RunCommand(std::span<const uint8_t> bytes);
+  // The RAM the DOS fills as it works with a disk (ID, BAM buffer, maximum track), written
+  // after every DOS call that may touch the disk.
+  void CopyDosStateToRam();
+  void UpdateWriteProtectSense();
+  int64_t SectorUs() const;
+
+  int device_;
+  const DriveModel& model_;
+  const BusTiming& timing_;
+  double rpm_;
+  bool powered_ = true;
+  std::unique_ptr<Disk> disk_;
+  bool inserted_ = false;
+  std::string imagePath_;
+  std::unique_ptr<Dos> dos_;
+  DriveMemory memory_;
+  // What channel 15 sends next: the rest of an "M-R" result or of the error message.
+  std::deque<uint8_t> commandChannelOutput_;
+  std::vector<uint8_t> code_;
+  int64_t operationStartUs_ = 0;
+  int64_t workUs_ = 0;
+  int64_t afterReleaseUs_ = 0;
+  int64_t busyUntilUs_ = 0;
+};
+
+}  // namespace sim
