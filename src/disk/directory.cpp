@@ -1,8 +1,188 @@
 #include "disk/directory.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "disk/pc_file.h"
+#include "link/detect.h"
+#include "link/exchange.h"
+#include "shell/file_select.h"
+#include "shell/log.h"
+
 namespace dw {
 
-void ShowDirectory(Program&) {}
-void DownloadPrg(Program&) {}
+namespace {
+
+// Secondary address 0 loads a file, as LOAD does; "$" on it gives the listing.
+constexpr uint8_t kLoadChannel = 0;
+constexpr uint8_t kSlowTimeoutSeconds = 200;
+constexpr int kListingReadLimit = 8000;
+// A reply this short holds no listing (an empty disk's listing is 60 bytes and more).
+constexpr int kShortestListing = 20;
+// Data bytes of one CBM file block (the other two link the chain).
+constexpr int kBlockDataBytes = 254;
+constexpr int64_t kLargestPrgFile = 800000;
+// Entry 1 of every save requester is "PRG Image".
+constexpr int kPrgRequesterEntry = 1;
+
+// Characters that a PC file name may not contain, besides control characters.
+constexpr std::string_view kForbiddenInPcNames = "\"*/:<>?\\|";
+
+// Listing bytes after the load address, per line: link (2, both 0 end the listing), line
+// number (2, little-endian: drive number, block count or free blocks), text, 0.
+void AddListingLines(Program& p, std::span<const uint8_t> bytes) {
+  const int n = static_cast<int>(bytes.size());
+  int pos = 0;
+  while (pos < n - 5 && (bytes[pos] != 0 || bytes[pos + 1] != 0)) {
+    int number = bytes[pos + 2] + 256 * bytes[pos + 3];
+    pos += 4;
+    // Bytes below 32 (the header's reverse-video code) are not shown.
+    std::string text;
+    uint8_t taken = 0;
+    do {
+      taken = bytes[pos++];
+      if (taken > 31) text.push_back(static_cast<char>(taken));
+    } while (taken != 0 && pos < n);
+    p.desk.AddDirectoryLine(std::to_string(number) + " " + text);
+    if (pos == n) break;
+  }
+}
+
+std::string UpperHex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
+  return text;
+}
+
+struct FileLine {
+  std::string name;  // between the quotes; may be empty
+  int blocks = 0;
+};
+
+// The header line has its quote at position 3 and the free-blocks line none, so only file
+// lines give a name.
+std::optional<FileLine> ParseFileLine(const std::string& line) {
+  size_t q1 = line.find('"');
+  if (q1 == std::string::npos || q1 + 1 < 5) return std::nullopt;
+  size_t q2 = line.find('"', q1 + 1);
+  if (q2 == std::string::npos) return std::nullopt;
+  return FileLine{line.substr(q1 + 1, q2 - q1 - 1), std::atoi(line.c_str())};
+}
+
+std::string DefaultPcName(const std::string& cbmName) {
+  for (unsigned char c : cbmName) {
+    if (c < 32 || c == 127 || kForbiddenInPcNames.find(static_cast<char>(c)) != std::string::npos) {
+      return std::string();
+    }
+  }
+  return cbmName;
+}
+
+// What reached the PC file during a download.
+struct Received {
+  int64_t size = 0;
+  std::array<uint8_t, 2> loadAddress{};
+  bool writeFailed = false;
+};
+
+void ReceiveFile(Program& p, PcFile& file, const std::string& path, int blocks,
+                 Received& received) {
+  int k = 0;
+  while (p.LinkState == 0 && p.IecStatus == 0 && received.size < kLargestPrgFile) {
+    int m = ReadChannel(p, kLoadChannel, kBlockDataBytes, kSlowTimeoutSeconds);
+    m = std::clamp<int64_t>(m, 0,
+                            std::min<int64_t>(static_cast<int64_t>(p.ReplyData.size()),
+                                              kLargestPrgFile - received.size));
+    std::span<const uint8_t> bytes(p.ReplyData.data(), static_cast<size_t>(m));
+    if (!file.Append(bytes)) {
+      received.writeFailed = true;
+      ShowWarningBox(p, "Error: Can't write to file " + path);
+      break;
+    }
+    for (int i = 0; i < m && received.size + i < 2; ++i) {
+      received.loadAddress[received.size + i] = bytes[i];
+    }
+    received.size += m;
+    ShowProgress(p, k, 1, blocks);
+    ++k;
+  }
+}
+
+void LogDownloadSummary(Program& p, const Received& received) {
+  const int64_t s = received.size;
+  LogLine(p, "PRG image size: $" + UpperHex(static_cast<uint32_t>(s)) + " bytes");
+  LogLine(p, "Blocks: " + std::to_string((s + kBlockDataBytes - 1) / kBlockDataBytes));
+  if (s > 2) {
+    uint32_t start = received.loadAddress[1] * 256u + received.loadAddress[0];
+    LogLine(p, "Start address: $" + UpperHex(start));
+    // The last program byte: the file holds the two address bytes before the program.
+    LogLine(p, "End   address: $" + UpperHex(start + static_cast<uint32_t>(s) - 3));
+  }
+}
+
+}  // namespace
+
+void ShowDirectory(Program& p) {
+  p.desk.ClearDirectory();
+  OpenChannel(p, kLoadChannel, u"$");
+  // The listing's load address; not used.
+  ReadChannel(p, kLoadChannel, 2, kSlowTimeoutSeconds);
+  ReadErrorChannel(p);
+  if (p.DosErrorFlag == 0) {
+    int n = ReadChannel(p, kLoadChannel, kListingReadLimit, kSlowTimeoutSeconds);
+    n = std::min(n, static_cast<int>(p.ReplyData.size()));
+    if (n > kShortestListing) {
+      AddListingLines(p, std::span<const uint8_t>(p.ReplyData.data(), static_cast<size_t>(n)));
+      ReadErrorChannel(p);
+      if (p.DosErrorFlag == 0) {
+        std::string format = DetectDiskFormat(p, false);
+        if (p.desk.DirectoryCount() > 0) {
+          p.desk.SetDirectoryLine(0, p.desk.DirectoryLine(0) + " (" + format + ")");
+        }
+      }
+    }
+  }
+  CloseChannel(p, kLoadChannel);
+}
+
+void DownloadPrg(Program& p) {
+  int selected = p.desk.SelectedDirectoryLine();
+  std::optional<FileLine> line;
+  if (selected >= 0) line = ParseFileLine(p.desk.DirectoryLine(selected));
+  if (!line) LogLine(p, "SELECTION NOT VALID!");
+  p.desk.ClearDirectorySelection();
+  if (!line || line->name.empty()) return;
+  const std::string& name = line->name;
+
+  LogLine(p, "Open " + p.DriveModelName + " file: \"" + name + "\" [PRG]");
+  // Probe: a file the drive cannot open ends the command before any PC file is made.
+  OpenChannel(p, kLoadChannel, ToIecString(name));
+  ReadErrorChannel(p);
+  CloseChannel(p, kLoadChannel);
+  if (p.DosErrorFlag == 1 || p.LinkState != 0) return;
+
+  std::string path = SelectImageFile(p, true, kPrgRequesterEntry, DefaultPcName(name));
+  if (path.empty()) return;
+  PcFile file = PcFile::Create(path);
+  if (!file.IsOpen()) {
+    ShowWarningBox(p, "Error: Can't write to file " + path);
+    return;
+  }
+
+  OpenChannel(p, kLoadChannel, ToIecString(name));
+  Received received;
+  ReceiveFile(p, file, path, line->blocks, received);
+  LogDownloadSummary(p, received);
+  ReadErrorChannel(p);
+  CloseChannel(p, kLoadChannel);
+  if (!file.Close() && !received.writeFailed) {
+    ShowWarningBox(p, "Error: Can't write to file " + path);
+  }
+}
 
 }  // namespace dw

@@ -17,4 +17,20 @@ void RestoreFromFile(Program& p);
 // Positions an open image file; false (and, unless quiet, a log line) beyond its end.
 bool SeekImageFile(Program& p, std::FILE* file, int32_t position, bool quiet);
 
+// Where the Restore command sends a file.
+enum class RestoreRoute {
+  kPrg,         // RestorePrg, any drive
+  kG64,         // RestoreG64Image
+  kImage,       // RestoreDiskImage (D64, D71 or any other extension)
+  kImage1581,   // RestoreDiskImage1581
+  kNotFor1581,  // a G64 file and a 1581: refused with a log line
+  kNothing,     // unknown drive: nothing is done or said
+};
+struct RestoreChoice {
+  RestoreRoute route = RestoreRoute::kNothing;
+  // A 1541-family drive needs the 6522 fast serial driver for this route.
+  bool needsFastSerial = false;
+};
+RestoreChoice ChooseRestoreRoute(uint8_t driveFamily, const std::string& path);
+
 }  // namespace dw

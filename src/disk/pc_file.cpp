@@ -1,0 +1,79 @@
+#include "disk/pc_file.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace dw {
+
+namespace fs = std::filesystem;
+
+PcFile PcFile::OpenForReading(const std::string& path) {
+  PcFile file;
+  file.file_.reset(std::fopen(path.c_str(), "rb"));
+  return file;
+}
+
+PcFile PcFile::Create(const std::string& path) {
+  PcFile file;
+  file.file_.reset(std::fopen(path.c_str(), "wb"));
+  return file;
+}
+
+bool PcFile::Append(std::span<const uint8_t> bytes) {
+  if (!file_) return false;
+  if (bytes.empty()) return true;
+  size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file_.get());
+  // Flushed at once: a full disk shows up at the block that did not fit, not at the close.
+  return written == bytes.size() && std::fflush(file_.get()) == 0;
+}
+
+size_t PcFile::Read(std::span<uint8_t> buffer) {
+  if (!file_ || buffer.empty()) return 0;
+  return std::fread(buffer.data(), 1, buffer.size(), file_.get());
+}
+
+bool PcFile::ReadFailed() const {
+  return file_ && std::ferror(file_.get()) != 0;
+}
+
+bool PcFile::Close() {
+  if (!file_) return false;
+  std::FILE* file = file_.release();
+  bool clean = std::ferror(file) == 0;
+  return std::fclose(file) == 0 && clean;
+}
+
+int64_t PcFileSize(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return 0;
+  auto size = fs::file_size(path, error);
+  return error ? 0 : static_cast<int64_t>(size);
+}
+
+bool PcPathExists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
+}
+
+std::string FilePart(const std::string& path) {
+  return fs::path(path).filename().string();
+}
+
+std::string FolderPart(const std::string& path) {
+  return fs::path(path).parent_path().string();
+}
+
+std::string UpperExtension(const std::string& path) {
+  std::string extension = fs::path(path).filename().extension().string();
+  if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);
+  return AsciiUpper(extension);
+}
+
+std::string AsciiUpper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+}  // namespace dw

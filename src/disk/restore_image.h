@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+#include "shell/program.h"
+
+namespace dw {
+
+// Writes a D64 or D71 image file to a GCR drive track by track.
+void RestoreDiskImage(Program& p, const std::string& path);
+// Writes a D81 image file to a 1581 with burst writes.
+void RestoreDiskImage1581(Program& p, const std::string& path);
+
+}  // namespace dw

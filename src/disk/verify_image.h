@@ -1,0 +1,11 @@
+#pragma once
+#include <string>
+
+#include "shell/program.h"
+
+namespace dw {
+
+// Compares the disk in the drive with an image file byte for byte.
+void VerifyDiskImage(Program& p, const std::string& path);
+
+}  // namespace dw

@@ -1,0 +1,264 @@
+// A double-click on a file line copies the program file to the PC, byte for byte.
+
+#include <gtest/gtest.h>
+
+#include "disk/directory.h"
+#include "prg_test_support.h"
+
+namespace dw {
+namespace {
+
+using fake::Bench;
+using fake::Prg;
+using fake::ReadFile;
+using fake::TempDir;
+
+// A listing with the given files shown, and the file line of `name` selected.
+void ListAndSelect(Bench& bench, const std::vector<fake::ListedFile>& files,
+                   const std::string& name) {
+  bench.drive.files["$"] = fake::Listing("DISK", "AB 2A", files, 600);
+  ShowDirectory(bench.p);
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (files[i].name == name) bench.desk.SelectDirectoryLine(static_cast<int>(i + 1));
+  }
+  bench.drive.packets.clear();
+}
+
+struct Download {
+  std::vector<uint8_t> pcFile;
+  std::vector<std::string> log;
+};
+
+Download DownloadOne(const std::vector<uint8_t>& content, const std::string& name = "PROG") {
+  Bench bench;
+  TempDir dir("download");
+  bench.drive.files[name] = content;
+  int blocks = static_cast<int>((content.size() + 253) / 254);
+  ListAndSelect(bench, {{blocks, name}}, name);
+  bench.desk.QueueFile(dir / "prog.prg");
+  DownloadPrg(bench.p);
+  return {ReadFile(dir / "prog.prg"), bench.Texts()};
+}
+
+TEST(PrgDownload, HeaderFreeBlocksAndNoSelectionAreRefused) {
+  for (int line : {0, 2, -1}) {
+    Bench bench;
+    ListAndSelect(bench, {{1, "ONE"}}, "");
+    bench.desk.SelectDirectoryLine(line);
+    DownloadPrg(bench.p);
+    EXPECT_EQ(bench.Texts(), std::vector<std::string>{"SELECTION NOT VALID!"}) << line;
+    EXPECT_TRUE(bench.drive.packets.empty()) << line;
+    EXPECT_TRUE(bench.desk.fileRequests().empty()) << line;
+    EXPECT_EQ(bench.desk.SelectedDirectoryLine(), -1) << line;
+  }
+}
+
+TEST(PrgDownload, SmallFilesAndTheirSummaries) {
+  Download two = DownloadOne(Prg(2));
+  EXPECT_EQ(two.pcFile, Prg(2));
+  std::vector<std::string> expected{"Open 1541-II+ file: \"PROG\" [PRG]",
+                                    "PRG image size: $2 bytes", "Blocks: 1"};
+  EXPECT_EQ(two.log, expected);
+
+  Download one = DownloadOne({0x42});
+  EXPECT_EQ(one.pcFile, std::vector<uint8_t>{0x42});
+  EXPECT_EQ(one.log.back(), "Blocks: 1");
+}
+
+TEST(PrgDownload, BlockCountsAroundOneBlock) {
+  Download b254 = DownloadOne(Prg(254));
+  EXPECT_EQ(b254.pcFile, Prg(254));
+  EXPECT_EQ(b254.log[1], "PRG image size: $FE bytes");
+  EXPECT_EQ(b254.log[2], "Blocks: 1");
+
+  Download b255 = DownloadOne(Prg(255));
+  EXPECT_EQ(b255.pcFile, Prg(255));
+  EXPECT_EQ(b255.log[1], "PRG image size: $FF bytes");
+  EXPECT_EQ(b255.log[2], "Blocks: 2");
+
+  Download b253 = DownloadOne(Prg(253));
+  EXPECT_EQ(b253.pcFile, Prg(253));
+  EXPECT_EQ(b253.log[2], "Blocks: 1");
+}
+
+TEST(PrgDownload, StartAndEndAddressOfAProgramAt0801) {
+  Download d = DownloadOne(Prg(102, 0x0801));
+  std::vector<std::string> expected{"Open 1541-II+ file: \"PROG\" [PRG]",
+                                    "PRG image size: $66 bytes", "Blocks: 1", "Start address: $801",
+                                    "End   address: $864"};
+  EXPECT_EQ(d.log, expected);
+}
+
+TEST(PrgDownload, ManyBlocksArriveWhole) {
+  Bench bench;
+  TempDir dir("many");
+  std::vector<uint8_t> content = Prg(5000, 0xC000);
+  bench.drive.files["BIG"] = content;
+  ListAndSelect(bench, {{20, "BIG"}}, "BIG");
+  bench.desk.QueueFile(dir / "big.prg");
+  DownloadPrg(bench.p);
+  EXPECT_EQ(ReadFile(dir / "big.prg"), content);
+  EXPECT_TRUE(bench.Logged("PRG image size: $1388 bytes"));
+  EXPECT_TRUE(bench.Logged("Blocks: 20"));
+  EXPECT_TRUE(bench.Logged("End   address: $D385"));
+  // The probe opens and closes the file; then 20 reads of 254 bytes on channel 0.
+  auto reads = bench.drive.PacketsOf(0x04, 0);
+  ASSERT_EQ(reads.size(), 20u);
+  EXPECT_EQ(reads[0], (std::vector<uint8_t>{0x04, 0x06, 8, 0, 0, 254}));
+  EXPECT_EQ(bench.drive.PacketsOf(0x01, 0).size(), 2u);
+  EXPECT_EQ(bench.drive.PacketsOf(0x02, 0).size(), 2u);
+  // Progress counts the blocks from 0 against the directory's block count.
+  EXPECT_EQ(bench.desk.progressValue(), 19);
+  EXPECT_EQ(bench.desk.progressMaximum(), 20);
+}
+
+TEST(PrgDownload, OfferedNameAndRequester) {
+  Bench bench;
+  bench.drive.files["GAME"] = Prg(10);
+  ListAndSelect(bench, {{1, "GAME"}}, "GAME");
+  DownloadPrg(bench.p);  // the requester is cancelled
+  ASSERT_EQ(bench.desk.fileRequests().size(), 1u);
+  const FileRequest& request = bench.desk.fileRequests()[0].request;
+  EXPECT_TRUE(request.saving);
+  EXPECT_EQ(request.title, "Save as");
+  EXPECT_EQ(request.fileName, "GAME");
+  EXPECT_EQ(request.entry, 1);
+  EXPECT_TRUE(bench.Logged("Save Image canceled"));
+  // Only the probe touched the file on the drive.
+  EXPECT_EQ(bench.drive.PacketsOf(0x01, 0).size(), 1u);
+  EXPECT_TRUE(bench.drive.PacketsOf(0x04, 0).empty());
+}
+
+TEST(PrgDownload, NamesAPcCannotTakeAreNotOffered) {
+  for (std::string name : {"A/B", "WHAT?", "X:Y", "STAR*", "LT<", "PIPE|", "BACK\\"}) {
+    Bench bench;
+    bench.drive.files[name] = Prg(10);
+    ListAndSelect(bench, {{1, name}}, name);
+    DownloadPrg(bench.p);
+    ASSERT_EQ(bench.desk.fileRequests().size(), 1u) << name;
+    EXPECT_EQ(bench.desk.fileRequests()[0].request.fileName, "") << name;
+  }
+}
+
+TEST(PrgDownload, FileTheDriveCannotOpenEndsBeforeAnyPcFile) {
+  Bench bench;
+  ListAndSelect(bench, {{1, "GONE"}}, "GONE");  // listed, but not on the disk any more
+  DownloadPrg(bench.p);
+  std::vector<std::string> expected{"Open 1541-II+ file: \"GONE\" [PRG]",
+                                    "62, FILE NOT FOUND,00,00"};
+  EXPECT_EQ(bench.Texts(), expected);
+  EXPECT_TRUE(bench.desk.fileRequests().empty());
+}
+
+TEST(PrgDownload, PcFileThatCannotBeCreatedGivesABox) {
+  Bench bench;
+  TempDir dir("nocreate");
+  bench.drive.files["PROG"] = Prg(300);
+  ListAndSelect(bench, {{2, "PROG"}}, "PROG");
+  std::string path = dir / "missing-folder/prog.prg";
+  bench.desk.QueueFile(path);
+  DownloadPrg(bench.p);
+  ASSERT_EQ(bench.desk.messages().size(), 1u);
+  const MessageRequest& box = bench.desk.messages()[0].request;
+  EXPECT_EQ(box.caption, "Diskwright");
+  EXPECT_EQ(box.text, "Error: Can't write to file " + path);
+  EXPECT_EQ(box.icon, MessageIcon::kWarning);
+  EXPECT_EQ(box.buttons, MessageButtons::kOk);
+  EXPECT_TRUE(bench.drive.PacketsOf(0x04, 0).empty());
+  EXPECT_FALSE(bench.Logged("Blocks: 2"));
+}
+
+TEST(PrgDownload, FailingWritesAreReportedNotSilentlyShort) {
+  Bench bench;
+  bench.drive.files["PROG"] = Prg(1000);
+  ListAndSelect(bench, {{4, "PROG"}}, "PROG");
+  // /dev/full takes the file open but refuses every byte, as a full disk does.
+  // "all files" selected, so the bare name is not completed.
+  bench.desk.QueueFile("/dev/full", 2);
+  bench.desk.QueueMessageAnswer(MessageAnswer::kYes);  // replace "full"
+  DownloadPrg(bench.p);
+  ASSERT_EQ(bench.desk.messages().size(), 2u);
+  EXPECT_EQ(bench.desk.messages()[0].request.caption, "File already exists");
+  const MessageRequest& box = bench.desk.messages()[1].request;
+  EXPECT_EQ(box.text, "Error: Can't write to file /dev/full");
+  EXPECT_EQ(box.icon, MessageIcon::kWarning);
+  // The transfer stops at the failed block; nothing is counted as saved.
+  EXPECT_EQ(bench.drive.PacketsOf(0x04, 0).size(), 1u);
+  EXPECT_TRUE(bench.Logged("PRG image size: $0 bytes"));
+  // The drive's file is still closed.
+  EXPECT_EQ(bench.drive.packets.back(), (std::vector<uint8_t>{0x02, 0x04, 8, 0}));
+}
+
+TEST(PrgDownload, AbortKeepsTheBytesReceivedAndStillSummarises) {
+  Bench bench;
+  TempDir dir("abort");
+  std::vector<uint8_t> content = Prg(2000);
+  bench.drive.files["PROG"] = content;
+  ListAndSelect(bench, {{8, "PROG"}}, "PROG");
+  bench.desk.QueueFile(dir / "prog.prg");
+  // RESET is pressed while the third block is on its way.
+  int reads = 0;
+  bench.drive.beforeReply = [&](const std::vector<uint8_t>& packet) {
+    if (packet[0] == 0x04 && packet[3] == 0 && ++reads == 3) {
+      bench.desk.PressReset();
+      return false;
+    }
+    return true;
+  };
+  DownloadPrg(bench.p);
+  EXPECT_EQ(bench.p.LinkState, kLinkAborted);
+  std::vector<uint8_t> expected(content.begin(), content.begin() + 508);
+  EXPECT_EQ(ReadFile(dir / "prog.prg"), expected);
+  EXPECT_TRUE(bench.Logged("PRG image size: $1FC bytes"));
+  EXPECT_TRUE(bench.Logged("Blocks: 2"));
+  EXPECT_TRUE(bench.Logged("Start address: $801"));
+  EXPECT_TRUE(bench.desk.messages().empty());
+}
+
+TEST(PrgDownload, TimeoutKeepsTheBytesReceived) {
+  Bench bench;
+  TempDir dir("timeout");
+  bench.drive.files["PROG"] = Prg(1000);
+  ListAndSelect(bench, {{4, "PROG"}}, "PROG");
+  bench.desk.QueueFile(dir / "prog.prg");
+  int reads = 0;
+  bench.drive.beforeReply = [&](const std::vector<uint8_t>& packet) {
+    return !(packet[0] == 0x04 && packet[3] == 0 && ++reads == 2);
+  };
+  DownloadPrg(bench.p);
+  EXPECT_EQ(bench.p.LinkState, kLinkTimeout);
+  EXPECT_EQ(ReadFile(dir / "prog.prg").size(), 254u);
+  EXPECT_TRUE(bench.Logged("Connection Timeout"));
+  EXPECT_TRUE(bench.Logged("PRG image size: $FE bytes"));
+}
+
+TEST(PrgDownload, ReadErrorInTheMiddleIsLoggedAndTheBytesStay) {
+  Bench bench;
+  TempDir dir("readerror");
+  // The drive delivers 600 bytes of the chain, then stops at a sector with a bad checksum.
+  std::vector<uint8_t> part = Prg(600);
+  bench.drive.files["PROG"] = part;
+  ListAndSelect(bench, {{8, "PROG"}}, "PROG");
+  bench.drive.errorMessages = {"00, OK,00,00", "23,READ ERROR,17,05"};
+  bench.desk.QueueFile(dir / "prog.prg");
+  DownloadPrg(bench.p);
+  EXPECT_EQ(ReadFile(dir / "prog.prg"), part);
+  EXPECT_TRUE(bench.Logged("23,READ ERROR,17,05"));
+  EXPECT_TRUE(bench.Logged("PRG image size: $258 bytes"));
+  EXPECT_EQ(bench.p.LinkState, 0);  // the drive error is in the error channel, not the link
+  EXPECT_EQ(bench.p.DosErrorFlag, 1);
+}
+
+TEST(PrgDownload, FileStopsAt800000Bytes) {
+  Bench bench;
+  TempDir dir("limit");
+  bench.drive.files["HUGE"] = Prg(800300);
+  ListAndSelect(bench, {{3151, "HUGE"}}, "HUGE");
+  bench.desk.QueueFile(dir / "huge.prg");
+  DownloadPrg(bench.p);
+  EXPECT_EQ(ReadFile(dir / "huge.prg").size(), 800000u);
+  EXPECT_TRUE(bench.Logged("PRG image size: $C3500 bytes"));
+}
+
+}  // namespace
+}  // namespace dw
