@@ -70,7 +70,12 @@ std::optional<DeskEvent> ScriptedDesk::Deliver() {
 }
 
 std::optional<DeskEvent> ScriptedDesk::TakeEvent() {
-  if (clock_.NowUs() > timeLimitUs_) return DeskEvent{EventKind::kCloseRequest, 0};
+  // Past the time limit the window is closed once; whoever drains events drops it, the next
+  // wait sees it again.
+  if (clock_.NowUs() > timeLimitUs_ && !limitCloseTaken_) {
+    limitCloseTaken_ = true;
+    return DeskEvent{EventKind::kCloseRequest, 0};
+  }
   if (!events_.empty() && events_.front().atUs <= clock_.NowUs()) return Deliver();
   return std::nullopt;
 }

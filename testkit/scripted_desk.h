@@ -127,6 +127,7 @@ class ScriptedDesk final : public Desk {
   std::deque<FileAnswer> fileAnswers_;
   bool closeWhenScriptEnds_ = true;
   int64_t timeLimitUs_ = int64_t{3600} * 1000000;
+  bool limitCloseTaken_ = false;
 
   std::vector<std::string> log_;
   std::vector<std::string> fullLog_;

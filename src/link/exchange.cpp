@@ -85,8 +85,15 @@ int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t tim
     LogLine(p, "Response Error");
     return 0;
   }
-  p.IecStatus = r[n - 2];
   int length = r[n - 4] + 256 * r[n - 3];
+  // The data area is as long as the operation asked for, or as the data when that is longer.
+  // Anything more stood in front of the reply (bytes of an earlier reply still arriving, noise)
+  // and would shift every data byte: refuse the reply rather than take wrong data.
+  if (n - 4 > std::max(replyDataLength, length)) {
+    LogLine(p, "Response Error");
+    return 0;
+  }
+  p.IecStatus = r[n - 2];
   if (length > 0) p.ReplyData.resize(length, 0);
 
   std::string status = StatusText(p, p.IecStatus, kIecStatusKind);

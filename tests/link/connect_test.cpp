@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "link/connect.h"
+#include "link_test_support.h"
+#include "testkit/harness.h"
+
+namespace dw {
+namespace {
+
+using testing_support::Contains;
+using testing_support::Texts;
+
+TEST(Connect, DrivesAtEightAndTenFillTheSelectorInOrder) {
+  Harness h("8=1541-II,10=1581");
+  h.Connect();
+  EXPECT_EQ(Texts(h.desk.log()),
+            (std::vector<std::string>{
+                "BUSLINK V2.0 found @ COM0",
+                "RESET IEC Bus",
+                "Drive #8 present: 1541-II",
+                "Drive #9 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
+                "Drive #10 present: 1581",
+                "Drive #11 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
+                "Welcome Diskwright user",
+            }));
+  EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"8: 1541-II", "10: 1581"}));
+  EXPECT_EQ(h.desk.SelectedDevice(), 0);
+  EXPECT_TRUE(h.desk.devicesEnabled());
+  EXPECT_EQ(h.program.CurrentDevice, 8);
+  EXPECT_EQ(h.program.LinkState, 0);
+  EXPECT_EQ(h.desk.statusTexts().front(), "RESET IEC Bus");
+  // The connection ends with the drive's error channel, which reports no error.
+  EXPECT_EQ(h.program.DosErrorFlag, 0);
+  EXPECT_FALSE(h.desk.statusText().empty());
+}
+
+TEST(Connect, FirstPortWithTheBannerWins) {
+  Harness h("");
+  std::string error;
+  auto first = sim::VirtualBus::FromDescription("9=1571", [&] { return h.clock.NowUs(); }, &error);
+  auto second = sim::VirtualBus::FromDescription("8=1541", [&] { return h.clock.NowUs(); }, &error);
+  h.ports.AttachSilent(0);
+  h.ports.Attach(2, first.get());
+  h.ports.Attach(5, second.get());
+  h.Connect();
+  EXPECT_EQ(Texts(h.desk.log()).front(), "BUSLINK V2.0 found @ COM2");
+  EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"9: 1571"}));
+  EXPECT_EQ(h.ports.openCount(5), 0);
+}
+
+// A port that has exactly one byte waiting after the BREAKs.
+class OneBytePort final : public SerialPort {
+ public:
+  explicit OneBytePort(int* reads) : reads_(reads) {}
+  int BytesWaiting() override { return 1; }
+  int Read(uint8_t* buffer, int) override {
+    ++*reads_;
+    buffer[0] = 'B';
+    return 1;
+  }
+  int Write(const uint8_t*, int count) override { return count; }
+  void SetBreak(bool) override {}
+
+ private:
+  int* reads_;
+};
+
+class OneByteThenBus final : public PortOpener {
+ public:
+  explicit OneByteThenBus(sim::VirtualBus* bus) : bus_(bus) {}
+  std::unique_ptr<SerialPort> Open(int number) override {
+    if (number == 0) return std::make_unique<OneBytePort>(&reads);
+    if (number == 1) return bus_->OpenPort();
+    return nullptr;
+  }
+  int reads = 0;
+
+ private:
+  sim::VirtualBus* bus_;
+};
+
+TEST(Connect, PortAnsweringOneByteIsSkippedUnread) {
+  VirtualClock clock;
+  ScriptedDesk desk(clock);
+  std::string error;
+  auto bus = sim::VirtualBus::FromDescription("8=1541", [&] { return clock.NowUs(); }, &error);
+  ASSERT_TRUE(bus) << error;
+  OneByteThenBus ports(bus.get());
+  Program p(desk, clock, ports);
+  ASSERT_TRUE(FindAdapter(p));
+  EXPECT_EQ(ports.reads, 0);
+  EXPECT_EQ(Texts(desk.log()).front(), "BUSLINK V2.0 found @ COM1");
+}
+
+TEST(Connect, NoAdapterEndsTheProgramWithAMessage) {
+  Harness h("");
+  h.Run();
+  ASSERT_EQ(h.desk.messages().size(), 1u);
+  EXPECT_EQ(h.desk.messages()[0].request.caption, "Diskwright");
+  EXPECT_EQ(h.desk.messages()[0].request.text, "BUSLINK V2.0 hardware not present!");
+  EXPECT_TRUE(h.desk.closed());
+  EXPECT_FALSE(Contains(Texts(h.desk.log()), "Welcome Diskwright user"));
+}
+
+TEST(Connect, WithNoDrivePoweredTheCycleRepeatsUntilTheWindowCloses) {
+  Harness h("8=1541:off");
+  h.desk.ScheduleEvent(10'000'000, {EventKind::kCloseRequest, 0});
+  h.Run();
+  EXPECT_TRUE(h.desk.closed());
+  int resets = 0;
+  int powerPrompts = 0;
+  for (const std::string& text : Texts(h.desk.fullLog())) {
+    resets += text == "RESET IEC Bus";
+    powerPrompts += text == "Connect and power on all CBM Disk Drives";
+    EXPECT_NE(text, "Welcome Diskwright user");
+  }
+  // About every 1.5 s of virtual time plus the scan: six or seven cycles in ten seconds.
+  EXPECT_GE(resets, 5);
+  EXPECT_LE(resets, 7);
+  // The window may close between the reset and its report.
+  EXPECT_GE(powerPrompts, resets - 1);
+  EXPECT_LE(powerPrompts, resets);
+  // Every cycle starts the log afresh.
+  EXPECT_EQ(Texts(h.desk.log()).front(), "BUSLINK V2.0 found @ COM0");
+}
+
+TEST(Connect, DriveSwitchedOnLaterIsFoundByTheNextCycle) {
+  Harness h("8=1541-C:off");
+  ASSERT_TRUE(h.bus->InjectAt(4'000'000, {sim::FaultKind::kPowerOn, 8}));
+  h.Connect();
+  EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"8: 1541-C"}));
+  EXPECT_GE(h.clock.NowUs(), 4'000'000);
+}
+
+}  // namespace
+}  // namespace dw

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "link_test_support.h"
+#include "shell/main_loop.h"
+#include "testkit/harness.h"
+
+namespace dw {
+namespace {
+
+using testing_support::ImageFolder;
+using testing_support::Texts;
+
+// Runs the DOS command with the given answer and returns the log of that command.
+std::vector<std::string> RunDosCommand(Harness& h, std::optional<std::string> answer) {
+  h.desk.QueueText(std::move(answer));
+  h.desk.QueueCommand(kCmdDosCommand);
+  h.Run();
+  std::vector<std::string> log = Texts(h.desk.log());
+  auto welcome = std::find(log.begin(), log.end(), "Welcome Diskwright user");
+  return std::vector<std::string>(welcome + 1, log.end());
+}
+
+TEST(DosCommand, AcceptedCommandLogsOnlyItselfAndShowsTheAnswer) {
+  ImageFolder folder;
+  std::string path = folder.Blank("work.d64");
+  REQUIRE_IMAGE(path);
+  Harness h("8=1541-II:" + path);
+  EXPECT_EQ(RunDosCommand(h, "I"),
+            (std::vector<std::string>{"DOS command: \"I\"", "-- done --"}));
+  ASSERT_EQ(h.desk.textRequests().size(), 1u);
+  EXPECT_EQ(h.desk.textRequests()[0].title, "Send DOS command");
+  EXPECT_EQ(h.desk.textRequests()[0].prompt, "Enter DOS command:");
+  EXPECT_EQ(h.desk.statusText(), "00, OK,00,00");
+}
+
+TEST(DosCommand, RejectedCommandLogsTheDrivesErrorLine) {
+  Harness h("8=1541-II");
+  std::vector<std::string> log = RunDosCommand(h, "Q");
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], "DOS command: \"Q\"");
+  EXPECT_EQ(log[1].substr(0, 3), "31,");
+  // A DOS error is not a link error: the command still ends normally.
+  EXPECT_EQ(log[2], "-- done --");
+}
+
+TEST(DosCommand, LongEntryIsSentAsItsFirstFortyCharacters) {
+  ImageFolder folder;
+  std::string path = folder.Blank("work.d64");
+  REQUIRE_IMAGE(path);
+  Harness h("8=1541-II:" + path);
+  std::string entry = "R:" + std::string(38, 'N') + "=OLDNAME";  // 48 characters
+  std::vector<std::string> log = RunDosCommand(h, entry);
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log[0], "DOS command: \"" + entry.substr(0, 40) + "\"");
+  // The drive saw the cut command: no "=" in it, so the rename is a syntax error.
+  EXPECT_EQ(log[1].substr(0, 1), "3");
+}
+
+TEST(DosCommand, EmptyOrCancelledEntrySendsNothing) {
+  Harness h("8=1541-II");
+  EXPECT_EQ(RunDosCommand(h, std::nullopt), (std::vector<std::string>{"-- done --"}));
+  Harness h2("8=1541-II");
+  EXPECT_EQ(RunDosCommand(h2, ""), (std::vector<std::string>{"-- done --"}));
+}
+
+TEST(DosCommand, DriveSwitchedOffBeforeTheCommandAbortsAndReconnects) {
+  Harness h("8=1541-II,9=1571");
+  ASSERT_TRUE(h.bus->InjectAt(1'000'000, {sim::FaultKind::kPowerOff, 8}));
+  h.desk.ScheduleEvent(2'000'000, {EventKind::kCommand, kCmdDosCommand});
+  h.desk.QueueCommand(kCmdFortyTracks);
+  h.Run();
+  std::vector<std::string> full = Texts(h.desk.fullLog());
+  auto aborted = std::find(full.begin(), full.end(), "-- aborted --");
+  ASSERT_NE(aborted, full.end());
+  EXPECT_EQ(*(aborted - 1), "Drive #8 ERROR! ---> IEC Bus: DEVICE NOT PRESENT");
+  EXPECT_TRUE(h.desk.textRequests().empty());  // the command itself never ran
+  // The next pass reconnects: a fresh log that finds only drive 9.
+  std::vector<std::string> log = Texts(h.desk.log());
+  EXPECT_EQ(log.front(), "BUSLINK V2.0 found @ COM0");
+  EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"9: 1571"}));
+}
+
+TEST(ErrorInfo, ListsTheGcrTextsOnA1541) {
+  Harness h("8=1541");
+  h.desk.QueueCommand(kCmdErrorInfo);
+  h.Run();
+  std::vector<std::string> log = Texts(h.desk.log());
+  auto first = std::find(log.begin(), log.end(), "DOS low level errors for current device:");
+  ASSERT_NE(first, log.end());
+  ASSERT_EQ(log.end() - first, 18);  // 17 lines and "-- done --"
+  EXPECT_EQ(first[1], "#0: OK");
+  EXPECT_EQ(first[4], "#3: NO SYNC");
+  EXPECT_EQ(first[11], "#A: DATA EXTENDS INTO NEXT BLOCK");
+  EXPECT_EQ(first[16], "#F: NO DISK PRESENT");
+  EXPECT_EQ(first[17], "-- done --");
+}
+
+TEST(ErrorInfo, ListsTheMfmTextsOnA1581) {
+  Harness h("8=1581");
+  h.desk.QueueCommand(kCmdErrorInfo);
+  h.Run();
+  std::vector<std::string> log = Texts(h.desk.log());
+  auto first = std::find(log.begin(), log.end(), "DOS low level errors for current device:");
+  ASSERT_NE(first, log.end());
+  ASSERT_EQ(log.end() - first, 18);
+  EXPECT_EQ(first[4], "#3: NO ADDRESS MARK");
+  EXPECT_EQ(first[11], "#A: OK");
+  EXPECT_EQ(first[13], "#C: DISK FORMAT NOT LOGICAL");
+  EXPECT_EQ(first[16], "#F: NO DRIVE PRESENT");
+}
+
+}  // namespace
+}  // namespace dw
