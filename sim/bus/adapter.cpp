@@ -62,8 +62,30 @@ bool Adapter::IsWellFormed(std::span<const uint8_t> packet) {
   return packet.size() == packet[kLengthAt];
 }
 
+int Adapter::AddressedDevice(std::span<const uint8_t> packet) const {
+  switch (static_cast<Opcode>(packet[kOpcodeAt])) {
+    case Opcode::kLoadPages:
+    case Opcode::kResetBus:
+      return 0;
+    case Opcode::kJobMemory:
+    case Opcode::kJobReadPages:
+    case Opcode::kJobWriteTrack:
+    case Opcode::kJobMeasureSpeed:
+      return codeDevice_;
+    default:
+      return packet[kDeviceAt] & 0x1F;
+  }
+}
+
+bool Adapter::HangsOn(int device) const {
+  if (device < kFirstDevice || device > kLastDevice) return false;
+  const std::unique_ptr<VirtualDrive>& drive = drives_[device - kFirstDevice];
+  return answeredReset_[device - kFirstDevice] && drive != nullptr && !drive->powered();
+}
+
 std::optional<AdapterReply> Adapter::Handle(std::span<const uint8_t> packet, int64_t nowUs) {
   if (!IsWellFormed(packet)) return std::nullopt;
+  if (HangsOn(AddressedDevice(packet))) return std::nullopt;
   nowUs_ = nowUs;
   switch (static_cast<Opcode>(packet[kOpcodeAt])) {
     case Opcode::kOpen:
@@ -99,6 +121,7 @@ void Adapter::Restart() {
   buffer_.fill(0);
   bufferPages_ = 0;
   codeDevice_ = 0;
+  answeredReset_.fill(false);
 }
 
 VirtualDrive* Adapter::PoweredDrive(int device) const {
@@ -191,8 +214,10 @@ AdapterReply Adapter::OnJob(std::span<const uint8_t> packet) {
 
 AdapterReply Adapter::OnResetBus(std::span<const uint8_t> packet) {
   bool anyPowered = false;
-  for (const std::unique_ptr<VirtualDrive>& drive : drives_) {
-    if (drive == nullptr || !drive->powered()) continue;
+  for (size_t slot = 0; slot < drives_.size(); ++slot) {
+    const std::unique_ptr<VirtualDrive>& drive = drives_[slot];
+    answeredReset_[slot] = drive != nullptr && drive->powered();
+    if (!answeredReset_[slot]) continue;
     drive->Reset();
     anyPowered = true;
   }

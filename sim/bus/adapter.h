@@ -6,6 +6,10 @@
 // opcode, a length byte that differs from the number of bytes that arrived (opcode $0B: page
 // count * 256 + 3 bytes), a packet shorter than its opcode needs, or more pages than the
 // adapter's buffer holds.
+//
+// A drive switched off while the adapter counts it as present (it answered the last bus reset)
+// holds the IEC lines: the adapter hangs on it and never replies. After the next bus reset the
+// adapter knows it is gone and reports it as not present ($80), like a device that never was.
 
 #include <array>
 #include <cstdint>
@@ -45,6 +49,10 @@ class Adapter {
 
  private:
   static bool IsWellFormed(std::span<const uint8_t> packet);
+  // The device a packet addresses (0 for the adapter's own opcodes).
+  int AddressedDevice(std::span<const uint8_t> packet) const;
+  // True when the addressed drive answered the last reset and has been switched off since.
+  bool HangsOn(int device) const;
   VirtualDrive* PoweredDrive(int device) const;
   // The powered drive at `device`, its bus operation begun; nullptr when none answers.
   VirtualDrive* Address(int device);
@@ -70,6 +78,7 @@ class Adapter {
   int bufferPages_ = 0;
   int codeDevice_ = 0;
   int64_t nowUs_ = 0;
+  std::array<bool, kLastDevice - kFirstDevice + 1> answeredReset_{};
 };
 
 }  // namespace sim

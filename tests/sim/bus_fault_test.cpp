@@ -25,6 +25,16 @@ TEST(BusFault, DrivePowersOffAndOnAtAGivenMoment) {
   EXPECT_FALSE(link.bus().Inject({FaultKind::kPowerOff, 10})) << "no drive 10";
 }
 
+TEST(BusFault, DriveSwitchedOffAfterTheResetHangsTheBusUntilTheNextReset) {
+  TestLink link("sim:8=1541,9=1571");
+  EXPECT_EQ(link.Exchange(ResetPacket(), 0).status, 0x00);
+  link.bus().Inject({FaultKind::kPowerOff, 9});
+  EXPECT_TRUE(link.Exchange(OpenPacket(9, 15, "UI"), 16, kNoReplyWaitUs).raw.empty());
+  EXPECT_EQ(link.Exchange(OpenPacket(8, 15, "UI"), 16).status, 0x00) << "drive 8 still answers";
+  EXPECT_EQ(link.Exchange(ResetPacket(), 0).status, 0x00);
+  EXPECT_EQ(link.Exchange(OpenPacket(9, 15, "UI"), 16).status, 0x80) << "now known to be gone";
+}
+
 TEST(BusFault, UnpluggedAdapterFailsItsPortAndOpensNoOther) {
   TestLink link("sim:8=1541");
   link.bus().Inject({FaultKind::kUnplug});
