@@ -37,10 +37,11 @@ class Disk {
   virtual bool Save(const std::string& path, std::string* error) const = 0;
 
   virtual bool IsGcr() const = 0;
-  virtual int TrackCount() const = 0;          // 35, 40, 70 or 80
+  virtual int TrackCount() const = 0;  // 35, 40, 70 or 80
   virtual int SectorsOnTrack(int track) const = 0;
 
-  // One 256-byte sector as the drive controller sees it; returns a JobCode.
+  // One 256-byte sector as the drive controller sees it; returns a JobCode. Headers are checked
+  // against the disk's own ID (the one it was formatted with).
   virtual int ReadSector(int track, int sector, std::array<uint8_t, 256>& data) = 0;
   virtual int WriteSector(int track, int sector, const std::array<uint8_t, 256>& data) = 0;
   // The disk ID written in the sector headers of a track (what a seek reads).
@@ -51,6 +52,25 @@ class Disk {
   virtual int TrackZone(int track) const = 0;
 
   bool writeProtected = false;
+
+  // --- Used by the DOS. IDs are {first, second} character as in "N:name,id" (BAM $A2, $A3).
+
+  // Read and write jobs checking headers against the master ID in drive RAM ($12/$13).
+  virtual int ReadSectorWithId(int track, int sector, std::array<uint8_t, 256>& data,
+                               const std::array<uint8_t, 2>& expectedId) = 0;
+  virtual int WriteSectorWithId(int track, int sector, const std::array<uint8_t, 256>& data,
+                                const std::array<uint8_t, 2>& expectedId) = 0;
+  // The seek job: reads the track's headers; on kJobOk their ID is in id. A 1581 takes the ID
+  // from its header sector 40/0.
+  virtual int SeekHeader(int track, std::array<uint8_t, 2>& id) = 0;
+  // Lays down a whole fresh track as the DOS format does: every sector holds fill and every
+  // header carries id. Returns a JobCode (kJobWriteProtect on a protected disk).
+  virtual int FormatTrack(int track, const std::array<uint8_t, 2>& id,
+                          const std::array<uint8_t, 256>& fill) = 0;
+  // 1571 disks: whether DOS tracks 36-70 lie on the second side (set by a double-sided format
+  // and by D71 images). Without it tracks 36-42 lie beyond track 35 on the first side.
+  virtual bool IsDoubleSided() const = 0;
+  virtual void SetDoubleSided(bool doubleSided) = 0;
 };
 
 }  // namespace sim

@@ -28,7 +28,10 @@ class Dos {
   void SetDisk(Disk* disk);
   Disk* disk() const;
 
-  // A command sent to channel 15 (not M-R, M-W, M-E: the bus side handles drive memory).
+  // A command sent to channel 15 (not M-R, M-W, M-E: the bus side handles drive memory; they
+  // leave the message as it is). A trailing CR is ignored. Understood: I, N, S, R, V, C, UJ,
+  // U:, U0>M0/U0>M1 (1571: 1541 or 1571 mode; it starts in 1571 mode), U0>S + byte (1570,
+  // 1571, 1581: file interleave). Block and buffer commands (B-, U1, U2, P, &, D) give 31.
   void Command(const std::vector<uint8_t>& bytes);
 
   // The error channel: "NN,TEXT,TT,SS" + CR. Reading it resets the message to 00, OK.
@@ -37,13 +40,18 @@ class Dos {
   void SetError(int code, int track, int sector);
 
   // Data channels 0..14: 0 loads ("$" gives the listing), 1 saves, 2..14 open by name.
-  // Open returns false (with the error message set) when the DOS refuses.
+  // Open returns false (with the error message set) when the DOS refuses. Open on 15 runs the
+  // name as a command. "#" (direct-access buffers) and REL files are not modelled (70, 64).
   bool Open(int sa, const std::vector<uint8_t>& name);
   bool IsOpen(int sa) const;
-  // Up to maxBytes of the channel's data; eoi is set when the last byte was delivered.
+  // Up to maxBytes of the channel's data; eoi is set when the last byte was delivered. No bytes
+  // and no eoi: the drive has nothing to send (channel not open or for writing, file already
+  // sent, or stopped by a read error, which the error channel then tells).
   std::vector<uint8_t> Read(int sa, size_t maxBytes, bool& eoi);
   // Appends data to a file open for writing; false (error set) on disk full or protection.
   bool Write(int sa, const std::vector<uint8_t>& bytes);
+  // Finishes a file being written (directory entry, BAM). Closing 15 closes every channel, as
+  // the drive does. A successful close leaves the error message as it was.
   void Close(int sa);
 
   // What the drive holds in RAM after the last initialise ("I", or a directory read): the

@@ -1,0 +1,137 @@
+// Commands on channel 15: I, N, S, R, V, C and the U commands the drives share. Block and
+// buffer commands (B-, U1/U2, P, &, D) are not modelled and answer 31 like unknown letters.
+
+#include <algorithm>
+#include <array>
+
+#include "sim/media/dos_state.h"
+
+namespace sim {
+namespace {
+
+constexpr size_t kCommandBufferLength = 41;
+constexpr uint8_t kColon = ':';
+constexpr uint8_t kEqual = '=';
+
+using Handler = DosStatus (*)(DosState&, std::span<const uint8_t>);
+
+bool HasColon(std::span<const uint8_t> args) {
+  return std::find(args.begin(), args.end(), kColon) != args.end();
+}
+
+DosStatus Initialise(DosState& state, std::span<const uint8_t>) {
+  if (DosStatus status = state.CloseAll(); !status.ok()) return status;
+  return state.ForceLogIn();
+}
+
+void FreeFile(Volume& volume, const DirEntry& entry) {
+  std::vector<TrackSector> blocks;
+  BlocksOfFile(volume, entry, blocks);  // what cannot be followed stays allocated
+  for (const TrackSector& ts : blocks) volume.bam().Free(ts);
+}
+
+DosStatus Scratch(DosState& state, std::span<const uint8_t> args) {
+  if (!HasColon(args)) return DosFail(kDosSyntaxNoName);
+  int drive = 0;
+  std::vector<Bytes> patterns = SplitAt(AfterDrive(args, drive), ',');
+  std::erase_if(patterns, [](const Bytes& pattern) { return pattern.empty(); });
+  if (patterns.empty()) return DosFail(kDosSyntaxNoName);
+  if (drive != 0) return DosFail(kDosDriveNotReady);
+  if (DosStatus status = state.LogIn(); !status.ok()) return status;
+  Volume& volume = *state.volume;
+  std::vector<DirEntry> entries;
+  if (DosStatus status = ReadDirectory(volume, entries); !status.ok()) return status;
+  int scratched = 0;
+  for (DirEntry& entry : entries) {
+    if (!entry.used() || (entry.type() & kTypeLocked)) continue;
+    const bool matches = std::any_of(patterns.begin(), patterns.end(),
+                                     [&](const Bytes& p) { return NameMatches(p, entry.name()); });
+    if (!matches) continue;
+    DirEntry scratchedEntry = entry;
+    scratchedEntry.setType(0);
+    if (DosStatus status = WriteDirEntry(volume, scratchedEntry); !status.ok()) return status;
+    FreeFile(volume, entry);
+    ++scratched;
+  }
+  if (scratched > 0) {
+    if (DosStatus status = volume.WriteBam(); !status.ok()) return status;
+  }
+  return DosFail(kDosFilesScratched, scratched, 0);
+}
+
+DosStatus Rename(DosState& state, std::span<const uint8_t> args) {
+  if (!HasColon(args)) return DosFail(kDosSyntaxNoName);
+  int drive = 0;
+  const Bytes rest = AfterDrive(args, drive);
+  const auto equal = std::find(rest.begin(), rest.end(), kEqual);
+  if (equal == rest.end()) return DosFail(kDosSyntax);
+  const Bytes newName(rest.begin(), equal);
+  int oldDrive = 0;
+  const Bytes oldName = AfterDrive(Bytes(equal + 1, rest.end()), oldDrive);
+  if (newName.empty() || oldName.empty()) return DosFail(kDosSyntaxNoName);
+  if (HasWildcards(newName) || HasWildcards(oldName)) return DosFail(kDosSyntaxBadName);
+  if (drive != 0 || oldDrive != 0) return DosFail(kDosDriveNotReady);
+  if (DosStatus status = state.LogIn(); !status.ok()) return status;
+  std::vector<DirEntry> entries;
+  if (DosStatus status = ReadDirectory(*state.volume, entries); !status.ok()) return status;
+  if (FindEntry(entries, newName)) return DosFail(kDosFileExists);
+  std::optional<DirEntry> entry = FindEntry(entries, oldName);
+  if (!entry) return DosFail(kDosFileNotFound);
+  entry->setName(PadName(newName));
+  return WriteDirEntry(*state.volume, *entry);
+}
+
+// "UJ" and "U:" reset the drive; "U0>M0"/"U0>M1" switch a 1571 between 1541 and 1571 mode;
+// "U0>S" and a byte set the file interleave (1571, 1581).
+DosStatus User(DosState& state, std::span<const uint8_t> args) {
+  const Bytes text(args.begin(), args.end());
+  if (!text.empty() && (text[0] == 'J' || text[0] == kColon)) {
+    state.DropAll();
+    state.volume.reset();
+    state.interleaveOverride = 0;
+    state.doubleSidedMode = state.kind == DriveKind::k1571;
+    return DosFail(kDosVersion);
+  }
+  const bool burst = text.size() >= 3 && text[0] == '0' && text[1] == '>';
+  const bool fastDrive = state.kind != DriveKind::k1541;
+  if (burst && fastDrive && text[2] == 'S' && text.size() >= 4 && text[3] > 0) {
+    state.interleaveOverride = text[3];
+    return {};
+  }
+  if (burst && state.kind == DriveKind::k1571 && text[2] == 'M' && text.size() >= 4 &&
+      (text[3] == '0' || text[3] == '1')) {
+    state.doubleSidedMode = text[3] == '1';
+    return {};
+  }
+  return DosFail(kDosSyntaxUnknown);
+}
+
+struct CommandEntry {
+  uint8_t letter;
+  Handler run;
+};
+
+constexpr std::array<CommandEntry, 7> kCommands = {{
+    {'I', Initialise},
+    {'N', FormatCommand},
+    {'S', Scratch},
+    {'R', Rename},
+    {'V', ValidateCommand},
+    {'C', CopyCommand},
+    {'U', User},
+}};
+
+}  // namespace
+
+std::optional<DosStatus> RunCommand(DosState& state, std::span<const uint8_t> command) {
+  const Bytes text = WithoutCr(command);
+  if (text.empty()) return DosStatus{};
+  if (text.size() >= 2 && text[0] == 'M' && text[1] == '-') return std::nullopt;
+  if (text.size() > kCommandBufferLength) return DosFail(kDosSyntaxLong);
+  for (const CommandEntry& entry : kCommands) {
+    if (entry.letter == text[0]) return entry.run(state, std::span(text).subspan(1));
+  }
+  return DosFail(kDosSyntaxUnknown);
+}
+
+}  // namespace sim

@@ -1,0 +1,61 @@
+#include "sim/media/dos_state.h"
+
+namespace sim {
+namespace {
+
+constexpr uint8_t kMaxTrackSingle = 36;
+constexpr uint8_t kMaxTrackDouble = 71;
+constexpr uint8_t kMaxTrack1581 = 81;
+
+// Interleave 10 on the 1541; the 1571 ROM sets 6, which this model keeps for double-sided disks
+// and replaces by 10 on single-sided ones, as format documents describe a 1571 in 1541 use.
+constexpr int kInterleave1541 = 10;
+constexpr int kInterleaveDoubleSided = 6;
+constexpr int kInterleave1581 = 1;
+
+}  // namespace
+
+DosState::DosState(DriveKind driveKind)
+    : kind(driveKind),
+      message(DosFail(kDosVersion)),
+      doubleSidedMode(driveKind == DriveKind::k1571),
+      maxTrackPlusOne(driveKind == DriveKind::k1581 ? kMaxTrack1581 : kMaxTrackSingle) {}
+
+DosStatus DosState::LogIn() {
+  if (volume && !channels.empty()) return {};
+  return ForceLogIn();
+}
+
+DosStatus DosState::ForceLogIn() {
+  const DosStatus status = Volume::LogIn(kind, doubleSidedMode, disk, volume);
+  if (!status.ok()) return status;
+  idInRam = volume->id();
+  bamInRam = volume->bam().blocks().front();
+  if (kind != DriveKind::k1581) {
+    maxTrackPlusOne =
+        volume->layout().format == DiskFormat::k1571Double ? kMaxTrackDouble : kMaxTrackSingle;
+  }
+  return {};
+}
+
+DosStatus DosState::CloseAll() {
+  DosStatus first;
+  while (!channels.empty()) {
+    const DosStatus status = CloseChannel(*this, channels.begin()->first);
+    if (first.ok()) first = status;
+  }
+  return first;
+}
+
+void DosState::DropAll() {
+  channels.clear();
+}
+
+int DosState::FileInterleave() const {
+  if (interleaveOverride > 0) return interleaveOverride;
+  if (kind == DriveKind::k1581) return kInterleave1581;
+  if (volume && volume->layout().format == DiskFormat::k1571Double) return kInterleaveDoubleSided;
+  return kInterleave1541;
+}
+
+}  // namespace sim

@@ -1,0 +1,58 @@
+#pragma once
+// Everything one drive's DOS holds: the disk, the logged-in volume, the open channels and the
+// error message. The command and channel procedures work on it.
+
+#include <map>
+#include <optional>
+
+#include "sim/media/dos_listing.h"
+#include "sim/media/dos_stream.h"
+
+namespace sim {
+
+struct Channel {
+  enum class Kind { kListing, kRead, kWrite };
+  Kind kind = Kind::kRead;
+  Bytes listing;
+  size_t listingPos = 0;
+  ReadStream reader;
+  WriteStream writer;
+  DirEntry entry;          // the file being written
+  bool replacing = false;  // "@": the entry keeps the old file until the close
+  bool failed = false;     // stopped by an error: takes no more data
+};
+
+struct DosState {
+  explicit DosState(DriveKind driveKind);
+
+  // Logs the disk in again unless files are open (then the BAM in RAM is the one that counts).
+  DosStatus LogIn();
+  DosStatus ForceLogIn();
+  // Closes every channel as CLOSE does (files being written are finished).
+  DosStatus CloseAll();
+  // Forgets every channel, as a reset or a disk change does.
+  void DropAll();
+  int FileInterleave() const;
+
+  DriveKind kind;
+  Disk* disk = nullptr;
+  DosStatus message;
+  std::optional<Volume> volume;
+  bool doubleSidedMode;        // 1571 mode (U0>M1); the 1571 is in it from power-up here
+  int interleaveOverride = 0;  // U0>S
+  std::array<uint8_t, 2> idInRam = {0, 0};
+  SectorData bamInRam{};
+  uint8_t maxTrackPlusOne;
+  std::map<int, Channel> channels;
+};
+
+DosStatus OpenChannel(DosState& state, int sa, std::span<const uint8_t> name);
+DosStatus CloseChannel(DosState& state, int sa);
+// nullopt: a memory command, which the bus side answers.
+std::optional<DosStatus> RunCommand(DosState& state, std::span<const uint8_t> command);
+
+DosStatus FormatCommand(DosState& state, std::span<const uint8_t> args);
+DosStatus ValidateCommand(DosState& state, std::span<const uint8_t> args);
+DosStatus CopyCommand(DosState& state, std::span<const uint8_t> args);
+
+}  // namespace sim

@@ -1,2 +1,0 @@
-// The virtual bus is built from the files beside this one.
-namespace sim {}
