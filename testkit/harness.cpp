@@ -54,7 +54,9 @@ bool ApplyBusFault(sim::VirtualBus& bus, const std::vector<std::string>& words, 
   return applied;
 }
 
-void Harness::Run() { RunMainLoop(program); }
+void Harness::Run() {
+  RunMainLoop(program);
+}
 
 void Harness::Connect() {
   try {

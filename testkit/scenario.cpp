@@ -206,6 +206,7 @@ bool RunScenario(const Scenario& scenario, std::ostream& out, std::string* error
   if (!ApplyScenario(scenario, harness, error)) return false;
   harness.Run();
   for (const std::string& line : harness.desk.transcript()) out << line << '\n';
+  for (const std::string& line : harness.desk.directory()) out << "LIST " << line << '\n';
   out << "PROGRESS " << harness.desk.progressValue() << '\n';
   return true;
 }

@@ -19,8 +19,8 @@ struct ScenarioStep {
 };
 
 struct Scenario {
-  std::string bus;          // the virtual bus on COM0, as after "sim:"
-  std::string startTime;    // "hh:mm:ss" of the local clock at virtual time 0
+  std::string bus;        // the virtual bus on COM0, as after "sim:"
+  std::string startTime;  // "hh:mm:ss" of the local clock at virtual time 0
   std::vector<ScenarioStep> steps;
 };
 

@@ -22,7 +22,7 @@ Snapshot TakeSnapshot(const fs::path& folder) {
   for (const auto& entry : fs::recursive_directory_iterator(folder, ec)) {
     if (!entry.is_regular_file(ec)) continue;
     files[fs::relative(entry.path(), folder, ec).string()] = {entry.file_size(ec),
-                                                             entry.last_write_time(ec)};
+                                                              entry.last_write_time(ec)};
   }
   return files;
 }

@@ -20,18 +20,25 @@ namespace {
 
 const char* IconName(MessageIcon icon) {
   switch (icon) {
-    case MessageIcon::kWarning: return "warning";
-    case MessageIcon::kInformation: return "information";
-    case MessageIcon::kQuestion: return "question";
-    default: return "no icon";
+    case MessageIcon::kWarning:
+      return "warning";
+    case MessageIcon::kInformation:
+      return "information";
+    case MessageIcon::kQuestion:
+      return "question";
+    default:
+      return "no icon";
   }
 }
 
 const char* AnswerName(MessageAnswer answer) {
   switch (answer) {
-    case MessageAnswer::kYes: return "Yes";
-    case MessageAnswer::kNo: return "No";
-    default: return "OK";
+    case MessageAnswer::kYes:
+      return "Yes";
+    case MessageAnswer::kNo:
+      return "No";
+    default:
+      return "OK";
   }
 }
 
@@ -84,7 +91,8 @@ std::optional<DeskEvent> ScriptedDesk::WaitEvent(int maxMs) {
   if (clock_.NowUs() > timeLimitUs_) return DeskEvent{EventKind::kCloseRequest, 0};
   int64_t deadline = clock_.NowUs() + int64_t{maxMs} * 1000;
   if (!events_.empty() && events_.front().atUs <= deadline) {
-    if (events_.front().atUs > clock_.NowUs()) clock_.AdvanceUs(events_.front().atUs - clock_.NowUs());
+    if (events_.front().atUs > clock_.NowUs())
+      clock_.AdvanceUs(events_.front().atUs - clock_.NowUs());
     return Deliver();
   }
   clock_.AdvanceUs(deadline - clock_.NowUs());

@@ -46,8 +46,8 @@ void ScanDrives(Program& p) {
     }
   }
   if (p.desk.DeviceCount() > 0) p.desk.SelectDevice(0);
-  p.CurrentDevice = static_cast<uint8_t>(
-      p.desk.DeviceCount() > 0 ? std::atoi(p.desk.DeviceText(0).c_str()) : 0);
+  p.CurrentDevice =
+      static_cast<uint8_t>(p.desk.DeviceCount() > 0 ? std::atoi(p.desk.DeviceText(0).c_str()) : 0);
   if (p.CurrentDevice > 0) {
     p.LinkState = 0;
     ReadErrorChannel(p);

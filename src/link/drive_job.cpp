@@ -25,13 +25,20 @@ struct JobPacket {
 // Opcode and sub-function byte of each job the drive code carries out.
 std::optional<JobPacket> JobFor(int function) {
   switch (function) {
-    case 1: return JobPacket{kOpMemoryJob, 0x00};
-    case 2: return JobPacket{kOpMemoryJob, 0x01};
-    case 5: return JobPacket{kOpReadJob, 0x05};
-    case 6: return JobPacket{kOpWriteTrackJob, 0x81};
-    case 7: return JobPacket{kOpSpeedJob, 0x06};
-    case 8: return JobPacket{kOpReadJob, 0x08};
-    default: return std::nullopt;
+    case 1:
+      return JobPacket{kOpMemoryJob, 0x00};
+    case 2:
+      return JobPacket{kOpMemoryJob, 0x01};
+    case 5:
+      return JobPacket{kOpReadJob, 0x05};
+    case 6:
+      return JobPacket{kOpWriteTrackJob, 0x81};
+    case 7:
+      return JobPacket{kOpSpeedJob, 0x06};
+    case 8:
+      return JobPacket{kOpReadJob, 0x08};
+    default:
+      return std::nullopt;
   }
 }
 

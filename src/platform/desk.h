@@ -78,8 +78,8 @@ struct FileRequest {
 };
 
 struct FileAnswer {
-  std::string path;        // empty when the user cancelled
-  int selectedEntry = 0;   // entry of the type list selected when the requester closed
+  std::string path;       // empty when the user cancelled
+  int selectedEntry = 0;  // entry of the type list selected when the requester closed
 };
 
 class Desk {

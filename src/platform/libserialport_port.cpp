@@ -33,7 +33,8 @@ class SystemSerialPort final : public SerialPort {
     return static_cast<int>(sp_nonblocking_read(port_, buffer, static_cast<size_t>(maxBytes)));
   }
   int Write(const uint8_t* data, int count) override {
-    return static_cast<int>(sp_blocking_write(port_, data, static_cast<size_t>(count), kWriteTimeoutMs));
+    return static_cast<int>(
+        sp_blocking_write(port_, data, static_cast<size_t>(count), kWriteTimeoutMs));
   }
   void SetBreak(bool on) override {
     if (on) {

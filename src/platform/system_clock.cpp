@@ -5,8 +5,8 @@
 #include <thread>
 
 #ifdef _WIN32
-#include <windows.h>
 #include <timeapi.h>
+#include <windows.h>
 #endif
 
 namespace dw {

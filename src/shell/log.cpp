@@ -29,16 +29,18 @@ void ShowProgress(Program& p, int value, int minimum, int maximum) {
   p.desk.SetProgress(value, minimum, maximum);
 }
 
-void ShowStatusText(Program& p, const std::string& text) { p.desk.SetStatusText(text); }
+void ShowStatusText(Program& p, const std::string& text) {
+  p.desk.SetStatusText(text);
+}
 
 void ShowInfoBox(Program& p, const std::string& text) {
-  p.desk.ShowMessage({"Diskwright", text, MessageIcon::kNone, MessageButtons::kOk,
-                      MessageAnswer::kOk});
+  p.desk.ShowMessage(
+      {"Diskwright", text, MessageIcon::kNone, MessageButtons::kOk, MessageAnswer::kOk});
 }
 
 void ShowWarningBox(Program& p, const std::string& text) {
-  p.desk.ShowMessage({"Diskwright", text, MessageIcon::kWarning, MessageButtons::kOk,
-                      MessageAnswer::kOk});
+  p.desk.ShowMessage(
+      {"Diskwright", text, MessageIcon::kWarning, MessageButtons::kOk, MessageAnswer::kOk});
 }
 
 }  // namespace dw

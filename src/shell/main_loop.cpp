@@ -22,7 +22,9 @@ constexpr int kFirstCommandButton = kCmdDirectory;
 constexpr int kLastCommandButton = kCmdDosCommand;
 
 // The leading decimal number of a selector item ("8: 1541" gives 8).
-uint8_t LeadingNumber(const std::string& text) { return static_cast<uint8_t>(std::atoi(text.c_str())); }
+uint8_t LeadingNumber(const std::string& text) {
+  return static_cast<uint8_t>(std::atoi(text.c_str()));
+}
 
 void ToggleCheckMark(Program& p, int id, bool& mark, const std::string& what) {
   mark = !mark;
@@ -119,8 +121,7 @@ void DispatchCommand(Program& p, int id) {
   if (selected >= 0) {
     std::string item = p.desk.DeviceText(selected);
     if (item.find(p.DriveModelName) == std::string::npos) {
-      p.desk.SetDeviceText(selected,
-                           std::to_string(p.CurrentDevice) + ": " + p.DriveModelName);
+      p.desk.SetDeviceText(selected, std::to_string(p.CurrentDevice) + ": " + p.DriveModelName);
     }
   }
   p.desk.SetCommandButtonsEnabled(false);

@@ -96,8 +96,8 @@ struct Program {
   uint32_t RevolutionTimeUs = 200000;
   std::string LastOpenFolder;
   std::string LastSaveFolder;
-  bool FortyTracksMark = false;   // check mark of "Enable 40 tracks"
-  bool ImageErrorsMark = false;   // check mark of "Enable image errors"
+  bool FortyTracksMark = false;  // check mark of "Enable 40 tracks"
+  bool ImageErrorsMark = false;  // check mark of "Enable image errors"
 };
 
 // Thrown by ShutDown once the link port is closed and the window released; the code that

@@ -13,16 +13,15 @@ using testing_support::Texts;
 TEST(Connect, DrivesAtEightAndTenFillTheSelectorInOrder) {
   Harness h("8=1541-II,10=1581");
   h.Connect();
-  EXPECT_EQ(Texts(h.desk.log()),
-            (std::vector<std::string>{
-                "BUSLINK V2.0 found @ COM0",
-                "RESET IEC Bus",
-                "Drive #8 present: 1541-II",
-                "Drive #9 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
-                "Drive #10 present: 1581",
-                "Drive #11 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
-                "Welcome Diskwright user",
-            }));
+  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{
+                                     "BUSLINK V2.0 found @ COM0",
+                                     "RESET IEC Bus",
+                                     "Drive #8 present: 1541-II",
+                                     "Drive #9 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
+                                     "Drive #10 present: 1581",
+                                     "Drive #11 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
+                                     "Welcome Diskwright user",
+                                 }));
   EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"8: 1541-II", "10: 1581"}));
   EXPECT_EQ(h.desk.SelectedDevice(), 0);
   EXPECT_TRUE(h.desk.devicesEnabled());
@@ -37,8 +36,10 @@ TEST(Connect, DrivesAtEightAndTenFillTheSelectorInOrder) {
 TEST(Connect, FirstPortWithTheBannerWins) {
   Harness h("");
   std::string error;
-  auto first = sim::VirtualBus::FromDescription("9=1571", [&] { return h.clock.NowUs(); }, &error);
-  auto second = sim::VirtualBus::FromDescription("8=1541", [&] { return h.clock.NowUs(); }, &error);
+  auto first = sim::VirtualBus::FromDescription(
+      "9=1571", [&] { return h.clock.NowUs(); }, &error);
+  auto second = sim::VirtualBus::FromDescription(
+      "8=1541", [&] { return h.clock.NowUs(); }, &error);
   h.ports.AttachSilent(0);
   h.ports.Attach(2, first.get());
   h.ports.Attach(5, second.get());
@@ -83,7 +84,8 @@ TEST(Connect, PortAnsweringOneByteIsSkippedUnread) {
   VirtualClock clock;
   ScriptedDesk desk(clock);
   std::string error;
-  auto bus = sim::VirtualBus::FromDescription("8=1541", [&] { return clock.NowUs(); }, &error);
+  auto bus = sim::VirtualBus::FromDescription(
+      "8=1541", [&] { return clock.NowUs(); }, &error);
   ASSERT_TRUE(bus) << error;
   OneByteThenBus ports(bus.get());
   Program p(desk, clock, ports);

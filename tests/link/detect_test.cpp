@@ -33,18 +33,17 @@ TEST_P(DetectModel, NamesTheModelFromItsRomByteAndProbesTheFastSerialDriver) {
   EXPECT_EQ(h.desk.devices()[0], std::string("8: ") + c.name);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryModel, DetectModel,
-    ::testing::Values(ModelCase{"1541", "1541", kFamily1541, 0},
-                      ModelCase{"1541+", "1541+", kFamily1541, 1},
-                      ModelCase{"1541-C", "1541-C", kFamily1541, 0},
-                      ModelCase{"1541-II", "1541-II", kFamily1541, 0},
-                      ModelCase{"1541-II+", "1541-II+", kFamily1541, 1},
-                      ModelCase{"1541-JIFFY", "1541-JIFFY", kFamily1541, 0},
-                      ModelCase{"1541-SDOS+", "1541-SDOS+", kFamily1541, 1},
-                      ModelCase{"1570", "1570", kFamily1570, 0},
-                      ModelCase{"1571", "1571", kFamily1571, 0},
-                      ModelCase{"1581", "1581", kFamily1581, 0}));
+INSTANTIATE_TEST_SUITE_P(EveryModel, DetectModel,
+                         ::testing::Values(ModelCase{"1541", "1541", kFamily1541, 0},
+                                           ModelCase{"1541+", "1541+", kFamily1541, 1},
+                                           ModelCase{"1541-C", "1541-C", kFamily1541, 0},
+                                           ModelCase{"1541-II", "1541-II", kFamily1541, 0},
+                                           ModelCase{"1541-II+", "1541-II+", kFamily1541, 1},
+                                           ModelCase{"1541-JIFFY", "1541-JIFFY", kFamily1541, 0},
+                                           ModelCase{"1541-SDOS+", "1541-SDOS+", kFamily1541, 1},
+                                           ModelCase{"1570", "1570", kFamily1570, 0},
+                                           ModelCase{"1571", "1571", kFamily1571, 0},
+                                           ModelCase{"1581", "1581", kFamily1581, 0}));
 
 TEST(DetectModel, FastSerialProbeSendsTheFourByteMemoryRead) {
   Harness h("8=1541-II+");
@@ -69,7 +68,7 @@ TEST(DetectModel, VanishedDriveKeepsItsLastModel) {
 
 struct FormatCase {
   const char* model;
-  const char* image;  // extension of a cc1541 image, "" for an empty drive
+  const char* image;     // extension of a cc1541 image, "" for an empty drive
   bool doubleSidedMark;  // set byte 3 of the BAM to $80 in a D64
   const char* text;
   uint8_t format;

@@ -25,8 +25,7 @@ TEST(DosCommand, AcceptedCommandLogsOnlyItselfAndShowsTheAnswer) {
   std::string path = folder.Blank("work.d64");
   REQUIRE_IMAGE(path);
   Harness h("8=1541-II:" + path);
-  EXPECT_EQ(RunDosCommand(h, "I"),
-            (std::vector<std::string>{"DOS command: \"I\"", "-- done --"}));
+  EXPECT_EQ(RunDosCommand(h, "I"), (std::vector<std::string>{"DOS command: \"I\"", "-- done --"}));
   ASSERT_EQ(h.desk.textRequests().size(), 1u);
   EXPECT_EQ(h.desk.textRequests()[0].title, "Send DOS command");
   EXPECT_EQ(h.desk.textRequests()[0].prompt, "Enter DOS command:");

@@ -62,7 +62,7 @@ class ImageFolder {
   std::filesystem::path folder_;
 };
 
-#define REQUIRE_IMAGE(path)                                             \
+#define REQUIRE_IMAGE(path) \
   if ((path).empty()) GTEST_SKIP() << "cc1541 is not installed (scripts/setup installs it)"
 
 }  // namespace dw::testing_support

@@ -28,9 +28,9 @@ TEST(MainLoop, FortyTracksTwiceTogglesTheMarkAndEndsEachWithDone) {
   h.desk.QueueCommand(kCmdFortyTracks);
   h.desk.QueueCommand(kCmdImageErrors);
   h.Run();
-  EXPECT_EQ(CommandLog(h), (std::vector<std::string>{"40 tracks enabled", "-- done --",
-                                                     "40 tracks disabled", "-- done --",
-                                                     "Image errors enabled", "-- done --"}));
+  EXPECT_EQ(CommandLog(h),
+            (std::vector<std::string>{"40 tracks enabled", "-- done --", "40 tracks disabled",
+                                      "-- done --", "Image errors enabled", "-- done --"}));
   EXPECT_FALSE(h.desk.checked(kCmdFortyTracks));
   EXPECT_TRUE(h.desk.checked(kCmdImageErrors));
   EXPECT_FALSE(h.program.FortyTracksMark);
@@ -61,7 +61,8 @@ TEST(MainLoop, AboutShowsVersionAndBuildDate) {
   const MessageRequest& box = h.desk.messages()[0].request;
   EXPECT_EQ(box.caption, "Diskwright");
   EXPECT_EQ(box.buttons, MessageButtons::kOk);
-  EXPECT_TRUE(std::regex_match(box.text, std::regex("Version 3\\.00\r\nBuilt: [0-3][0-9]\\.[01][0-9]\\.20[0-9][0-9]")))
+  EXPECT_TRUE(std::regex_match(
+      box.text, std::regex("Version 3\\.00\r\nBuilt: [0-3][0-9]\\.[01][0-9]\\.20[0-9][0-9]")))
       << box.text;
   EXPECT_EQ(CommandLog(h), (std::vector<std::string>{"-- done --"}));
 }
