@@ -35,6 +35,12 @@ void SendCommand(Program& p, const IecString& command) {
   SendIecString(p, kCommandChannel, command, false, 2);
 }
 
+// Sends a memory read on the command channel and reads the answer into ReplyData.
+void ReadDriveMemory(Program& p, const IecString& memoryRead) {
+  SendCommand(p, memoryRead);
+  ReadChannel(p, kCommandChannel, 64, 200);
+}
+
 }  // namespace
 
 void DetectDriveModel(Program& p) {
@@ -61,8 +67,7 @@ void DetectDriveModel(Program& p) {
   // low address byte: the DOS takes the high byte from its command buffer, where the "M-W"
   // left $18.
   SendCommand(p, u"M-W\x0C\x18\x01\x21");
-  SendCommand(p, u"M-R\x0D");
-  ReadChannel(p, kCommandChannel, 64, 200);
+  ReadDriveMemory(p, u"M-R\x0D");
   if (ReplyByte(p, 0) & 0x08) {
     p.DriveModelName += "+";
     p.FastSerialDriver = 1;
@@ -79,8 +84,7 @@ std::string DetectDiskFormat(Program& p, bool initialise) {
     CloseChannel(p, kCommandChannel);
     ReadErrorChannel(p);
     // Two bytes from $0012: the disk ID the initialise read from a sector header.
-    SendCommand(p, IecString(u"M-R\x12") + kIecZero + u"\x02");
-    ReadChannel(p, kCommandChannel, 64, 200);
+    ReadDriveMemory(p, IecString(u"M-R\x12") + kIecZero + u"\x02");
     p.DiskId[1] = ReplyByte(p, 0);
     p.DiskId[2] = ReplyByte(p, 1);
   }
@@ -89,8 +93,7 @@ std::string DetectDiskFormat(Program& p, bool initialise) {
     case kFamily1570:
       // Byte 3 of the BAM, which the DOS keeps at $0700: $80 marks a double-sided disk.
       if (p.LinkState == 0 && p.DosErrorFlag == 0) {
-        SendCommand(p, u"M-R\x03\x07");
-        ReadChannel(p, kCommandChannel, 64, 200);
+        ReadDriveMemory(p, u"M-R\x03\x07");
         if (ReplyByte(p, 0) == 0x80) {
           p.DiskFormat = kDisk1571DoubleSided;
           text = "1571 DISK ???";
@@ -100,8 +103,7 @@ std::string DetectDiskFormat(Program& p, bool initialise) {
     case kFamily1571:
       // $02AC holds the highest track + 1: 71 ($47) when the disk is double-sided.
       if (p.LinkState == 0) {
-        SendCommand(p, u"M-R\xAC\x02");
-        ReadChannel(p, kCommandChannel, 64, 200);
+        ReadDriveMemory(p, u"M-R\xAC\x02");
         if (ReplyByte(p, 0) == 0x47) {
           p.DiskFormat = kDisk1571DoubleSided;
           text = "1571 DISK";
