@@ -11,54 +11,10 @@
 #include "disk/geometry.h"
 #include "gcr/codec.h"
 #include "platform/clock.h"
-#include "platform/desk.h"
+#include "testkit/harness.h"
 
 namespace dw {
 namespace {
-
-// The codec talks to no window; this desk answers nothing.
-class SilentDesk final : public Desk {
- public:
-  void AppendLogLine(const std::string&) override {}
-  void ClearLog() override {}
-  void AppendGcrPaneText(const std::string&) override {}
-  void ClearGcrPane() override {}
-  void SetStatusText(const std::string&) override {}
-  void SetProgress(int, int, int) override {}
-  std::optional<DeskEvent> TakeEvent() override { return std::nullopt; }
-  std::optional<DeskEvent> WaitEvent(int) override { return std::nullopt; }
-  std::optional<DeskEvent> WaitIdle() override { return std::nullopt; }
-  bool IsResetDown() override { return false; }
-  void ReleaseReset() override {}
-  void ClearDevices() override {}
-  void AddDevice(const std::string&) override {}
-  int DeviceCount() override { return 0; }
-  int SelectedDevice() override { return -1; }
-  std::string DeviceText(int) override { return {}; }
-  void SetDeviceText(int, const std::string&) override {}
-  void SelectDevice(int) override {}
-  void SetDevicesEnabled(bool) override {}
-  void ClearDirectory() override {}
-  void AddDirectoryLine(const std::string&) override {}
-  int DirectoryCount() override { return 0; }
-  std::string DirectoryLine(int) override { return {}; }
-  void SetDirectoryLine(int, const std::string&) override {}
-  int SelectedDirectoryLine() override { return -1; }
-  void ClearDirectorySelection() override {}
-  void SetCommandButtonsEnabled(bool) override {}
-  void SetCommandButtonEnabled(int, bool) override {}
-  void ReleaseCommandButton(int) override {}
-  void SetChecked(int, bool) override {}
-  MessageAnswer ShowMessage(const MessageRequest&) override { return MessageAnswer::kOk; }
-  std::optional<std::string> AskText(const TextRequest&) override { return std::nullopt; }
-  FileAnswer ChooseFile(const FileRequest&) override { return {}; }
-  void Close() override {}
-};
-
-class NoPorts final : public PortOpener {
- public:
-  std::unique_ptr<SerialPort> Open(int) override { return nullptr; }
-};
 
 constexpr int kTrack = 1;  // zone 3: 21 sectors
 
@@ -126,8 +82,8 @@ struct Bench {
   }
 
   VirtualClock clock;
-  SilentDesk desk;
-  NoPorts ports;
+  ScriptedDesk desk{clock};
+  VirtualPortOpener ports;
   Program p{desk, clock, ports};
 };
 

@@ -44,6 +44,35 @@ const char* AnswerName(MessageAnswer answer) {
 
 }  // namespace
 
+namespace {
+
+// A log line is "hh:mm:ss text", or empty.
+constexpr size_t kStampLength = 9;
+
+std::vector<std::string> WithoutStamps(const std::vector<std::string>& lines) {
+  std::vector<std::string> texts;
+  texts.reserve(lines.size());
+  for (const std::string& line : lines) {
+    texts.push_back(line.size() >= kStampLength ? line.substr(kStampLength) : line);
+  }
+  return texts;
+}
+
+}  // namespace
+
+std::vector<std::string> ScriptedDesk::logTexts() const {
+  return WithoutStamps(log_);
+}
+
+std::vector<std::string> ScriptedDesk::fullLogTexts() const {
+  return WithoutStamps(fullLog_);
+}
+
+bool ScriptedDesk::Logged(const std::string& text) const {
+  std::vector<std::string> texts = fullLogTexts();
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
 void ScriptedDesk::AppendLogLine(const std::string& line) {
   transcript_.push_back("LOG " + line);
   log_.push_back(line);
@@ -79,7 +108,7 @@ std::optional<DeskEvent> ScriptedDesk::Deliver() {
 std::optional<DeskEvent> ScriptedDesk::TakeEvent() {
   // Past the time limit the window is closed once; whoever drains events drops it, the next
   // wait sees it again.
-  if (clock_.NowUs() > timeLimitUs_ && !limitCloseTaken_) {
+  if (clock_.NowUs() > kTimeLimitUs && !limitCloseTaken_) {
     limitCloseTaken_ = true;
     return DeskEvent{EventKind::kCloseRequest, 0};
   }
@@ -88,7 +117,7 @@ std::optional<DeskEvent> ScriptedDesk::TakeEvent() {
 }
 
 std::optional<DeskEvent> ScriptedDesk::WaitEvent(int maxMs) {
-  if (clock_.NowUs() > timeLimitUs_) return DeskEvent{EventKind::kCloseRequest, 0};
+  if (clock_.NowUs() > kTimeLimitUs) return DeskEvent{EventKind::kCloseRequest, 0};
   int64_t deadline = clock_.NowUs() + int64_t{maxMs} * 1000;
   if (!events_.empty() && events_.front().atUs <= deadline) {
     if (events_.front().atUs > clock_.NowUs())
@@ -105,7 +134,7 @@ std::optional<DeskEvent> ScriptedDesk::WaitIdle() {
     idleEvents_.pop_front();
     return WaitEvent(1);
   }
-  if (events_.empty() && closeWhenScriptEnds_) return DeskEvent{EventKind::kCloseRequest, 0};
+  if (events_.empty()) return DeskEvent{EventKind::kCloseRequest, 0};
   return WaitEvent(1);
 }
 

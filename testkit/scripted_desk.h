@@ -35,11 +35,6 @@ class ScriptedDesk final : public Desk {
   void QueueFile(std::string path, int selectedEntry = -1) {
     fileAnswers_.push_back({std::move(path), selectedEntry});
   }
-  // When set, the main loop's idle wait returns a close request once no event is left.
-  void SetCloseWhenScriptEnds(bool close) { closeWhenScriptEnds_ = close; }
-  // Past this virtual time every wait sees a close request, so that a program that would wait
-  // for ever (no adapter answering, no drive powered) still ends. One virtual hour by default.
-  void SetTimeLimitUs(int64_t limitUs) { timeLimitUs_ = limitUs; }
   // Selects a directory line as a click would (the double-click event is scheduled apart).
   void SelectDirectoryLine(int index) { selectedDirectory_ = index; }
   void PressReset() { resetDown_ = true; }
@@ -53,11 +48,21 @@ class ScriptedDesk final : public Desk {
     FileRequest request;
     FileAnswer answer;
   };
+  // Once no event is left the main loop's idle wait sees a close request; past one virtual
+  // hour every wait does, so a program that would wait for ever (no adapter answering, no
+  // drive powered) still ends.
+  static constexpr int64_t kTimeLimitUs = int64_t{3600} * 1000000;
+
   const std::vector<std::string>& log() const { return log_; }
+  // The log pane's lines without their "hh:mm:ss " stamps.
+  std::vector<std::string> logTexts() const;
+  // Whether any line since the start, across reconnections, reads `text` after its stamp.
+  bool Logged(const std::string& text) const;
   // Everything shown, in order: "LOG ...", "STATUS ...", "BOX ...", "ASK ...", "FILE ...".
   const std::vector<std::string>& transcript() const { return transcript_; }
   // Every log line since the program started, across reconnections (which empty the pane).
   const std::vector<std::string>& fullLog() const { return fullLog_; }
+  std::vector<std::string> fullLogTexts() const;
   const std::vector<std::string>& statusTexts() const { return statusTexts_; }
   const std::string& statusText() const { return statusText_; }
   int progressValue() const { return progressValue_; }
@@ -125,8 +130,6 @@ class ScriptedDesk final : public Desk {
   std::deque<MessageAnswer> messageAnswers_;
   std::deque<std::optional<std::string>> textAnswers_;
   std::deque<FileAnswer> fileAnswers_;
-  bool closeWhenScriptEnds_ = true;
-  int64_t timeLimitUs_ = int64_t{3600} * 1000000;
   bool limitCloseTaken_ = false;
 
   std::vector<std::string> log_;

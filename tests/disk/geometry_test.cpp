@@ -8,15 +8,14 @@
 #include <string>
 
 #include "disk/geometry.h"
+#include "testkit/harness.h"
 #include "testkit/scripted_desk.h"
 
 namespace dw {
 namespace {
 
-class NoPorts final : public PortOpener {
- public:
-  std::unique_ptr<SerialPort> Open(int) override { return nullptr; }
-};
+// No port answers: there is no adapter.
+using NoPorts = VirtualPortOpener;
 
 constexpr uint8_t kUnknownFamily = kFamilyUnknown;
 

@@ -47,10 +47,7 @@ std::vector<PcPrg> PcFiles() {
 }
 
 bool LogHas(const Harness& h, const std::string& text) {
-  for (const auto& line : h.desk.fullLog()) {
-    if (line.size() > 9 && line.substr(9) == text) return true;
-  }
-  return false;
+  return h.desk.Logged(text);
 }
 
 class PrgOracle : public testing::TestWithParam<DiskKind> {};
@@ -125,11 +122,7 @@ struct Listed {
     std::string error;
     return ApplyBusFault(*h->bus, {what, "8"}, 0, &error);
   }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const auto& line : h->desk.log()) texts.push_back(line.size() > 9 ? line.substr(9) : "");
-    return texts;
-  }
+  std::vector<std::string> Texts() const { return h->desk.logTexts(); }
 
   TempDir dir;
   std::string image;

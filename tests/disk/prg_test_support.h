@@ -21,7 +21,9 @@
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "shell/program.h"
+#include "testkit/harness.h"
 #include "testkit/scripted_desk.h"
+#include "testkit/temp_folder.h"
 
 namespace dw::fake {
 
@@ -246,29 +248,7 @@ inline std::vector<uint8_t> Listing(const std::string& diskName, const std::stri
   return bytes;
 }
 
-// A folder of its own for each test, removed afterwards.
-class TempDir {
- public:
-  explicit TempDir(const std::string& name) {
-    path_ = std::filesystem::temp_directory_path() /
-            ("diskwright-prg-" + name + "-" + std::to_string(Counter()++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  std::string path() const { return path_.string(); }
-
- private:
-  static int& Counter() {
-    static int counter = 0;
-    return counter;
-  }
-  std::filesystem::path path_;
-};
+using TempDir = TempFolder;
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -290,10 +270,8 @@ inline std::vector<uint8_t> Prg(size_t count, uint16_t loadAddress = 0x0801) {
   return bytes;
 }
 
-class NoPorts final : public PortOpener {
- public:
-  std::unique_ptr<SerialPort> Open(int) override { return nullptr; }
-};
+// No port answers: there is no adapter.
+using NoPorts = VirtualPortOpener;
 
 // A Program whose link port reaches the stand-in adapter, with a 1541-II selected.
 struct Bench {
@@ -304,19 +282,8 @@ struct Bench {
     p.DriveModelName = "1541-II+";
     p.FastSerialDriver = 1;
   }
-  bool Logged(const std::string& text) const {
-    for (const auto& line : desk.log()) {
-      // Log lines are "hh:mm:ss text".
-      if (line.size() > 9 && line.substr(9) == text) return true;
-    }
-    return false;
-  }
-  // The log without time stamps.
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const auto& line : desk.log()) texts.push_back(line.size() > 9 ? line.substr(9) : line);
-    return texts;
-  }
+  bool Logged(const std::string& text) const { return desk.Logged(text); }
+  std::vector<std::string> Texts() const { return desk.logTexts(); }
 
   Adapter drive;
   VirtualClock clock;

@@ -15,14 +15,13 @@
 
 #include "disk/geometry.h"
 #include "gcr/codec.h"
+#include "testkit/harness.h"
 #include "testkit/scripted_desk.h"
 
 namespace dw::gcrtest {
 
-class NoPorts final : public PortOpener {
- public:
-  std::unique_ptr<SerialPort> Open(int) override { return nullptr; }
-};
+// No port answers: there is no adapter.
+using NoPorts = VirtualPortOpener;
 
 // A Program at start-up with the code tables filled and the 35-track layout of a 1541.
 class ProgramTest : public ::testing::Test {

@@ -7,21 +7,18 @@
 namespace dw {
 namespace {
 
-using testing_support::Contains;
-using testing_support::Texts;
-
 TEST(Connect, DrivesAtEightAndTenFillTheSelectorInOrder) {
   Harness h("8=1541-II,10=1581");
   h.Connect();
-  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{
-                                     "BUSLINK V2.0 found @ COM0",
-                                     "RESET IEC Bus",
-                                     "Drive #8 present: 1541-II",
-                                     "Drive #9 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
-                                     "Drive #10 present: 1581",
-                                     "Drive #11 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
-                                     "Welcome Diskwright user",
-                                 }));
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{
+                                   "BUSLINK V2.0 found @ COM0",
+                                   "RESET IEC Bus",
+                                   "Drive #8 present: 1541-II",
+                                   "Drive #9 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
+                                   "Drive #10 present: 1581",
+                                   "Drive #11 ERROR! ---> IEC Bus: DEVICE NOT PRESENT",
+                                   "Welcome Diskwright user",
+                               }));
   EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"8: 1541-II", "10: 1581"}));
   EXPECT_EQ(h.desk.SelectedDevice(), 0);
   EXPECT_TRUE(h.desk.devicesEnabled());
@@ -44,7 +41,7 @@ TEST(Connect, FirstPortWithTheBannerWins) {
   h.ports.Attach(2, first.get());
   h.ports.Attach(5, second.get());
   h.Connect();
-  EXPECT_EQ(Texts(h.desk.log()).front(), "BUSLINK V2.0 found @ COM2");
+  EXPECT_EQ(h.desk.logTexts().front(), "BUSLINK V2.0 found @ COM2");
   EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"9: 1571"}));
   EXPECT_EQ(h.ports.openCount(5), 0);
 }
@@ -91,7 +88,7 @@ TEST(Connect, PortAnsweringOneByteIsSkippedUnread) {
   Program p(desk, clock, ports);
   ASSERT_TRUE(FindAdapter(p));
   EXPECT_EQ(ports.reads, 0);
-  EXPECT_EQ(Texts(desk.log()).front(), "BUSLINK V2.0 found @ COM1");
+  EXPECT_EQ(desk.logTexts().front(), "BUSLINK V2.0 found @ COM1");
 }
 
 TEST(Connect, NoAdapterEndsTheProgramWithAMessage) {
@@ -101,7 +98,7 @@ TEST(Connect, NoAdapterEndsTheProgramWithAMessage) {
   EXPECT_EQ(h.desk.messages()[0].request.caption, "Diskwright");
   EXPECT_EQ(h.desk.messages()[0].request.text, "BUSLINK V2.0 hardware not present!");
   EXPECT_TRUE(h.desk.closed());
-  EXPECT_FALSE(Contains(Texts(h.desk.log()), "Welcome Diskwright user"));
+  EXPECT_FALSE(h.desk.Logged("Welcome Diskwright user"));
 }
 
 TEST(Connect, WithNoDrivePoweredTheCycleRepeatsUntilTheWindowCloses) {
@@ -111,7 +108,7 @@ TEST(Connect, WithNoDrivePoweredTheCycleRepeatsUntilTheWindowCloses) {
   EXPECT_TRUE(h.desk.closed());
   int resets = 0;
   int powerPrompts = 0;
-  for (const std::string& text : Texts(h.desk.fullLog())) {
+  for (const std::string& text : h.desk.fullLogTexts()) {
     resets += text == "RESET IEC Bus";
     powerPrompts += text == "Connect and power on all CBM Disk Drives";
     EXPECT_NE(text, "Welcome Diskwright user");
@@ -123,7 +120,7 @@ TEST(Connect, WithNoDrivePoweredTheCycleRepeatsUntilTheWindowCloses) {
   EXPECT_GE(powerPrompts, resets - 1);
   EXPECT_LE(powerPrompts, resets);
   // Every cycle starts the log afresh.
-  EXPECT_EQ(Texts(h.desk.log()).front(), "BUSLINK V2.0 found @ COM0");
+  EXPECT_EQ(h.desk.logTexts().front(), "BUSLINK V2.0 found @ COM0");
 }
 
 TEST(Connect, DriveSwitchedOnLaterIsFoundByTheNextCycle) {

@@ -8,14 +8,13 @@ namespace dw {
 namespace {
 
 using testing_support::ImageFolder;
-using testing_support::Texts;
 
 // Runs the DOS command with the given answer and returns the log of that command.
 std::vector<std::string> RunDosCommand(Harness& h, std::optional<std::string> answer) {
   h.desk.QueueText(std::move(answer));
   h.desk.QueueCommand(kCmdDosCommand);
   h.Run();
-  std::vector<std::string> log = Texts(h.desk.log());
+  std::vector<std::string> log = h.desk.logTexts();
   auto welcome = std::find(log.begin(), log.end(), "Welcome Diskwright user");
   return std::vector<std::string>(welcome + 1, log.end());
 }
@@ -68,14 +67,14 @@ TEST(DosCommand, DriveSwitchedOffBeforeTheCommandAbortsAndReconnects) {
   h.desk.ScheduleEvent(2'000'000, {EventKind::kCommand, kCmdDosCommand});
   h.desk.QueueCommand(kCmdFortyTracks);
   h.Run();
-  std::vector<std::string> full = Texts(h.desk.fullLog());
+  std::vector<std::string> full = h.desk.fullLogTexts();
   auto aborted = std::find(full.begin(), full.end(), "-- aborted --");
   ASSERT_NE(aborted, full.end());
   // The drive that was switched off holds the bus: the adapter never answers.
   EXPECT_EQ(*(aborted - 1), "Connection Timeout");
   EXPECT_TRUE(h.desk.textRequests().empty());  // the command itself never ran
   // The next pass reconnects: a fresh log that finds only drive 9.
-  std::vector<std::string> log = Texts(h.desk.log());
+  std::vector<std::string> log = h.desk.logTexts();
   EXPECT_EQ(log.front(), "BUSLINK V2.0 found @ COM0");
   EXPECT_NE(std::find(log.begin(), log.end(), "Drive #8 ERROR! ---> IEC Bus: DEVICE NOT PRESENT"),
             log.end());
@@ -86,7 +85,7 @@ TEST(ErrorInfo, ListsTheGcrTextsOnA1541) {
   Harness h("8=1541");
   h.desk.QueueCommand(kCmdErrorInfo);
   h.Run();
-  std::vector<std::string> log = Texts(h.desk.log());
+  std::vector<std::string> log = h.desk.logTexts();
   auto first = std::find(log.begin(), log.end(), "DOS low level errors for current device:");
   ASSERT_NE(first, log.end());
   ASSERT_EQ(log.end() - first, 18);  // 17 lines and "-- done --"
@@ -101,7 +100,7 @@ TEST(ErrorInfo, ListsTheMfmTextsOnA1581) {
   Harness h("8=1581");
   h.desk.QueueCommand(kCmdErrorInfo);
   h.Run();
-  std::vector<std::string> log = Texts(h.desk.log());
+  std::vector<std::string> log = h.desk.logTexts();
   auto first = std::find(log.begin(), log.end(), "DOS low level errors for current device:");
   ASSERT_NE(first, log.end());
   ASSERT_EQ(log.end() - first, 18);

@@ -8,9 +8,6 @@
 namespace dw {
 namespace {
 
-using testing_support::Contains;
-using testing_support::Texts;
-
 class Exchange : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -37,7 +34,7 @@ TEST_F(Exchange, TimeoutLogsOnceStopsTheLinkAndTheNextPassReconnects) {
   Inject(sim::FaultKind::kSilentReply);
   int64_t start = h.clock.NowUs();
   EXPECT_EQ(ReadStatus(), 0);
-  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{"Connection Timeout"}));
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Connection Timeout"}));
   EXPECT_EQ(h.program.LinkState, kLinkTimeout);
   // Two seconds counted in passes of 1 ms.
   EXPECT_GE(h.clock.NowUs() - start, 2'000'000);
@@ -48,21 +45,21 @@ TEST_F(Exchange, TimeoutLogsOnceStopsTheLinkAndTheNextPassReconnects) {
   EXPECT_EQ(ReadStatus(), 0);
   CloseChannel(h.program, 15);
   EXPECT_EQ(h.clock.NowUs(), before);
-  EXPECT_EQ(Texts(h.desk.log()).size(), 1u);
+  EXPECT_EQ(h.desk.logTexts().size(), 1u);
 
   // The main loop reconnects on its next pass.
   h.desk.QueueCommand(kCmdFortyTracks);
   h.Run();
-  std::vector<std::string> log = Texts(h.desk.log());
+  std::vector<std::string> log = h.desk.logTexts();
   EXPECT_EQ(log.front(), "BUSLINK V2.0 found @ COM0");
-  EXPECT_TRUE(Contains(log, "40 tracks enabled"));
+  EXPECT_TRUE((std::find(log.begin(), log.end(), "40 tracks enabled") != log.end()));
 }
 
 TEST_F(Exchange, WrongEchoIsAResponseErrorThatLeavesStateAlone) {
   uint8_t statusBefore = h.program.IecStatus;
   Inject(sim::FaultKind::kWrongEcho);
   EXPECT_EQ(ReadStatus(), 0);
-  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{"Response Error"}));
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Response Error"}));
   EXPECT_EQ(h.program.LinkState, 0);
   EXPECT_EQ(h.program.IecStatus, statusBefore);
 }
@@ -84,7 +81,7 @@ TEST_F(Exchange, ReplyLongerThanAskedForIsRefusedRatherThanShifted) {
   Inject(sim::FaultKind::kOversizeReply);
   // An ordinary read sees the flood begin: more bytes than its reply can hold.
   EXPECT_EQ(ReadStatus(), 0);
-  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{"Response Error"}));
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Response Error"}));
   EXPECT_GT(ReadStatus(), 4);
 }
 
@@ -93,7 +90,7 @@ TEST_F(Exchange, JunkBeforeTheReplyIsReportedAndCleanedUpByTheNextExchange) {
   // The wait ends once N + 4 bytes are in; with junk in front, the last of them is not the
   // echo, so the reply is refused instead of being taken with shifted data.
   EXPECT_EQ(ReadStatus(), 0);
-  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{"Response Error"}));
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Response Error"}));
   EXPECT_GT(ReadStatus(), 4);
   EXPECT_EQ(h.program.IecStatus, 0x40);
 }
@@ -111,7 +108,7 @@ TEST_F(Exchange, ResetDuringAWaitAbortsWithoutALogLine) {
 TEST_F(Exchange, DeviceNotPresentIsLoggedAndMarkedButDataStillReturned) {
   h.program.CurrentDevice = 9;
   OpenChannel(h.program, 15, u"I");
-  EXPECT_EQ(Texts(h.desk.log()),
+  EXPECT_EQ(h.desk.logTexts(),
             (std::vector<std::string>{"Drive #9 ERROR! ---> IEC Bus: DEVICE NOT PRESENT"}));
   EXPECT_EQ(h.program.LinkState, kLinkIecError);
   // Bit 0 does not stop later exchanges.
@@ -130,14 +127,14 @@ TEST_F(Exchange, CloseRequestInsideAWaitEndsTheProgramAtOnce) {
 TEST_F(Exchange, UnpluggedAdapterIsSilenceNotData) {
   Inject(sim::FaultKind::kUnplug);
   EXPECT_EQ(ReadStatus(), 0);
-  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{"Connection Timeout"}));
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Connection Timeout"}));
 }
 
 TEST_F(Exchange, LongCommandsOnChannel15AreRefusedOthersAreCut) {
   IecString text(41, u'A');
   int64_t before = h.clock.NowUs();
   SendIecString(h.program, 15, text, false, 2);
-  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{"ERROR - IEC string too long"}));
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"ERROR - IEC string too long"}));
   EXPECT_EQ(h.clock.NowUs(), before);  // nothing sent
 
   SendIecString(h.program, 2, text, false, 2);
@@ -172,7 +169,7 @@ TEST_F(Exchange, ErrorChannelCodesDecideWhatIsLogged) {
   EXPECT_EQ(text.substr(0, 3), "31,");
   EXPECT_EQ(h.program.DosErrorCode, 31);
   EXPECT_EQ(h.program.DosErrorFlag, 1);
-  EXPECT_EQ(Texts(h.desk.log()), (std::vector<std::string>{text}));
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{text}));
   EXPECT_EQ(h.desk.statusText(), text);
 
   h.desk.ClearLog();

@@ -2,54 +2,35 @@
 // question), the Restore command's routing and the bounded seek in image files.
 
 #include "shell/file_select.h"
+#include "testkit/harness.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "testkit/scripted_desk.h"
+#include "testkit/temp_folder.h"
 
 namespace dw {
 namespace {
 
-class NoPorts final : public PortOpener {
- public:
-  std::unique_ptr<SerialPort> Open(int) override { return nullptr; }
-};
+// No port answers: there is no adapter.
+using NoPorts = VirtualPortOpener;
 
-class Folder {
+class Folder : public TempFolder {
  public:
-  Folder() {
-    static int counter = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("diskwright-select-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
-  }
-  ~Folder() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  std::string path() const { return path_.string(); }
+  Folder() : TempFolder("select") {}
   std::string Make(const std::string& name, size_t size = 10) const {
-    std::ofstream(path_ / name, std::ios::binary) << std::string(size, 'x');
+    std::ofstream(*this / name, std::ios::binary) << std::string(size, 'x');
     return *this / name;
   }
-
- private:
-  std::filesystem::path path_;
 };
 
 struct Shell {
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const auto& line : desk.log()) texts.push_back(line.size() > 9 ? line.substr(9) : line);
-    return texts;
-  }
+  std::vector<std::string> Texts() const { return desk.logTexts(); }
   const FileRequest& Request(size_t i) const { return desk.fileRequests().at(i).request; }
 
   VirtualClock clock;

@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "shell/log.h"
+#include "testkit/harness.h"
 #include "testkit/scripted_desk.h"
 
 namespace dw {
 namespace {
 
-class NoPorts final : public PortOpener {
- public:
-  std::unique_ptr<SerialPort> Open(int) override { return nullptr; }
-};
+// No port answers: there is no adapter.
+using NoPorts = VirtualPortOpener;
 
 class LogTest : public ::testing::Test {
  protected:

@@ -9,15 +9,9 @@
 namespace dw {
 namespace {
 
-std::vector<std::string> Texts(const std::vector<std::string>& log) {
-  std::vector<std::string> texts;
-  for (const std::string& line : log) texts.push_back(line.size() > 9 ? line.substr(9) : line);
-  return texts;
-}
-
 // The log after the welcome line.
 std::vector<std::string> CommandLog(const Harness& h) {
-  std::vector<std::string> log = Texts(h.desk.log());
+  std::vector<std::string> log = h.desk.logTexts();
   auto welcome = std::find(log.begin(), log.end(), "Welcome Diskwright user");
   return welcome == log.end() ? log : std::vector<std::string>(welcome + 1, log.end());
 }
@@ -84,7 +78,7 @@ TEST(MainLoop, CommandWithTheDriveGoneEndsAbortedAndShowsNothing) {
   h.desk.QueueCommand(kCmdAbout);
   h.Run();
   EXPECT_TRUE(h.desk.messages().empty());
-  std::vector<std::string> full = Texts(h.desk.fullLog());
+  std::vector<std::string> full = h.desk.fullLogTexts();
   EXPECT_NE(std::find(full.begin(), full.end(), "-- aborted --"), full.end());
 }
 
@@ -93,7 +87,7 @@ TEST(MainLoop, ResetWhileIdleReconnectsAtOnce) {
   h.desk.QueueIdleEvent({EventKind::kResetButton, 0});
   h.desk.QueueCommand(kCmdFortyTracks);
   h.Run();
-  std::vector<std::string> full = Texts(h.desk.fullLog());
+  std::vector<std::string> full = h.desk.fullLogTexts();
   EXPECT_EQ(std::count(full.begin(), full.end(), "Welcome Diskwright user"), 2);
   EXPECT_FALSE(h.desk.resetDown());
   EXPECT_EQ(CommandLog(h), (std::vector<std::string>{"40 tracks enabled", "-- done --"}));
@@ -106,12 +100,12 @@ TEST(MainLoop, ResetDuringACommandAbortsItAndTheNextPassReconnects) {
   h.desk.QueueCommand(kCmdErrorInfo);
   h.desk.ScheduleEvent(h.clock.NowUs() + 50'000, {EventKind::kResetButton, 0});
   h.Run();
-  std::vector<std::string> full = Texts(h.desk.fullLog());
+  std::vector<std::string> full = h.desk.fullLogTexts();
   auto aborted = std::find(full.begin(), full.end(), "-- aborted --");
   ASSERT_NE(aborted, full.end());
   EXPECT_EQ(std::count(full.begin(), full.end(), "Connection Timeout"), 0);
-  EXPECT_EQ(Texts(h.desk.log()).front(), "BUSLINK V2.0 found @ COM0");
-  EXPECT_EQ(Texts(h.desk.log()).back(), "Welcome Diskwright user");
+  EXPECT_EQ(h.desk.logTexts().front(), "BUSLINK V2.0 found @ COM0");
+  EXPECT_EQ(h.desk.logTexts().back(), "Welcome Diskwright user");
 }
 
 TEST(MainLoop, SelectingAnotherDriveLogsItAndResetsTheRevolutionTime) {
@@ -119,7 +113,7 @@ TEST(MainLoop, SelectingAnotherDriveLogsItAndResetsTheRevolutionTime) {
   h.program.RevolutionTimeUs = 123456;
   h.desk.QueueIdleEvent({EventKind::kDeviceSelected, 1});
   h.Run();
-  std::vector<std::string> log = Texts(h.desk.log());
+  std::vector<std::string> log = h.desk.logTexts();
   EXPECT_NE(std::find(log.begin(), log.end(), "Device 10: 1581 Drive selected"), log.end());
   EXPECT_EQ(h.program.CurrentDevice, 10);
   EXPECT_EQ(h.program.DriveModelName, "1581");
