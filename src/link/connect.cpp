@@ -46,8 +46,7 @@ void ScanDrives(Program& p) {
     }
   }
   if (p.desk.DeviceCount() > 0) p.desk.SelectDevice(0);
-  p.CurrentDevice =
-      static_cast<uint8_t>(p.desk.DeviceCount() > 0 ? std::atoi(p.desk.DeviceText(0).c_str()) : 0);
+  p.CurrentDevice = p.desk.DeviceCount() > 0 ? DeviceNumberOf(p.desk.DeviceText(0)) : 0;
   if (p.CurrentDevice > 0) {
     p.LinkState = 0;
     ReadErrorChannel(p);
@@ -55,6 +54,10 @@ void ScanDrives(Program& p) {
 }
 
 }  // namespace
+
+uint8_t DeviceNumberOf(const std::string& item) {
+  return static_cast<uint8_t>(std::atoi(item.c_str()));
+}
 
 bool FindAdapter(Program& p) {
   p.LinkPort.reset();

@@ -1,7 +1,13 @@
 #pragma once
+#include <cstdint>
+#include <string>
+
 #include "shell/program.h"
 
 namespace dw {
+
+// The device number a selector item starts with ("8: 1541" gives 8); 0 when none.
+uint8_t DeviceNumberOf(const std::string& item);
 
 // Scans COM0..COM32 for the adapter's banner; leaves the link port open on success.
 bool FindAdapter(Program& p);

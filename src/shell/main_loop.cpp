@@ -1,6 +1,5 @@
 #include "shell/main_loop.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "disk/directory.h"
@@ -20,11 +19,6 @@ namespace {
 
 constexpr int kFirstCommandButton = kCmdDirectory;
 constexpr int kLastCommandButton = kCmdDosCommand;
-
-// The leading decimal number of a selector item ("8: 1541" gives 8).
-uint8_t LeadingNumber(const std::string& text) {
-  return static_cast<uint8_t>(std::atoi(text.c_str()));
-}
 
 void ToggleCheckMark(Program& p, int id, bool& mark, const std::string& what) {
   mark = !mark;
@@ -92,7 +86,7 @@ void HandleControlEvent(Program& p, const DeskEvent& event) {
       p.desk.ClearDirectory();
       int index = p.desk.SelectedDevice();
       std::string item = index >= 0 ? p.desk.DeviceText(index) : std::string();
-      p.CurrentDevice = LeadingNumber(item);
+      p.CurrentDevice = DeviceNumberOf(item);
       CloseChannel(p, 15);
       LogLine(p, "Device " + item + " Drive selected");
       DetectDriveModel(p);
