@@ -26,7 +26,7 @@ constexpr std::array<FaultWord, 12> kFaultWords{{
     {FaultKind::kSilentReply, "silent", false},
     {FaultKind::kWrongEcho, "echo", false},
     {FaultKind::kOversizeReply, "oversize", false},
-    {FaultKind::kJunkBeforeReply, "junk", false},
+    {FaultKind::kJunkInInput, "junk", false},
 }};
 
 const FaultWord& Entry(FaultKind kind) {

@@ -7,18 +7,18 @@
 namespace sim {
 
 enum class FaultKind {
-  kPowerOff,         // the drive at `device` is switched off: it no longer answers ($80)
-  kPowerOn,          // ... and on again: it restarts with message 73
-  kUnplug,           // the adapter's USB plug is pulled: the port fails, no port opens
-  kReplug,           // ... and put back: ports open again, the adapter restarts
-  kEject,            // the disk of `device` is taken out (kept by the drive for kInsert)
-  kInsert,           // ... and put back in
-  kProtect,          // the disk of `device` gets a write-protect tab
-  kUnprotect,        // ... and loses it
-  kSilentReply,      // the next reply never comes
-  kWrongEcho,        // the next reply ends in a wrong echo byte
-  kOversizeReply,    // the next reply is 40000 bytes or more
-  kJunkBeforeReply,  // junk bytes come before the next reply
+  kPowerOff,       // the drive at `device` is switched off: it no longer answers ($80)
+  kPowerOn,        // ... and on again: it restarts with message 73
+  kUnplug,         // the adapter's USB plug is pulled: the port fails, no port opens
+  kReplug,         // ... and put back: ports open again, the adapter restarts
+  kEject,          // the disk of `device` is taken out (kept by the drive for kInsert)
+  kInsert,         // ... and put back in
+  kProtect,        // the disk of `device` gets a write-protect tab
+  kUnprotect,      // ... and loses it
+  kSilentReply,    // the next reply never comes
+  kWrongEcho,      // the next reply ends in a wrong echo byte
+  kOversizeReply,  // the next reply is 40000 bytes or more
+  kJunkInInput,    // junk bytes arrive at once (line noise, the end of an earlier reply)
 };
 
 struct Fault {

@@ -43,6 +43,11 @@ void SerialLine::Clear() {
   received_.clear();
 }
 
+int SerialLine::waiting() const {
+  int all = static_cast<int>(received_.size());
+  return visibleLimit_ > 0 ? std::min(all, visibleLimit_) : all;
+}
+
 int SerialLine::Read(uint8_t* buffer, int maxBytes) {
   int count = std::clamp(maxBytes, 0, waiting());
   std::copy_n(received_.begin(), count, buffer);

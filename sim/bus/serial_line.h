@@ -3,6 +3,11 @@
 // after the other at the link's byte rate, and the PC's input buffer fills as they arrive. The
 // buffer holds dw::kLinkInputBufferSize bytes; what comes on top of that is lost, as with a
 // real port.
+//
+// The PC's system shows only part of that buffer: on Linux (and other systems without a
+// settable input buffer) the count of waiting bytes stops at about 4 KB, and the rest is
+// released as the program reads. A program that waits for a long reply to be "waiting" whole
+// waits for ever; it must read as the bytes come.
 
 #include <cstdint>
 #include <deque>
@@ -11,6 +16,9 @@
 #include "sim/bus/bus_timing.h"
 
 namespace sim {
+
+// What a Linux serial port shows of its input at a time.
+inline constexpr int kDefaultVisibleInput = 4095;
 
 class SerialLine {
  public:
@@ -25,7 +33,10 @@ class SerialLine {
   // Everything in flight and in the input buffer is gone (the port went away).
   void Clear();
 
-  int waiting() const { return static_cast<int>(received_.size()); }
+  // Bytes the PC can see and read now.
+  int waiting() const;
+  // The most the PC's system shows at a time (0: all of the buffer).
+  void SetVisibleLimit(int bytes) { visibleLimit_ = bytes; }
   int Read(uint8_t* buffer, int maxBytes);
   int64_t lostBytes() const { return lostBytes_; }
   // When the last byte sent so far arrives.
@@ -43,6 +54,7 @@ class SerialLine {
   std::deque<uint8_t> received_;
   int64_t lineFreeNs_ = 0;
   int64_t lostBytes_ = 0;
+  int visibleLimit_ = kDefaultVisibleInput;
 };
 
 }  // namespace sim

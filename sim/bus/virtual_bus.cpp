@@ -12,7 +12,7 @@ namespace sim {
 namespace {
 
 constexpr int kPortFailed = -1;
-// What a reply fault makes of a reply.
+// What the reply faults and the junk fault send.
 constexpr size_t kOversizeReplyLength = 40008;
 constexpr std::array<uint8_t, 5> kJunkBytes{0xFF, 0x13, 0x00, 0xA5, 0x5A};
 
@@ -159,8 +159,8 @@ void VirtualBus::ApplyFault(const Fault& fault) {
     case FaultKind::kOversizeReply:
       ++oversizeReplies_;
       break;
-    case FaultKind::kJunkBeforeReply:
-      ++junkReplies_;
+    case FaultKind::kJunkInInput:
+      line_.Transmit(nowNs_, std::vector<uint8_t>(kJunkBytes.begin(), kJunkBytes.end()));
       break;
   }
 }
@@ -205,13 +205,12 @@ void VirtualBus::SendReply(std::vector<uint8_t> bytes, int64_t startNs) {
     --wrongEchoReplies_;
     bytes.back() = static_cast<uint8_t>(~bytes.back());
   }
+  if (replyPadding_ > 0 && bytes.size() >= kReplyTrailerLength) {
+    bytes.insert(bytes.end() - kReplyTrailerLength, static_cast<size_t>(replyPadding_), 0x00);
+  }
   if (oversizeReplies_ > 0 && bytes.size() < kOversizeReplyLength) {
     --oversizeReplies_;
     bytes.insert(bytes.end() - kReplyTrailerLength, kOversizeReplyLength - bytes.size(), 0x00);
-  }
-  if (junkReplies_ > 0) {
-    --junkReplies_;
-    bytes.insert(bytes.begin(), kJunkBytes.begin(), kJunkBytes.end());
   }
   line_.Transmit(startNs, std::move(bytes));
 }

@@ -65,6 +65,12 @@ class VirtualBus {
   bool plugged() const { return plugged_; }
   const BusTiming& timing() const { return timing_; }
   const Adapter& adapter() const { return adapter_; }
+  // How much of its input the PC's system shows at a time (0: all; the default is a Linux
+  // port's 4095 bytes).
+  void SetVisibleInputLimit(int bytes) { line_.SetVisibleLimit(bytes); }
+  // A real adapter may send a longer data area than asked for: every reply gets this many
+  // more $00 bytes before its trailer (0, the default: none).
+  void SetReplyPadding(int bytes) { replyPadding_ = bytes; }
   // Reply bytes lost because the PC's input buffer was full.
   int64_t lostBytes() const { return line_.lostBytes(); }
 
@@ -114,7 +120,7 @@ class VirtualBus {
   int silentReplies_ = 0;
   int wrongEchoReplies_ = 0;
   int oversizeReplies_ = 0;
-  int junkReplies_ = 0;
+  int replyPadding_ = 0;
 };
 
 }  // namespace sim

@@ -53,12 +53,6 @@ void AddListingLines(Program& p, std::span<const uint8_t> bytes) {
   }
 }
 
-std::string UpperHex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-  return text;
-}
-
 struct FileLine {
   std::string name;  // between the quotes; may be empty
   int blocks = 0;

@@ -1,5 +1,6 @@
 #include "link/dos_command.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -14,8 +15,11 @@ void SendDosCommand(Program& p) {
   std::string command = answer ? answer->substr(0, 40) : std::string();
   if (command.empty()) return;
   LogLine(p, "DOS command: \"" + command + "\"");
-  // Sent exactly as typed: no carriage return, no case conversion.
-  SendIecString(p, 15, ToIecString(command), false, 2);
+  // Sent exactly as typed: no carriage return, no case conversion. A $00 byte is a typed
+  // character, not the end of the text.
+  IecString sent = ToIecString(command);
+  std::replace(sent.begin(), sent.end(), char16_t{0}, kIecZero);
+  SendIecString(p, 15, sent, false, 2);
   CloseChannel(p, 15);
   ReadErrorChannel(p);
 }

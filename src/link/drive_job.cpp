@@ -97,8 +97,10 @@ uint8_t DriveJob(Program& p, int function, int p1, int p2, int p3, int p4) {
   std::vector<uint8_t>& packet = p.CommandPacket;
   if (function == 0) {
     const int codeStart = 3;
-    // Never load or start a page whose bytes did not come from the file.
+    // Never load or start a page whose bytes did not come from the file. The operation that
+    // wanted the code ends at once: its jobs would only wait for an answer that never comes.
     if (LoadDriveCodeFile(p, CodePrefix(p) + "_U" + std::to_string(p1), codeStart) == codeStart) {
+      p.LinkState |= kLinkIecError;
       return 0;
     }
     packet[0] = kOpLoadPages;

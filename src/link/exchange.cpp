@@ -1,6 +1,7 @@
 #include "link/exchange.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "link/status_text.h"
@@ -13,6 +14,7 @@ namespace {
 
 // Replies of this size or more are refused; the input buffer of the link port holds 40000.
 constexpr int kReplyLimit = 40000;
+constexpr int kTrailerLength = 4;
 constexpr int kMaxIecStringLength = 40;
 constexpr uint8_t kCommandChannel = 15;
 // Payload bytes that the packet's length byte can describe (255 - 4 header bytes).
@@ -24,11 +26,45 @@ int BytesWaiting(Program& p) {
   return std::max(0, p.LinkPort->BytesWaiting());
 }
 
+// Drops whatever is in the input: the end of an earlier reply, line noise. Read in blocks, as
+// the system's input queue may release more as it is emptied.
 void DiscardInput(Program& p) {
-  uint8_t byte = 0;
+  std::array<uint8_t, 256> scratch{};
   while (BytesWaiting(p) > 0) {
-    if (p.LinkPort->Read(&byte, 1) <= 0) break;
+    if (p.LinkPort->Read(scratch.data(), static_cast<int>(scratch.size())) <= 0) break;
   }
+}
+
+// The bytes of the reply as they arrive. The system's input queue of a real port shows only
+// about 4 KB at a time and releases the rest as it is read, so the reply is taken in pieces and
+// counted here rather than judged by what the port says is waiting.
+class ReplyReceiver {
+ public:
+  explicit ReplyReceiver(Program& p) : p_(p), bytes_(p.LinkInput) {}
+
+  // Reads what has arrived, up to the reply limit; the rest stays in the input.
+  void Take() {
+    while (received_ < kReplyLimit) {
+      int waiting = BytesWaiting(p_);
+      if (waiting <= 0) return;
+      int want = std::min(waiting, kReplyLimit - received_);
+      int got = p_.LinkPort->Read(bytes_.data() + received_, want);
+      if (got <= 0) return;
+      received_ += got;
+    }
+  }
+  int received() const { return received_; }
+  const uint8_t* data() const { return bytes_.data(); }
+
+ private:
+  Program& p_;
+  std::vector<uint8_t>& bytes_;
+  int received_ = 0;
+};
+
+void TakeEventEndingOnClose(Program& p) {
+  std::optional<DeskEvent> event = p.desk.TakeEvent();
+  if (event && event->kind == EventKind::kCloseRequest) ShutDown(p);
 }
 
 void LogIecError(Program& p, const std::string& text) {
@@ -60,9 +96,11 @@ int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t tim
   if (p.LinkPort) p.LinkPort->Write(p.CommandPacket.data(), sendLength);
 
   // Counted passes of at least 1 ms each; the window stays alive and RESET is watched.
-  while (BytesWaiting(p) < replyDataLength + 4 && p.LinkState < kLinkTimeout) {
-    std::optional<DeskEvent> event = p.desk.TakeEvent();
-    if (event && event->kind == EventKind::kCloseRequest) ShutDown(p);
+  ReplyReceiver reply(p);
+  reply.Take();
+  const int expected = replyDataLength + kTrailerLength;
+  while (reply.received() < expected && p.LinkState < kLinkTimeout) {
+    TakeEventEndingOnClose(p);
     p.clock.SleepMs(1);
     --countdown;
     if (p.desk.IsResetDown()) {
@@ -71,29 +109,33 @@ int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t tim
       LogLine(p, "Connection Timeout");
       p.LinkState = kLinkTimeout;
     }
+    reply.Take();
+  }
+  // The adapter may pad the data area beyond what was asked for: the reply ends when the line
+  // has been quiet for a pass.
+  if (reply.received() >= expected) {
+    for (int before = -1; before != reply.received() && reply.received() < kReplyLimit;) {
+      before = reply.received();
+      TakeEventEndingOnClose(p);
+      p.clock.SleepMs(1);
+      reply.Take();
+    }
   }
 
-  // A reply complete when the wait ended is still taken.
-  int n = BytesWaiting(p);
+  // A reply complete when the wait ended is still taken. One of the reply limit or more stays
+  // in the input until the next exchange discards it.
+  int n = reply.received();
   if (n <= 3 || n >= kReplyLimit) return 0;
-  p.ReplyData.assign(n + 1, 0);
-  n = p.LinkPort->Read(p.ReplyData.data(), n);
-  if (n <= 3) return 0;
+  p.ReplyData.assign(reply.data(), reply.data() + n);
+  p.ReplyData.push_back(0);
 
   const uint8_t* r = p.ReplyData.data();
   if (r[n - 1] != p.CommandPacket[0]) {
     LogLine(p, "Response Error");
     return 0;
   }
-  int length = r[n - 4] + 256 * r[n - 3];
-  // The data area is as long as the operation asked for, or as the data when that is longer.
-  // Anything more stood in front of the reply (bytes of an earlier reply still arriving, noise)
-  // and would shift every data byte: refuse the reply rather than take wrong data.
-  if (n - 4 > std::max(replyDataLength, length)) {
-    LogLine(p, "Response Error");
-    return 0;
-  }
   p.IecStatus = r[n - 2];
+  int length = r[n - 4] + 256 * r[n - 3];
   if (length > 0) p.ReplyData.resize(length, 0);
 
   std::string status = StatusText(p, p.IecStatus, kIecStatusKind);
@@ -145,7 +187,11 @@ void CloseChannel(Program& p, uint8_t sa) {
 }
 
 void WriteChannel(Program& p, uint8_t sa, int k) {
-  k = std::clamp(k, 0, kMaxWritePayload);
+  // The length byte cannot describe more; a cut payload would be lost data on the disk.
+  if (k < 0 || k > kMaxWritePayload) {
+    LogLine(p, "ERROR - IEC data too long");
+    return;
+  }
   p.CommandPacket[0] = kOpWrite;
   p.CommandPacket[1] = static_cast<uint8_t>(k + 4);
   p.CommandPacket[2] = p.CurrentDevice;

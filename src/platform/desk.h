@@ -136,7 +136,9 @@ class Desk {
 
   // Modal boxes and requesters.
   virtual MessageAnswer ShowMessage(const MessageRequest& request) = 0;
-  // The one-line input requester; nullopt when cancelled.
+  // The one-line input requester; nullopt when cancelled. Each typed character comes back as
+  // one byte, the low 8 bits of its code (a character whose low 8 bits are 0 gives a $00 byte),
+  // as the drive is sent it.
   virtual std::optional<std::string> AskText(const TextRequest& request) = 0;
   virtual FileAnswer ChooseFile(const FileRequest& request) = 0;
 

@@ -25,6 +25,12 @@ void PumpEvents(Program& p) {
   }
 }
 
+std::string UpperHex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
+  return text;
+}
+
 void ShowProgress(Program& p, int value, int minimum, int maximum) {
   p.desk.SetProgress(value, minimum, maximum);
 }

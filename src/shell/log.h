@@ -2,6 +2,7 @@
 // The output log, the status bar and the progress bar, and the event draining that keeps the
 // window alive while a command runs on the program's one thread.
 
+#include <cstdint>
 #include <string>
 
 #include "shell/program.h"
@@ -22,6 +23,9 @@ void ShowStatusText(Program& p, const std::string& text);
 // The program's information and error boxes: captioned "Diskwright", one OK button.
 void ShowInfoBox(Program& p, const std::string& text);
 void ShowWarningBox(Program& p, const std::string& text);
+
+// A number as the user sees it: upper-case hexadecimal without leading zeros.
+std::string UpperHex(uint32_t value);
 
 // "hh:mm:ss" of the given time.
 std::string FormatLogStamp(const LocalTime& time);

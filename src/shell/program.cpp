@@ -8,6 +8,7 @@ Program::Program(Desk& deskIn, Clock& clockIn, PortOpener& portsIn)
       ports(portsIn),
       CommandPacket(kCommandPacketSize, 0),
       ReplyData(kReplyDataStartSize, 0),
+      LinkInput(kLinkInputBufferSize, 0),
       ImageBuffer(kImageBufferSize, 0),
       PlainBuffer(kPlainBufferStartSize, 0),
       GcrOutBuffer(kGcrOutBufferSize, 0) {}

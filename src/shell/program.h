@@ -58,6 +58,8 @@ struct Program {
   std::unique_ptr<SerialPort> LinkPort;
   std::vector<uint8_t> CommandPacket;
   std::vector<uint8_t> ReplyData;
+  // The reply as it arrives, before it is checked and handed over in ReplyData.
+  std::vector<uint8_t> LinkInput;
   uint8_t LinkState = 0;
   uint8_t IecStatus = 0;
   uint8_t DosErrorCode = 0;

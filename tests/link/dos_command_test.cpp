@@ -54,6 +54,14 @@ TEST(DosCommand, LongEntryIsSentAsItsFirstFortyCharacters) {
   EXPECT_EQ(log[1].substr(0, 1), "3");
 }
 
+TEST(DosCommand, TypedCharacterWithZeroLowBitsIsSentAsAZeroByteNotTheEnd) {
+  Harness h("8=1541-II");
+  // "M-W" to $0500, one byte $AB: the address's low byte is the zero.
+  std::string entry = std::string("M-W") + '\x00' + "\x05\x01\xAB";
+  EXPECT_EQ(RunDosCommand(h, entry).back(), "-- done --");
+  EXPECT_EQ(h.bus->drive(8)->memory().Read(0x0500), 0xAB);
+}
+
 TEST(DosCommand, EmptyOrCancelledEntrySendsNothing) {
   Harness h("8=1541-II");
   EXPECT_EQ(RunDosCommand(h, std::nullopt), (std::vector<std::string>{"-- done --"}));

@@ -67,32 +67,68 @@ TEST_F(Exchange, WrongEchoIsAResponseErrorThatLeavesStateAlone) {
 TEST_F(Exchange, OversizeReplyIsRefusedUnreadAndDiscardedByTheNextExchange) {
   Inject(sim::FaultKind::kOversizeReply);
   std::vector<uint8_t> before = h.program.ReplyData;
-  // Asking for nearly 40000 bytes makes the wait last until the whole flood is in.
-  EXPECT_EQ(ReadChannel(h.program, 15, 39996, 2), 0);
+  EXPECT_EQ(ReadStatus(), 0);
   EXPECT_TRUE(h.desk.log().empty());
   EXPECT_EQ(h.program.ReplyData, before);
-  EXPECT_GE(h.program.LinkPort->BytesWaiting(), 40000);
-  // The next exchange drops what is left in the input and works.
+  EXPECT_EQ(h.program.LinkState, 0);
+  // The next exchange drops what is left of the flood and works.
   EXPECT_GT(ReadStatus(), 4);
   EXPECT_EQ(h.program.IecStatus, 0x40);
 }
 
-TEST_F(Exchange, ReplyLongerThanAskedForIsRefusedRatherThanShifted) {
-  Inject(sim::FaultKind::kOversizeReply);
-  // An ordinary read sees the flood begin: more bytes than its reply can hold.
-  EXPECT_EQ(ReadStatus(), 0);
-  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Response Error"}));
-  EXPECT_GT(ReadStatus(), 4);
+TEST_F(Exchange, JunkWaitingInTheInputIsDroppedBeforeThePacketGoesOut) {
+  Inject(sim::FaultKind::kJunkInInput);
+  h.clock.SleepMs(1);
+  int length = ReadStatus();
+  ASSERT_GT(length, 4);
+  EXPECT_EQ(std::string(h.program.ReplyData.begin(), h.program.ReplyData.end()), "00, OK,00,00\r");
+  EXPECT_TRUE(h.desk.log().empty());
 }
 
-TEST_F(Exchange, JunkBeforeTheReplyIsReportedAndCleanedUpByTheNextExchange) {
-  Inject(sim::FaultKind::kJunkBeforeReply);
-  // The wait ends once N + 4 bytes are in; with junk in front, the last of them is not the
-  // echo, so the reply is refused instead of being taken with shifted data.
-  EXPECT_EQ(ReadStatus(), 0);
-  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Response Error"}));
-  EXPECT_GT(ReadStatus(), 4);
-  EXPECT_EQ(h.program.IecStatus, 0x40);
+TEST(ExchangePadding, PaddedRepliesKeepTheirStatusAndDataAndFindNoPhantomDrives) {
+  Harness h("8=1541-II,10=1571");
+  h.bus->SetReplyPadding(16);
+  h.Connect();
+  // Drive 9 and 11 answer "not present" in padded replies; they stay out of the selector.
+  EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"8: 1541-II", "10: 1571"}));
+  EXPECT_EQ(h.program.LinkState, 0);
+
+  // The error channel, asked for 64 bytes, comes in an area of 80: the data are the first L.
+  h.program.CurrentDevice = 8;
+  int length = ReadChannel(h.program, 15, 64, 2);
+  ASSERT_GT(length, 4);
+  EXPECT_EQ(static_cast<int>(h.program.ReplyData.size()), length);
+  EXPECT_EQ(h.program.ReplyData.back(), '\r');
+
+  // A bus reset with every drive switched off: an area of 16 where none was asked for, and
+  // the status that tells the user to switch the drives on.
+  ASSERT_TRUE(h.bus->Inject({sim::FaultKind::kPowerOff, 8}));
+  ASSERT_TRUE(h.bus->Inject({sim::FaultKind::kPowerOff, 10}));
+  ResetBus(h.program);
+  EXPECT_EQ(h.program.IecStatus, 0xFF);
+}
+
+// Replies longer than the 4095 bytes a Linux port shows at a time arrive whole.
+TEST(ExchangeLongReply, ReadsOfEightAndTenThousandBytesPassTheSystemInputQueue) {
+  testing_support::ImageFolder folder;
+  std::vector<uint8_t> file(20000);
+  for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  std::string path = folder.WithFile("long.d64", "long", file);
+  REQUIRE_IMAGE(path);
+  Harness h("8=1541-II:" + path);
+  h.Connect();
+  h.desk.ClearLog();
+  OpenChannel(h.program, 0, u"LONG");
+  ASSERT_EQ(h.program.LinkState, 0);
+  int64_t start = h.clock.NowUs();
+  ASSERT_EQ(ReadChannel(h.program, 0, 8000, 200), 8000);
+  EXPECT_EQ(h.program.ReplyData, std::vector<uint8_t>(file.begin(), file.begin() + 8000));
+  ASSERT_EQ(ReadChannel(h.program, 0, 10000, 200), 10000);
+  EXPECT_EQ(h.program.ReplyData, std::vector<uint8_t>(file.begin() + 8000, file.begin() + 18000));
+  EXPECT_EQ(h.program.LinkState, 0);
+  EXPECT_TRUE(h.desk.log().empty());
+  // Far from the 200 s a wait for a whole reply in the queue would take.
+  EXPECT_LT(h.clock.NowUs() - start, 60'000'000);
 }
 
 TEST_F(Exchange, ResetDuringAWaitAbortsWithoutALogLine) {
@@ -128,6 +164,15 @@ TEST_F(Exchange, UnpluggedAdapterIsSilenceNotData) {
   Inject(sim::FaultKind::kUnplug);
   EXPECT_EQ(ReadStatus(), 0);
   EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Connection Timeout"}));
+}
+
+TEST_F(Exchange, WriteOfMoreThanTheLengthByteHoldsIsRefusedAndSendsNothing) {
+  int64_t before = h.clock.NowUs();
+  WriteChannel(h.program, 2, 252);
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"ERROR - IEC data too long"}));
+  EXPECT_EQ(h.clock.NowUs(), before);
+  WriteChannel(h.program, 2, 251);
+  EXPECT_EQ(h.program.CommandPacket[1], 255);
 }
 
 TEST_F(Exchange, LongCommandsOnChannel15AreRefusedOthersAreCut) {

@@ -23,6 +23,21 @@ class ImageFolder {
     return path;
   }
 
+  // A formatted image like Blank holding one program file with the given bytes; "" when
+  // cc1541 is missing.
+  std::string WithFile(const std::string& fileName, const std::string& cbmName,
+                       const std::vector<uint8_t>& bytes) {
+    std::string content = folder_ / "content.bin";
+    std::ofstream(content, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    std::string path = folder_ / fileName;
+    std::string command = "cc1541 -q -n test -i ab -f '" + cbmName + "' -w '" + content + "' '" +
+                          path + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return {};
+    return path;
+  }
+
   // Sets one byte of an image file.
   static void Patch(const std::string& path, long offset, unsigned char value) {
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);

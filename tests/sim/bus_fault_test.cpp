@@ -92,6 +92,7 @@ TEST(BusFault, WrongEchoByte) {
 
 TEST(BusFault, OversizeReplyFillsThePortBuffer) {
   TestLink link("sim:8=1541");
+  link.bus().SetVisibleInputLimit(0);
   link.bus().Inject({FaultKind::kOversizeReply});
   link.BreakPulse();
   Bytes packet = ClosePacket(8, 15);
@@ -102,13 +103,28 @@ TEST(BusFault, OversizeReplyFillsThePortBuffer) {
   EXPECT_EQ(link.Exchange(ClosePacket(8, 15), 16).raw.size(), 20u) << "the next one is whole";
 }
 
-TEST(BusFault, JunkBeforeAReply) {
+TEST(BusFault, TheSystemShowsFourKilobytesOfTheInputAndReleasesTheRestAsItIsRead) {
   TestLink link("sim:8=1541");
-  link.bus().Inject({FaultKind::kJunkBeforeReply});
-  Reply reply = link.Exchange(ClosePacket(8, 15), 16);
-  EXPECT_GT(reply.raw.size(), 20u);
-  EXPECT_EQ(reply.echo, 0x02) << "the trailer is intact";
-  EXPECT_NE(Bytes(reply.raw.begin(), reply.raw.begin() + 4), Bytes(4, 0));
+  link.bus().Inject({FaultKind::kOversizeReply});
+  link.BreakPulse();
+  Bytes packet = ClosePacket(8, 15);
+  link.port().Write(packet.data(), static_cast<int>(packet.size()));
+  link.Sleep(2'000'000);
+  EXPECT_EQ(link.port().BytesWaiting(), 4095);
+  Bytes buffer(10000);
+  EXPECT_EQ(link.port().Read(buffer.data(), 10000), 4095) << "no more than it shows";
+  EXPECT_EQ(link.port().BytesWaiting(), 4095);
+  int total = 4095;
+  while (int got = link.port().Read(buffer.data(), 10000)) total += got;
+  EXPECT_EQ(total, 40000);
+}
+
+TEST(BusFault, JunkArrivesInTheInputAtOnce) {
+  TestLink link("sim:8=1541");
+  link.bus().Inject({FaultKind::kJunkInInput});
+  link.Sleep(1000);
+  EXPECT_EQ(link.port().BytesWaiting(), 5);
+  EXPECT_EQ(link.Exchange(ClosePacket(8, 15), 16).raw.size(), 20u) << "a BREAK and the reply";
 }
 
 TEST(BusFault, ReplyFaultAtAMomentHitsTheFirstReplyAfterIt) {

@@ -89,20 +89,25 @@ class TestLink {
     while (port_->BytesWaiting() > 0 && port_->Read(&byte, 1) == 1) bytes.push_back(byte);
     return bytes;
   }
-  // The program's exchange: BREAK, discard, write, wait in 1 ms steps for n + 4 bytes (at most
-  // timeoutUs), then take everything that arrived within `settleUs` more.
+  // The program's exchange: BREAK, discard, write, read in 1 ms steps until n + 4 bytes came
+  // (at most timeoutUs), then take everything that arrived within `settleUs` more. The bytes
+  // are read as they come: the port shows only 4095 at a time.
   Reply Exchange(const Bytes& packet, int n, int64_t timeoutUs = 5'000'000,
                  int64_t settleUs = 5000) {
     BreakPulse();
     Drain();
     EXPECT_EQ(port_->Write(packet.data(), static_cast<int>(packet.size())),
               static_cast<int>(packet.size()));
-    for (int64_t waited = 0; port_->BytesWaiting() < n + 4 && waited < timeoutUs; waited += 1000) {
+    Reply reply;
+    for (int64_t waited = 0; waited < timeoutUs; waited += 1000) {
+      Bytes arrived = Drain();
+      reply.raw.insert(reply.raw.end(), arrived.begin(), arrived.end());
+      if (static_cast<int>(reply.raw.size()) >= n + 4) break;
       Sleep(1000);
     }
     Sleep(settleUs);
-    Reply reply;
-    reply.raw = Drain();
+    Bytes rest = Drain();
+    reply.raw.insert(reply.raw.end(), rest.begin(), rest.end());
     size_t size = reply.raw.size();
     if (size >= 4) {
       reply.length = reply.raw[size - 4] | reply.raw[size - 3] << 8;

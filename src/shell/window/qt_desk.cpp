@@ -324,7 +324,9 @@ std::optional<std::string> QtDesk::AskText(const TextRequest& request) {
   dialog.setLabelText(ToQt(request.prompt));
   dialog.setTextValue(ToQt(request.defaultText));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return FromQt(dialog.textValue());
+  std::string typed;
+  for (char32_t code : dialog.textValue().toUcs4()) typed.push_back(static_cast<char>(code & 0xFF));
+  return typed;
 }
 
 FileAnswer QtDesk::ChooseFile(const FileRequest& request) {
