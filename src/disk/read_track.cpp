@@ -1,0 +1,192 @@
+#include "disk/read_track.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "disk/geometry.h"
+#include "gcr/codec.h"
+#include "gcr/raw_track_stats.h"
+#include "link/drive_job.h"
+#include "link/exchange.h"
+#include "link/status_text.h"
+#include "shell/log.h"
+
+namespace dw {
+
+namespace {
+
+constexpr int kSectorBytes = 256;
+constexpr int kStatusTextWidth = 23;
+// The last sector number a GCR track has, for the ruler.
+constexpr int kRulerLastSector = 20;
+
+// Sector codes of a GCR track as the drive's controller names them.
+constexpr uint8_t kSectorGood = 1;
+constexpr uint8_t kHeaderNotFound = 2;
+constexpr uint8_t kNoSync = 3;
+constexpr uint8_t kDataBlockNotFound = 4;
+constexpr uint8_t kDataChecksumError = 5;
+constexpr uint8_t kHeaderChecksumError = 9;
+constexpr uint8_t kDiskIdMismatch = 11;
+
+// The 1581's burst read: 20 sectors of a track, a status byte in front of them.
+constexpr int kBurstPacketLength = 10;
+constexpr int kBurstSectors = 20;
+constexpr int kBurstReplyLength = 1 + kBurstSectors * kSectorBytes;
+constexpr uint8_t kBurstTimeoutSeconds = 200;
+
+bool IsGcrFamily(uint8_t family) {
+  return family == kFamily1541 || family == kFamily1570 || family == kFamily1571;
+}
+
+void LogRuler(Program& p) {
+  std::string tens = "Sec:";
+  std::string units = "Sec:";
+  for (int sector = 0; sector <= kRulerLastSector; ++sector) {
+    tens += static_cast<char>('0' + sector / 10);
+    units += static_cast<char>('0' + sector % 10);
+  }
+  LogLine(p, tens);
+  LogLine(p, units);
+  LogLine(p, std::string(25, '='));
+}
+
+// A track's sectors were found on too few or too many sync marks to have been formatted:
+// a missing header there means no sync rather than a lost header.
+bool SyncCountImplausible(const Program& p, int sectorCount) {
+  return p.TrackStats.syncCount < 2 * sectorCount || p.TrackStats.syncCount > 256;
+}
+
+// The data block behind the header just found: copied into the image when its block id is
+// right, also when its checksum then fails.
+uint8_t DecodeDataBlock(Program& p, const TrackRecord& record, int64_t place) {
+  SeekSyncEnd(p);
+  GcrDecode(p, 260);
+  const int64_t end = std::ssize(p.ReplyData) - 1;
+  if (p.PlainBuffer[0] != record.dataBlockId || p.GcrReadPos >= end) return kDataBlockNotFound;
+  auto data = p.PlainBuffer.begin() + 1;
+  std::copy_n(data, kSectorBytes, p.ImageBuffer.begin() + place);
+  uint8_t sum = p.PlainBuffer[kSectorBytes + 1];
+  for (int i = 0; i < kSectorBytes; ++i) sum ^= data[i];
+  return sum == 0 ? kSectorGood : kDataChecksumError;
+}
+
+uint8_t DecodeSector(Program& p, int track, int sector) {
+  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  switch (FindSectorHeader(p, track, sector)) {
+    case kNoHeaderBlock:
+    case kOtherHeadersOnly:
+      return SyncCountImplausible(p, record.sectorCount) ? kNoSync : kHeaderNotFound;
+    case kHeaderChecksumBad:
+      return kHeaderChecksumError;
+    case kNoSyncAtAll:
+      return kNoSync;
+    case kHeaderFound:
+      break;
+  }
+  // Header bytes 5 and 4 are the first and the second disk ID character.
+  const uint8_t id1 = p.PlainBuffer[5];
+  const uint8_t id2 = p.PlainBuffer[4];
+  uint8_t code = DecodeDataBlock(p, record, record.imageOffset + int64_t{sector} * kSectorBytes);
+  if (id1 != p.DiskId[1] || id2 != p.DiskId[2]) code = kDiskIdMismatch;
+  return code;
+}
+
+std::string TrackStatusLine(const Program& p, int track, const std::string& codes, bool good) {
+  char head[8];
+  std::snprintf(head, sizeof head, "T%02d:", track);
+  std::string text = head + codes + (good ? "" : "<!");
+  if (text.size() < kStatusTextWidth) text.resize(kStatusTextWidth, ' ');
+  char tail[48];
+  std::snprintf(tail, sizeof tail, "  SY:%04lld  BRZ:%d",
+                static_cast<long long>(p.TrackStats.syncCount), p.TrackStats.bitrateZone);
+  return text + tail;
+}
+
+bool ReadGcrTrack(Program& p, int track) {
+  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  // Without 40 tracks the drive code takes the track's own zone.
+  const int density = p.FortyTracks ? (record.zoneBits | 0x80) : 0;
+  DriveJob(p, 5, record.gcrPages, track, density, 0);
+  return DecodeGcrTrack(p, track);
+}
+
+void BuildBurstReadPacket(Program& p, int track, int firstSector) {
+  const uint8_t packet[kBurstPacketLength] = {kOpBurstRead,
+                                              kBurstPacketLength,
+                                              static_cast<uint8_t>(p.CurrentDevice & 0x1F),
+                                              15,
+                                              'U',
+                                              '0',
+                                              0xC0,
+                                              static_cast<uint8_t>(track),
+                                              static_cast<uint8_t>(firstSector),
+                                              1};
+  std::copy(std::begin(packet), std::end(packet), p.CommandPacket.begin());
+}
+
+bool ReadBurstTrack(Program& p, int track) {
+  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  for (int half = 0; half < 2; ++half) {
+    const int firstSector = half * kBurstSectors;
+    BuildBurstReadPacket(p, track, firstSector);
+    const int length =
+        AdapterExchange(p, kBurstPacketLength, kBurstReplyLength, kBurstTimeoutSeconds);
+    if (length == 1) {
+      const uint8_t status = p.ReplyData[0];
+      if ((status & 0x8F) > 1) {
+        LogLine(p, "Error on:  Track " + std::to_string(track) + "; Sector " +
+                       std::to_string(firstSector) +
+                       "; @Adr.: " + UpperHex(static_cast<uint32_t>(record.imageOffset)));
+        LogLine(p, StatusText(p, status, kJobCodeKind));
+      }
+    } else if (length == kBurstReplyLength) {
+      std::copy_n(p.ReplyData.begin() + 1, kBurstSectors * kSectorBytes,
+                  p.ImageBuffer.begin() + record.imageOffset +
+                      int64_t{half} * kBurstSectors * kSectorBytes);
+    } else {
+      LogLine(p, "Data packet has wrong size");
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void StartSectorTransfer(Program& p, int codeNumber, bool ruler) {
+  if (!IsGcrFamily(p.DriveFamily)) return;
+  DriveJob(p, 0, codeNumber, 0, 0, 0);
+  if (codeNumber == kCodeTrackRead && ruler) LogRuler(p);
+}
+
+bool ReadTrack(Program& p, int track) {
+  if (track <= 0 || track > p.TrackCount || track >= kTrackTableSize || p.LinkState != 0) {
+    return false;
+  }
+  ShowStatusText(p, "Reading Track: " + std::to_string(track));
+  if (IsGcrFamily(p.DriveFamily)) return ReadGcrTrack(p, track);
+  if (p.DriveFamily == kFamily1581) return ReadBurstTrack(p, track);
+  return false;
+}
+
+bool DecodeGcrTrack(Program& p, int track) {
+  if (track <= 0 || track >= kTrackTableSize) return false;
+  if (track == 1) p.ErrorByteCursor = 0;
+  MeasureRawTrack(p);
+  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  bool good = true;
+  std::string codes;
+  for (int sector = 0; sector < record.sectorCount; ++sector) {
+    const uint8_t code = DecodeSector(p, track, sector);
+    if (code > kSectorGood) good = false;
+    codes += "0123456789ABCDEF"[code & 0x0F];
+    if (p.ImageErrors) StoreErrorByte(p, code);
+    ++p.ErrorByteCursor;
+  }
+  LogLine(p, TrackStatusLine(p, track, codes, good));
+  return good;
+}
+
+}  // namespace dw

@@ -1,0 +1,31 @@
+#pragma once
+// Reading a disk one track at a time into ImageBuffer. On the 1541 family, the 1570 and the
+// 1571 the drive code hands over the whole raw GCR track and the sectors are decoded here,
+// each judged with a sector code; the 1581 sends 20 sectors at a time in burst mode.
+
+#include "shell/program.h"
+
+namespace dw {
+
+// Drive code numbers of the .h65 files.
+enum DriveCodeNumber : int {
+  kCodeTrackRead = 0,   // create, verify, track dump
+  kCodeTrackWrite = 1,  // restore, format, G64 restore
+  kCodeRomDump = 2,
+  kCodeRpmCheck = 3,
+};
+
+// Loads the drive code into a GCR drive; for the reading code with the ruler flag set, logs
+// the sector ruler above the track status lines. Nothing on a 1581 or an unknown drive.
+void StartSectorTransfer(Program& p, int codeNumber, bool ruler);
+
+// Reads one track (1..TrackCount) into ImageBuffer at its imageOffset. false at once for a
+// track outside the layout or while LinkState is not 0.
+bool ReadTrack(Program& p, int track);
+
+// Decodes the raw track in ReplyData into ImageBuffer, records each sector's code (and its
+// error byte when ImageErrors is set) and logs the track status line. false when any sector
+// is not good.
+bool DecodeGcrTrack(Program& p, int track);
+
+}  // namespace dw
