@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -11,10 +12,13 @@ namespace dw {
 class TempFolder {
  public:
   explicit TempFolder(const std::string& name) {
+    // Test programs run side by side, each with the same counter and often the same
+    // addresses: a random part keeps their folders apart.
     static int counter = 0;
+    static const unsigned processPart = std::random_device{}();
     path_ = std::filesystem::temp_directory_path() /
-            ("diskwright-" + name + "-" + std::to_string(counter++) + "-" +
-             std::to_string(reinterpret_cast<uintptr_t>(this) & 0xFFFFFF));
+            ("diskwright-" + name + "-" + std::to_string(processPart) + "-" +
+             std::to_string(counter++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

@@ -1,6 +1,8 @@
 #include "disk/pc_file.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 namespace dw {
@@ -41,6 +43,22 @@ bool PcFile::Close() {
   std::FILE* file = file_.release();
   bool clean = std::ferror(file) == 0;
   return std::fclose(file) == 0 && clean;
+}
+
+bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
+  // A name of its own beside the target, so that the final rename stays on one file system.
+  static int serial = 0;
+  const std::string temporary = path + ".part" + std::to_string(serial++) + "-" +
+                                std::to_string(reinterpret_cast<uintptr_t>(&bytes) & 0xFFFF);
+  PcFile file = PcFile::Create(temporary);
+  bool written = file.IsOpen() && file.Append(bytes) && file.Close();
+  std::error_code error;
+  if (written) fs::rename(temporary, path, error);
+  if (!written || error) {
+    fs::remove(temporary, error);
+    return false;
+  }
+  return true;
 }
 
 int64_t PcFileSize(const std::string& path) {

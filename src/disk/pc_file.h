@@ -38,6 +38,12 @@ class PcFile {
   std::unique_ptr<std::FILE, Closer> file_;
 };
 
+// Writes the bytes as the whole file at path, or nothing: they go into a new file in the same
+// folder, which takes the name only when every byte is written and the file closed without
+// error. false when that failed; the folder then holds neither a partial file nor a changed
+// one of that name.
+bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+
 // Size of the file in bytes; 0 when it does not exist or is not a regular file.
 int64_t PcFileSize(const std::string& path);
 // True when anything (file, folder, device) exists under the path.

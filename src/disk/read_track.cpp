@@ -16,7 +16,6 @@ namespace dw {
 
 namespace {
 
-constexpr int kSectorBytes = 256;
 constexpr int kStatusTextWidth = 23;
 // The last sector number a GCR track has, for the ruler.
 constexpr int kRulerLastSector = 20;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "disk/create_image.h"
 #include "disk/directory.h"
 #include "disk/prg_restore.h"
 #include "gcr/codec.h"
@@ -33,6 +34,7 @@ void RunCommand(Program& p, int id) {
       break;
     case kCmdCreateImage:
       ShowDirectory(p);
+      CreateDiskImage(p);
       break;
     case kCmdRestoreImage:
       ShowDirectory(p);

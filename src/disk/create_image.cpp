@@ -1,0 +1,49 @@
+#include "disk/create_image.h"
+
+#include <span>
+#include <string>
+
+#include "disk/geometry.h"
+#include "disk/pc_file.h"
+#include "disk/read_track.h"
+#include "link/detect.h"
+#include "link/drive_job.h"
+#include "link/exchange.h"
+#include "link/status_text.h"
+#include "shell/file_select.h"
+#include "shell/log.h"
+
+namespace dw {
+
+void CreateDiskImage(Program& p) {
+  if (p.DriveFamily == kFamily1541 && !RequireFastSerialDriver(p)) return;
+  p.FortyTracks = p.FortyTracksMark;
+  p.ImageErrors = p.ImageErrorsMark;
+  DetectDiskFormat(p, true);
+  SelectGeometry(p, false);
+  // Only a 1571 turns the disk's second side under a head.
+  if (p.DiskFormat == kDisk1571DoubleSided && p.DriveFamily != kFamily1571) {
+    p.desk.ShowMessage({"Caution!", "Can't read all tracks on " + p.DriveModelName,
+                        MessageIcon::kNone, MessageButtons::kOk, MessageAnswer::kOk});
+  }
+  LogLine(p, "Reading " + std::to_string(p.TrackCount) + " tracks");
+  StartSectorTransfer(p, kCodeTrackRead, true);
+  for (int track = 1; track <= p.TrackCount; ++track) {
+    ShowProgress(p, track, 1, p.TrackCount);
+    ReadTrack(p, track);
+  }
+  // One more page of track 18 leaves the head on the directory track.
+  if (p.DriveFamily != kFamily1581 && p.DriveFamily != kFamilyUnknown) {
+    DriveJob(p, 5, 1, 18, 0, 0);
+  }
+  ReadErrorChannel(p);
+  if (p.LinkState != 0) return;
+
+  const std::string path = SelectImageFile(p, true, 0, std::string());
+  if (path.empty()) return;
+  const auto image =
+      std::span<const uint8_t>(p.ImageBuffer).first(static_cast<size_t>(p.ImageFileSize));
+  if (!WriteWholeFile(path, image)) ShowWarningBox(p, "Error: Can't write to file " + path);
+}
+
+}  // namespace dw
