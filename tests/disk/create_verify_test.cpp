@@ -1,0 +1,156 @@
+// Create and Verify as the user runs them: commands of the main loop against a virtual drive,
+// with images made by cc1541 as the oracle.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "prg_oracle_support.h"
+#include "testkit/harness.h"
+
+namespace dw {
+namespace {
+
+std::vector<std::string> After(const std::vector<std::string>& log, const std::string& line) {
+  auto at = std::find(log.begin(), log.end(), line);
+  return at == log.end() ? std::vector<std::string>{} : std::vector<std::string>(at + 1, log.end());
+}
+
+class CreateVerify1581 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+    image_ = dir_ / "disk.d81";
+    ASSERT_TRUE(oracle::MakeImage(dir_, image_,
+                                  {{"one", oracle::Noise(1, 1)},
+                                   {"big", oracle::Noise(254 * 300 + 17, 2)},
+                                   {"exact", oracle::Noise(254 * 3, 3)}}));
+  }
+
+  // Runs the commands on a fresh program with the disk in drive 8.
+  Harness& Run(const std::vector<int>& commands, const std::vector<std::string>& files) {
+    h_ = std::make_unique<Harness>("8=1581:" + image_);
+    for (const std::string& file : files) h_->desk.QueueFile(file);
+    for (int command : commands) h_->desk.QueueCommand(command);
+    h_->Run();
+    return *h_;
+  }
+
+  fake::TempDir dir_{"create81"};
+  std::string image_;
+  std::unique_ptr<Harness> h_;
+};
+
+TEST_F(CreateVerify1581, CreateGivesTheImageByteForByteAndVerifyAgreesWithoutStatusLines) {
+  const std::string created = dir_ / "copy.d81";
+  Harness& h = Run({kCmdImageErrors, kCmdCreateImage, kCmdVerifyImage}, {created, created});
+  EXPECT_EQ(fake::ReadFile(created), fake::ReadFile(image_)) << "819,200 bytes, no error bytes";
+  const std::vector<std::string> create = After(h.desk.logTexts(), "Image errors enabled");
+  ASSERT_GE(create.size(), 3u);
+  // The directory first, then the tracks: no ruler and no status line on a 1581.
+  auto reading = std::find(create.begin(), create.end(), "Reading 80 tracks");
+  ASSERT_NE(reading, create.end());
+  EXPECT_EQ(*(reading + 1), "-- done --");
+  const std::vector<std::string> verify = After(create, "Reading 80 tracks");
+  EXPECT_EQ(verify, (std::vector<std::string>{"-- done --", "Verifying 80 tracks", "Verify OK",
+                                              "-- done --"}));
+  EXPECT_TRUE(h.desk.messages().empty());
+}
+
+TEST_F(CreateVerify1581, TheFirstDifferenceIsReportedWithItsPlaceOnDiskAndInTheFile) {
+  std::vector<uint8_t> bytes = fake::ReadFile(image_);
+  // Track 40 sector 3 byte $1C.
+  const size_t offset = 39 * 10240 + 3 * 256 + 0x1C;
+  const uint8_t onDisk = bytes[offset];
+  bytes[offset] ^= 0x5A;
+  const std::string changed = dir_ / "changed.d81";
+  fake::WriteFile(changed, bytes);
+  Harness& h = Run({kCmdVerifyImage}, {changed});
+  char disk[8], file[8];
+  std::snprintf(disk, sizeof disk, "%X", onDisk);
+  std::snprintf(file, sizeof file, "%X", bytes[offset]);
+  EXPECT_EQ(After(h.desk.logTexts(), "Verifying 80 tracks"),
+            (std::vector<std::string>{
+                "Failed track: 40, sector: 3, offset: $1C", "File offset: 0x61B1C",
+                std::string("Disk: 0x") + disk + " <> File: 0x" + file, "-- done --"}));
+  ASSERT_EQ(h.desk.messages().size(), 1u);
+  EXPECT_EQ(h.desk.messages()[0].request.text, "Verify failed!");
+  EXPECT_EQ(h.desk.messages()[0].request.icon, MessageIcon::kWarning);
+}
+
+TEST_F(CreateVerify1581, AFileOfTheWrongSizeGetsTwoBoxesAndNothingIsRead) {
+  const std::string shortFile = dir_ / "short.d81";
+  fake::WriteFile(shortFile, std::vector<uint8_t>(819199, 0));
+  Harness& h = Run({kCmdVerifyImage}, {shortFile});
+  ASSERT_EQ(h.desk.messages().size(), 2u);
+  EXPECT_EQ(h.desk.messages()[0].request.text, "File size does not match drive capacity.");
+  EXPECT_EQ(h.desk.messages()[1].request.text, "File size does not match disk capacity.");
+  EXPECT_FALSE(h.desk.Logged("Verifying 80 tracks"));
+}
+
+TEST_F(CreateVerify1581, ACancelledRequesterLeavesNoFileAndNoMessage) {
+  Harness& h = Run({kCmdCreateImage}, {""});
+  EXPECT_TRUE(h.desk.messages().empty());
+  EXPECT_TRUE(h.desk.Logged("Save Image canceled"));
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    files += entry.path().extension() == ".d81";
+  }
+  EXPECT_EQ(files, 1) << "only the image the test made";
+}
+
+TEST_F(CreateVerify1581, AnAbortInTheMiddleOfTheTracksWritesNothingAndAsksForNothing) {
+  const std::string created = dir_ / "never.d81";
+  h_ = std::make_unique<Harness>("8=1581:" + image_);
+  h_->desk.QueueFile(created);
+  h_->desk.QueueCommand(kCmdCreateImage);
+  // Well into the tracks: the directory takes about a second, a track some 50 ms.
+  h_->desk.ScheduleEvent(3'000'000, {EventKind::kResetButton, 0});
+  h_->Run();
+  EXPECT_TRUE(h_->desk.Logged("Reading 80 tracks"));
+  EXPECT_FALSE(std::filesystem::exists(created));
+  EXPECT_TRUE(h_->desk.Logged("-- aborted --"));
+  EXPECT_EQ(h_->desk.fileRequests().size(), 0u);
+}
+
+// A disk that fills up while the image is written: the file size limit of the process stands
+// in for it (it stops root as well as anyone).
+TEST_F(CreateVerify1581, AWriteThatFailsLeavesNoPartialFileAndTheOldFileAsItWas) {
+  const std::string target = dir_ / "kept.d81";
+  fake::WriteFile(target, std::vector<uint8_t>(1000, 0xEE));
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction previous {};
+  sigaction(SIGXFSZ, &ignore, &previous);
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  rlimit small = limit;
+  small.rlim_cur = 400000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  h_ = std::make_unique<Harness>("8=1581:" + image_);
+  h_->desk.QueueFile(target);
+  h_->desk.QueueMessageAnswer(MessageAnswer::kYes);  // replace the file
+  h_->desk.QueueCommand(kCmdCreateImage);
+  h_->Run();
+  Harness& h = *h_;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  sigaction(SIGXFSZ, &previous, nullptr);
+
+  ASSERT_EQ(h.desk.messages().size(), 2u);
+  EXPECT_EQ(h.desk.messages()[1].request.text, "Error: Can't write to file " + target);
+  EXPECT_EQ(h.desk.messages()[1].request.icon, MessageIcon::kWarning);
+  EXPECT_EQ(fake::ReadFile(target), std::vector<uint8_t>(1000, 0xEE));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+}
+
+}  // namespace
+}  // namespace dw
