@@ -1,0 +1,19 @@
+#pragma once
+// Whole GCR tracks built on the PC, syncs, headers, gaps and data blocks, with the damaged
+// sectors an image's error bytes describe, for the write drive code to lay down in one
+// revolution.
+
+#include <cstdio>
+
+#include "shell/program.h"
+
+namespace dw {
+
+// Builds track `track` in GcrOutBuffer from position 0 and closes it with a 0 byte; returns
+// the byte count including that 0. The sectors come from the open image file (at each
+// sector's imageOffset, error bytes behind ImageDataSize when ImageErrors is set), or, with
+// `blank`, are zeros; `bamMark` (with `blank`) puts the format type into the BAM sector of
+// track 18.
+int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* image);
+
+}  // namespace dw
