@@ -38,6 +38,8 @@ constexpr JobPacketKind kJobPackets[] = {
 };
 
 constexpr uint8_t kExplicitZone = 0x80;
+constexpr size_t kBamSidesByte = 3;
+constexpr uint8_t kBamDoubleSided = 0x80;
 constexpr int kZoneShift = 5;
 constexpr uint16_t kQueueSlots = 6;
 constexpr uint8_t kJobCodeMin = 0x80;
@@ -125,11 +127,19 @@ JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const 
   return {data, static_cast<int>(data.size())};
 }
 
+// What the disk tells about itself after a whole track went down: tracks beyond 35 make it a
+// 40-track disk; the directory track gives its ID, and its BAM whether DOS tracks 36-70 lie on
+// the second side (as a 1571 reads the flag when it initialises the disk).
 void NoteWrittenTrack(GcrDisk& disk, int side, int track) {
-  if (side == 0 && track > disk.tracksPerSide())
-    disk.setTracksPerSide(track <= 40 ? 40 : kGcrMaxTrack);
+  if (side != 0) return;
+  if (track > disk.tracksPerSide()) disk.setTracksPerSide(track <= 40 ? 40 : kGcrMaxTrack);
   DiskId id{};
-  if (side == 0 && track == kGcrDirTrack && disk.SeekHeader(track, id) == kJobOk) disk.setId(id);
+  if (track != kGcrDirTrack || disk.SeekHeader(track, id) != kJobOk) return;
+  disk.setId(id);
+  SectorData bam{};
+  if (disk.ReadSector(kGcrDirTrack, 0, bam) == kJobOk) {
+    disk.SetDoubleSided((bam[kBamSidesByte] & kBamDoubleSided) != 0);
+  }
 }
 
 JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,

@@ -204,5 +204,23 @@ TEST(BusJobWriteTrack, ATrackWrittenAtAnotherZoneKeepsThatBitRate) {
   EXPECT_EQ(GoodSectors(RawBytes(atOwnZone), 36, fresh), 0);
 }
 
+TEST(BusJobWriteTrack, AWrittenDirectoryTrackGivesTheDiskItsIdAndSides) {
+  TestLink link("sim:8=1571:blank");
+  ASSERT_EQ(StartCode(link, 8, "157x_U1"), 0x00);
+  auto directory = PatternSectors(19, 4);
+  directory[0].data[3] = 0x80;  // the BAM's double-sided flag
+  const auto sideTwo = PatternSectors(21, 5);
+  link.Exchange(LoadPagesPacket(BuiltTrack(36, sideTwo, 21 * 359)), 16);
+  WriteTrackJob(link, 36);
+  link.Exchange(LoadPagesPacket(BuiltTrack(18, directory, 19 * 369)), 16);
+  WriteTrackJob(link, 18);
+  auto& disk = static_cast<GcrDisk&>(*link.bus().disk(8));
+  EXPECT_EQ(disk.id(), (DiskId{'J', 'B'}));
+  ASSERT_TRUE(disk.IsDoubleSided());
+  SectorData data{};
+  EXPECT_EQ(disk.ReadSector(36, 0, data), kJobOk) << "DOS track 36 is the second side's first";
+  EXPECT_EQ(data, sideTwo[0].data);
+}
+
 }  // namespace
 }  // namespace sim::test
