@@ -187,6 +187,21 @@ TEST(BusJobWriteTrack, AShortWriteKeepsTheRestOfTheTurnAndALongOneLosesWhatDoesN
   EXPECT_EQ(link.bus().disk(8)->RawTrack(10), Bytes(7692, 0x55));
 }
 
+TEST(BusJobWriteTrack, AFastDriveFitsLessIntoATurn) {
+  TestLink link("sim:8=1541-II+@310rpm:blank");
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  const auto fresh = PatternSectors(21, 12);
+  link.Exchange(LoadPagesPacket(BuiltTrack(2, fresh, 7539)), 16);
+  WriteTrackJob(link, 2);
+  // 193548 us at 4 MHz / 13 / 8: 7444 bytes. Sector 20's data block would end at byte 7535.
+  const Bytes& ring = link.bus().disk(8)->RawTrack(2);
+  EXPECT_EQ(ring.size(), 7444u);
+  EXPECT_EQ(GoodSectors(ring, 2, fresh), 20);
+  SectorData data{};
+  const DiskId id{'J', 'B'};
+  EXPECT_NE(ReadGcrSector(ring, 2, 20, &id, data), kJobOk);
+}
+
 TEST(BusJobWriteTrack, ATrackWrittenAtAnotherZoneKeepsThatBitRate) {
   TestLink link("sim:8=1541-II+:blank");
   ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
