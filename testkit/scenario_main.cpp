@@ -27,10 +27,23 @@ Snapshot TakeSnapshot(const fs::path& folder) {
   return files;
 }
 
+// The program loads drive code from its current folder. The virtual bus's own drive-code files
+// lie next to the runner; a work folder without them gets copies, one with drive code of its
+// own keeps it.
+void ProvideDriveCode(const fs::path& runnerFolder) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(runnerFolder, ec)) {
+    if (entry.path().extension() != ".h65") continue;
+    const fs::path name = entry.path().filename();
+    if (!fs::exists(name, ec)) fs::copy_file(entry.path(), name, ec);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   fs::path workdir = fs::current_path();
+  const fs::path runnerFolder = fs::absolute(argv[0]).parent_path();
   std::string scenarioPath;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -64,6 +77,7 @@ int main(int argc, char** argv) {
     std::cerr << "cannot enter " << workdir << ": " << ec.message() << "\n";
     return 2;
   }
+  ProvideDriveCode(runnerFolder);
   Snapshot before = TakeSnapshot(".");
   try {
     if (!dw::RunScenario(scenario, std::cout, &error)) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sim/bus/drive_jobs.h"
+
 namespace sim {
 
 namespace {
@@ -200,16 +202,21 @@ AdapterReply Adapter::OnStartCode(std::span<const uint8_t> packet) {
   return Answer(packet[0], {}, kStatusReplyArea, kIecOk, drive);
 }
 
-// Jobs are carried out by the drive code the adapter started; the virtual drives run no
-// 6502 code, so the code never answers and the adapter reports a timeout.
-AdapterReply Adapter::OnJob(std::span<const uint8_t> packet) {
-  int area = kStatusReplyArea;
-  if (static_cast<Opcode>(packet[0]) == Opcode::kJobReadPages) area = packet[3] * 256 + 2;
-  VirtualDrive* drive = codeDevice_ != 0 ? Address(codeDevice_) : nullptr;
-  if (codeDevice_ != 0 && drive == nullptr) {
-    return Answer(packet[0], {}, area, kIecDeviceNotPresent, nullptr);
+// Jobs are carried out by the drive code the adapter started (drive_jobs.h). Code that does
+// not know a job never answers it, and neither does the adapter.
+std::optional<AdapterReply> Adapter::OnJob(std::span<const uint8_t> packet) {
+  const int area = JobReplyArea(packet);
+  if (codeDevice_ == 0) return Answer(packet[0], {}, area, kIecTimeoutIn, nullptr);
+  VirtualDrive* drive = Address(codeDevice_);
+  if (drive == nullptr) return Answer(packet[0], {}, area, kIecDeviceNotPresent, nullptr);
+  const std::span<const uint8_t> loaded =
+      std::span<const uint8_t>(buffer_).first(static_cast<size_t>(bufferPages_) * 256);
+  std::optional<JobAnswer> answer = RunDriveJob(*drive, packet, loaded, timing_);
+  if (!answer) {
+    drive->TakeWorkUs();
+    return std::nullopt;
   }
-  return Answer(packet[0], {}, area, kIecTimeoutIn, drive);
+  return Answer(packet[0], answer->data, answer->area, kIecOk, drive);
 }
 
 AdapterReply Adapter::OnResetBus(std::span<const uint8_t> packet) {

@@ -65,7 +65,7 @@ class Adapter {
   AdapterReply OnRead(std::span<const uint8_t> packet);
   AdapterReply OnLoadPages(std::span<const uint8_t> packet);
   AdapterReply OnStartCode(std::span<const uint8_t> packet);
-  AdapterReply OnJob(std::span<const uint8_t> packet);
+  std::optional<AdapterReply> OnJob(std::span<const uint8_t> packet);
   AdapterReply OnResetBus(std::span<const uint8_t> packet);
   // The 1581's burst commands (adapter_burst.cpp).
   AdapterReply OnBurstRead(std::span<const uint8_t> packet);

@@ -120,6 +120,8 @@ bool ParseEntry(std::string_view entry, DriveDescription* drive, std::string* er
       drive->writeProtected = true;
     } else if (EqualsIgnoringCase(option, "off")) {
       drive->poweredOff = true;
+    } else if (EqualsIgnoringCase(option, "steady")) {
+      drive->steadySpeed = true;
     } else {
       break;
     }

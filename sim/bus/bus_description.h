@@ -10,6 +10,7 @@
 //              unformatted disk; without it the drive is empty
 //   :wp        the disk is write-protected
 //   :off       the drive starts switched off
+//   :steady    the drive's speed measurement shows no jitter
 // DEVICE is 8 to 11; MODEL a name as the program shows it: 1541, 1541-C, 1541-II,
 // 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581 (any case). The "sim:" prefix is optional here.
 // Image paths may hold ":" (C:\disks\a.d64) but no ",".
@@ -35,6 +36,7 @@ struct DriveDescription {
   bool blankDisk = false;
   bool writeProtected = false;
   bool poweredOff = false;
+  bool steadySpeed = false;
 };
 
 // false with a message in *error when the text is not a bus description.

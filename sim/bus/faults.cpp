@@ -12,9 +12,10 @@ struct FaultWord {
   FaultKind kind;
   std::string_view word;
   bool needsDevice;
+  bool needsTrack = false;
 };
 
-constexpr std::array<FaultWord, 12> kFaultWords{{
+constexpr std::array<FaultWord, 18> kFaultWords{{
     {FaultKind::kPowerOff, "poweroff", true},
     {FaultKind::kPowerOn, "poweron", true},
     {FaultKind::kUnplug, "unplug", false},
@@ -27,7 +28,18 @@ constexpr std::array<FaultWord, 12> kFaultWords{{
     {FaultKind::kWrongEcho, "echo", false},
     {FaultKind::kOversizeReply, "oversize", false},
     {FaultKind::kJunkInInput, "junk", false},
+    {FaultKind::kUnformatTrack, "unformat", true, true},
+    {FaultKind::kWrongRateTrack, "wrongrate", true, true},
+    {FaultKind::kPullDuringJob, "pullout", true},
+    {FaultKind::kCodeHang, "hangcode", true},
+    {FaultKind::kMotorStop, "motorstop", true},
+    {FaultKind::kMotorStart, "motorstart", true},
 }};
+
+bool ReadNumber(const std::string& text, int* number) {
+  auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), *number);
+  return !text.empty() && status == std::errc() && end == text.data() + text.size();
+}
 
 const FaultWord& Entry(FaultKind kind) {
   for (const FaultWord& entry : kFaultWords) {
@@ -42,6 +54,10 @@ bool FaultNeedsDevice(FaultKind kind) {
   return Entry(kind).needsDevice;
 }
 
+bool FaultNeedsTrack(FaultKind kind) {
+  return Entry(kind).needsTrack;
+}
+
 std::string_view FaultName(FaultKind kind) {
   return Entry(kind).word;
 }
@@ -50,8 +66,9 @@ bool ParseFault(std::string_view words, Fault* fault, std::string* error) {
   std::istringstream in{std::string(words)};
   std::string word;
   std::string device;
+  std::string track;
   std::string extra;
-  in >> word >> device >> extra;
+  in >> word >> device >> track >> extra;
   for (const FaultWord& entry : kFaultWords) {
     if (entry.word != word) continue;
     if (!entry.needsDevice) {
@@ -59,17 +76,21 @@ bool ParseFault(std::string_view words, Fault* fault, std::string* error) {
         *error = "fault " + word + " takes no device number";
         return false;
       }
-      *fault = Fault{entry.kind, 0};
+      *fault = Fault{entry.kind, 0, 0};
       return true;
     }
-    int number = 0;
-    auto [end, status] = std::from_chars(device.data(), device.data() + device.size(), number);
-    if (device.empty() || status != std::errc() || end != device.data() + device.size() ||
-        !extra.empty()) {
+    Fault parsed{entry.kind, 0, 0};
+    if (entry.needsTrack) {
+      if (!ReadNumber(device, &parsed.device) || !ReadNumber(track, &parsed.track) ||
+          !extra.empty()) {
+        *error = "fault " + word + " needs a device and a track number, e.g. \"" + word + " 8 18\"";
+        return false;
+      }
+    } else if (!ReadNumber(device, &parsed.device) || !track.empty()) {
       *error = "fault " + word + " needs one device number, e.g. \"" + word + " 8\"";
       return false;
     }
-    *fault = Fault{entry.kind, number};
+    *fault = parsed;
     return true;
   }
   std::string known;

@@ -7,30 +7,39 @@
 namespace sim {
 
 enum class FaultKind {
-  kPowerOff,       // the drive at `device` is switched off: it no longer answers ($80)
-  kPowerOn,        // ... and on again: it restarts with message 73
-  kUnplug,         // the adapter's USB plug is pulled: the port fails, no port opens
-  kReplug,         // ... and put back: ports open again, the adapter restarts
-  kEject,          // the disk of `device` is taken out (kept by the drive for kInsert)
-  kInsert,         // ... and put back in
-  kProtect,        // the disk of `device` gets a write-protect tab
-  kUnprotect,      // ... and loses it
-  kSilentReply,    // the next reply never comes
-  kWrongEcho,      // the next reply ends in a wrong echo byte
-  kOversizeReply,  // the next reply is 40000 bytes or more
-  kJunkInInput,    // junk bytes arrive at once (line noise, the end of an earlier reply)
+  kPowerOff,        // the drive at `device` is switched off: it no longer answers ($80)
+  kPowerOn,         // ... and on again: it restarts with message 73
+  kUnplug,          // the adapter's USB plug is pulled: the port fails, no port opens
+  kReplug,          // ... and put back: ports open again, the adapter restarts
+  kEject,           // the disk of `device` is taken out (kept by the drive for kInsert)
+  kInsert,          // ... and put back in
+  kProtect,         // the disk of `device` gets a write-protect tab
+  kUnprotect,       // ... and loses it
+  kSilentReply,     // the next reply never comes
+  kWrongEcho,       // the next reply ends in a wrong echo byte
+  kOversizeReply,   // the next reply is 40000 bytes or more
+  kJunkInInput,     // junk bytes arrive at once (line noise, the end of an earlier reply)
+  kUnformatTrack,   // track `track` of the disk of `device` loses every sync: noise only
+  kWrongRateTrack,  // ... is recorded again at a bit rate two zones from its own
+  kPullDuringJob,   // the disk of `device` is pulled out halfway through its next disk job
+  kCodeHang,        // the drive code of `device` stops answering jobs until a reset
+  kMotorStop,       // the spindle motor of `device` no longer turns
+  kMotorStart,      // ... and turns again
 };
 
 struct Fault {
   FaultKind kind = FaultKind::kSilentReply;
   int device = 0;  // the faults of a drive or its disk only
+  int track = 0;   // the faults of a track only, numbered as the DOS numbers them
 };
 
 bool FaultNeedsDevice(FaultKind kind);
+bool FaultNeedsTrack(FaultKind kind);
 std::string_view FaultName(FaultKind kind);
 
 // Reads a fault as written in scenarios: "poweroff 9", "poweron 9", "unplug", "replug",
-// "eject 8", "insert 8", "protect 8", "unprotect 8", "silent", "echo", "oversize", "junk".
+// "eject 8", "insert 8", "protect 8", "unprotect 8", "silent", "echo", "oversize", "junk",
+// "unformat 8 18", "wrongrate 8 18", "pullout 8", "hangcode 8", "motorstop 8", "motorstart 8".
 // false with a message in *error when the words are no fault.
 bool ParseFault(std::string_view words, Fault* fault, std::string* error);
 

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "sim/bus/track_faults.h"
 #include "sim/bus/virtual_port.h"
 
 namespace sim {
@@ -101,15 +102,20 @@ bool VirtualBus::SaveDisks(std::string* error) const {
   return true;
 }
 
+bool VirtualBus::Accepts(const Fault& fault) const {
+  if (FaultNeedsDevice(fault.kind) && drive(fault.device) == nullptr) return false;
+  return !FaultNeedsTrack(fault.kind) || HasGcrTrack(drive(fault.device)->heldDisk(), fault.track);
+}
+
 bool VirtualBus::Inject(const Fault& fault) {
   Advance();
-  if (FaultNeedsDevice(fault.kind) && drive(fault.device) == nullptr) return false;
+  if (!Accepts(fault)) return false;
   ApplyFault(fault);
   return true;
 }
 
 bool VirtualBus::InjectAt(int64_t atUs, const Fault& fault) {
-  if (FaultNeedsDevice(fault.kind) && drive(fault.device) == nullptr) return false;
+  if (!Accepts(fault)) return false;
   PendingFault pending{atUs * kNsPerUs, fault};
   auto later =
       std::upper_bound(faults_.begin(), faults_.end(), pending.atNs,
@@ -161,6 +167,22 @@ void VirtualBus::ApplyFault(const Fault& fault) {
       break;
     case FaultKind::kJunkInInput:
       line_.Transmit(nowNs_, std::vector<uint8_t>(kJunkBytes.begin(), kJunkBytes.end()));
+      break;
+    case FaultKind::kUnformatTrack:
+      if (target->heldDisk() != nullptr) UnformatTrack(*target->heldDisk(), fault.track);
+      break;
+    case FaultKind::kWrongRateTrack:
+      if (target->heldDisk() != nullptr) RecordTrackAtWrongRate(*target->heldDisk(), fault.track);
+      break;
+    case FaultKind::kPullDuringJob:
+      target->mechanics().PullDiskDuringNextJob();
+      break;
+    case FaultKind::kCodeHang:
+      target->mechanics().HangCode();
+      break;
+    case FaultKind::kMotorStop:
+    case FaultKind::kMotorStart:
+      target->mechanics().SetMotorStopped(fault.kind == FaultKind::kMotorStop);
       break;
   }
 }

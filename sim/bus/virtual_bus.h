@@ -58,7 +58,7 @@ class VirtualBus {
   bool SaveDisks(std::string* error) const;
 
   // Faults, now or when the virtual clock reaches atUs. false (and nothing done) when the
-  // fault names a device without a drive.
+  // fault names a device without a drive or a track its disk does not have.
   bool Inject(const Fault& fault);
   bool InjectAt(int64_t atUs, const Fault& fault);
 
@@ -82,6 +82,8 @@ class VirtualBus {
     Fault fault;
   };
 
+  // False for a fault on a device without a drive, or on a track its disk does not have.
+  bool Accepts(const Fault& fault) const;
   // Brings the bus up to the clock: due faults and packets, arrived bytes.
   void Advance();
   void ApplyFault(const Fault& fault);

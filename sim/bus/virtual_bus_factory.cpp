@@ -60,6 +60,7 @@ std::unique_ptr<VirtualBus> VirtualBus::FromDescription(const std::string& descr
         bus->AddDrive(drive.device, *drive.model, drive.fastSerialDriver, drive.rpm);
     if (!LoadDisk(drive, *added, error)) return nullptr;
     if (drive.poweredOff) added->SetPower(false);
+    if (drive.steadySpeed) added->mechanics().SetSpeedJitterTicks(0);
   }
   return bus;
 }

@@ -16,7 +16,12 @@ constexpr int kPowerOnMessage = 73;
 
 VirtualDrive::VirtualDrive(int device, const DriveModel& model, bool fastSerialDriver, double rpm,
                            const BusTiming& timing)
-    : device_(device), model_(model), timing_(timing), rpm_(rpm), memory_(model, device) {
+    : device_(device),
+      model_(model),
+      timing_(timing),
+      rpm_(rpm),
+      memory_(model, device),
+      mechanics_(device) {
   memory_.SetFastSerialDriver(fastSerialDriver);
   Restart();
 }
@@ -40,6 +45,7 @@ void VirtualDrive::Restart() {
   dos_->SetError(kPowerOnMessage, 0, 0);
   commandChannelOutput_.clear();
   code_.clear();
+  mechanics_.Restart();
   workUs_ = 0;
   afterReleaseUs_ = 0;
   busyUntilUs_ = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/bus/bus_timing.h"
+#include "sim/bus/drive_mechanics.h"
 #include "sim/bus/drive_memory.h"
 #include "sim/bus/drive_models.h"
 #include "sim/media/disk.h"
@@ -57,6 +58,8 @@ class VirtualDrive {
   // The DOS object is replaced at every power-on and reset.
   Dos& dos() { return *dos_; }
   DriveMemory& memory() { return memory_; }
+  // The head, the turning disk and the controller's job queue, as drive code uses them.
+  DriveMechanics& mechanics() { return mechanics_; }
 
   double rpm() const { return rpm_; }
   void SetRpm(double rpm) { rpm_ = rpm; }
@@ -81,6 +84,8 @@ class VirtualDrive {
   void AddWorkUs(int64_t us) { workUs_ += us; }
   void AddWorkAfterReleaseUs(int64_t us) { afterReleaseUs_ += us; }
   int64_t busyUntilUs() const { return busyUntilUs_; }
+  // The moment the operation has reached with the work added so far.
+  int64_t OperationNowUs() const { return operationStartUs_ + workUs_; }
   int64_t ByteUs() const;
 
  private:
@@ -104,6 +109,7 @@ class VirtualDrive {
   std::string imagePath_;
   std::unique_ptr<Dos> dos_;
   DriveMemory memory_;
+  DriveMechanics mechanics_;
   // What channel 15 sends next: the rest of an "M-R" result or of the error message.
   std::deque<uint8_t> commandChannelOutput_;
   std::vector<uint8_t> code_;

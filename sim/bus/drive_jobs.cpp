@@ -1,0 +1,273 @@
+#include "sim/bus/drive_jobs.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "sim/bus/drive_code.h"
+#include "sim/bus/protocol.h"
+#include "sim/media/gcr_disk.h"
+#include "sim/media/geometry.h"
+#include "sim/media/head_signal.h"
+#include "sim/media/raw_track.h"
+
+namespace sim {
+
+namespace {
+
+// Job packet layout: opcode, length, sub-function, parameters p1 to p4, $AA.
+constexpr size_t kOpcodeAt = 0;
+constexpr size_t kSubAt = 2;
+constexpr size_t kP1At = 3;
+constexpr size_t kP2At = 4;
+constexpr size_t kP3At = 5;
+constexpr size_t kPacketLength = 8;
+
+struct JobPacketKind {
+  Opcode opcode;
+  uint8_t sub;
+  JobKind job;
+};
+
+constexpr JobPacketKind kJobPackets[] = {
+    {Opcode::kJobMemory, 0x00, JobKind::kMemoryRead},
+    {Opcode::kJobMemory, 0x01, JobKind::kMemoryWrite},
+    {Opcode::kJobReadPages, 0x05, JobKind::kReadTrack},
+    {Opcode::kJobReadPages, 0x08, JobKind::kReadMemoryPages},
+    {Opcode::kJobWriteTrack, 0x81, JobKind::kWriteTrack},
+    {Opcode::kJobMeasureSpeed, 0x06, JobKind::kMeasureSpeed},
+};
+
+constexpr uint8_t kExplicitZone = 0x80;
+constexpr size_t kBamSidesByte = 3;
+constexpr uint8_t kBamDoubleSided = 0x80;
+constexpr int kZoneShift = 5;
+constexpr uint16_t kQueueSlots = 6;
+constexpr uint8_t kJobCodeMin = 0x80;
+constexpr uint8_t kWriteDone = 0x01;
+constexpr uint8_t kWriteProtected = 0x08;
+constexpr double kByteRateWindowUs = 35555.5555555556;
+constexpr double kTicksPerUs = 1.8432;
+// The speed code gives up when no sync comes by in this many turns.
+constexpr double kSpeedTimeoutTurns = 2.0;
+
+std::optional<JobKind> JobOf(std::span<const uint8_t> packet) {
+  for (const JobPacketKind& kind : kJobPackets) {
+    if (static_cast<uint8_t>(kind.opcode) == packet[kOpcodeAt] && kind.sub == packet[kSubAt]) {
+      return kind.job;
+    }
+  }
+  return std::nullopt;
+}
+
+// Where the head reads or writes: side and track on the side, and the zone of the bit clock.
+struct HeadPlace {
+  int side = 0;
+  int track = 1;
+  int zone = 0;
+};
+
+HeadPlace PlaceOf(const VirtualDrive& drive, int track, int density) {
+  HeadPlace place;
+  const bool explicitZone = density & kExplicitZone;
+  if (drive.model().kind == DriveKind::k1571 && !explicitZone && track >= kSideTwoFirstTrack) {
+    place.side = 1;
+    track -= kSideTwoFirstTrack - 1;
+  }
+  place.track = std::clamp(track, 1, kGcrMaxTrack);
+  place.zone = explicitZone ? (density >> kZoneShift) & 0x03 : GcrDensityOfTrack(place.track);
+  return place;
+}
+
+GcrDisk* GcrDiskIn(VirtualDrive& drive) {
+  Disk* disk = drive.disk();
+  return disk != nullptr && disk->IsGcr() ? static_cast<GcrDisk*>(disk) : nullptr;
+}
+
+int64_t LinkUs(VirtualDrive& drive, const BusTiming& timing, size_t bytes) {
+  const bool fast = drive.model().board.fastSerial || drive.memory().fastSerialDriver();
+  return static_cast<int64_t>(bytes) * (fast ? timing.fastSerialByteUs : timing.slowSerialByteUs);
+}
+
+double RevolutionUs(const VirtualDrive& drive) {
+  return static_cast<double>(kUsPerMinute) / drive.rpm();
+}
+
+std::vector<uint8_t> LittleEndian(uint32_t value, int bytes) {
+  std::vector<uint8_t> out;
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  return out;
+}
+
+JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const BusTiming& timing) {
+  DriveMechanics& mechanics = drive.mechanics();
+  const size_t count = static_cast<size_t>(packet[kP1At]) * 256;
+  const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
+  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  GcrDisk* disk = GcrDiskIn(drive);
+  std::vector<uint8_t> data(count, 0);
+  // With no disk turning under it the head picks up nothing: zero bits at the drive's clock.
+  int measuredZone = place.zone;
+  if (disk != nullptr && !mechanics.motorStopped()) {
+    const GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
+    const double turn = mechanics.TurnAt(drive.OperationNowUs(), RevolutionUs(drive));
+    const size_t startBit = static_cast<size_t>(turn * static_cast<double>(track.bytes.size() * 8));
+    data = ReadAsHead(track.bytes, track.density, place.zone, startBit, count);
+    measuredZone = track.density;
+    if (mechanics.TakePullDisk()) {
+      std::fill(data.begin() + static_cast<long>(count / 2), data.end(), uint8_t{0});
+      drive.Eject();
+    }
+  }
+  const std::vector<uint8_t> rate =
+      LittleEndian(static_cast<uint32_t>(ByteRateCount(measuredZone)), 2);
+  data.insert(data.end(), rate.begin(), rate.end());
+  const int64_t readUs = static_cast<int64_t>(count) * ZoneByteUs(place.zone);
+  // The code sends the bytes on as it reads them.
+  drive.AddWorkUs(std::max(readUs, LinkUs(drive, timing, data.size())));
+  return {data, static_cast<int>(data.size())};
+}
+
+// What the disk tells about itself after a whole track went down: tracks beyond 35 make it a
+// 40-track disk; the directory track gives its ID, and its BAM whether DOS tracks 36-70 lie on
+// the second side (as a 1571 reads the flag when it initialises the disk).
+void NoteWrittenTrack(GcrDisk& disk, int side, int track) {
+  if (side != 0) return;
+  if (track > disk.tracksPerSide()) disk.setTracksPerSide(track <= 40 ? 40 : kGcrMaxTrack);
+  DiskId id{};
+  if (track != kGcrDirTrack || disk.SeekHeader(track, id) != kJobOk) return;
+  disk.setId(id);
+  SectorData bam{};
+  if (disk.ReadSector(kGcrDirTrack, 0, bam) == kJobOk) {
+    disk.SetDoubleSided((bam[kBamSidesByte] & kBamDoubleSided) != 0);
+  }
+}
+
+JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
+                     std::span<const uint8_t> loadedBytes, const BusTiming& timing) {
+  DriveMechanics& mechanics = drive.mechanics();
+  // The code checks the write-protect sense before it moves or writes anything.
+  if (drive.disk() != nullptr && drive.disk()->writeProtected) {
+    return {{kWriteProtected}, kStatusReplyArea};
+  }
+  auto end = std::find(loadedBytes.begin(), loadedBytes.end(), uint8_t{0});
+  std::span<const uint8_t> bytes(loadedBytes.begin(), end);
+  const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
+  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  const double revolutionUs = RevolutionUs(drive);
+  GcrDisk* disk = GcrDiskIn(drive);
+  size_t written = std::min(bytes.size(), RevolutionBytes(place.zone, revolutionUs));
+  if (disk != nullptr && !mechanics.motorStopped()) {
+    const bool pull = mechanics.TakePullDisk();
+    if (pull) bytes = bytes.first(bytes.size() / 2);
+    GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
+    const double turn = mechanics.TurnAt(drive.OperationNowUs(), revolutionUs);
+    written = WriteRevolution(track.bytes, place.zone, revolutionUs, turn, bytes);
+    track.density = place.zone;
+    track.present = true;
+    NoteWrittenTrack(*disk, place.side, place.track);
+    if (pull) drive.Eject();
+  }
+  const int64_t writeUs = static_cast<int64_t>(written) * ZoneByteUs(place.zone);
+  drive.AddWorkUs(std::max(writeUs, LinkUs(drive, timing, bytes.size())));
+  return {{kWriteDone}, kStatusReplyArea};
+}
+
+JobAnswer MeasureSpeed(VirtualDrive& drive, std::span<const uint8_t> packet,
+                       const BusTiming& timing) {
+  DriveMechanics& mechanics = drive.mechanics();
+  const HeadPlace place = PlaceOf(drive, packet[kP1At], 0);
+  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  const double revolutionUs = RevolutionUs(drive);
+  GcrDisk* disk = GcrDiskIn(drive);
+  uint32_t ticks = 0;
+  double waitedTurns = kSpeedTimeoutTurns;
+  // The code times the same sync coming round again: it needs a turning disk with a sync.
+  const bool turning = disk != nullptr && !mechanics.motorStopped();
+  const bool pulled = turning && mechanics.TakePullDisk();
+  if (turning && !pulled) {
+    const std::vector<uint8_t>& ring = disk->TrackOnSide(place.side, place.track).bytes;
+    const RawTrackBits bits(ring);
+    const double turn = mechanics.TurnAt(drive.OperationNowUs(), revolutionUs);
+    const size_t startBit = static_cast<size_t>(turn * static_cast<double>(bits.BitCount()));
+    if (auto sync = bits.NextSyncEnd(startBit, bits.BitCount() + 16)) {
+      waitedTurns =
+          1.0 + static_cast<double>(*sync - startBit) / static_cast<double>(bits.BitCount());
+      ticks = static_cast<uint32_t>(std::llround(revolutionUs * kTicksPerUs) +
+                                    mechanics.NextJitterTicks());
+    }
+  }
+  if (pulled) drive.Eject();
+  drive.AddWorkUs(static_cast<int64_t>(waitedTurns * revolutionUs) + LinkUs(drive, timing, 3));
+  return {LittleEndian(ticks, 3), kStatusReplyArea};
+}
+
+JobAnswer ReadMemoryPages(VirtualDrive& drive, std::span<const uint8_t> packet,
+                          const BusTiming& timing) {
+  const size_t count = static_cast<size_t>(packet[kP1At]) * 256;
+  const uint16_t start = static_cast<uint16_t>(packet[kP2At] | packet[kP3At] << 8);
+  std::vector<uint8_t> data(count + 2, 0);
+  for (size_t i = 0; i < count; ++i) {
+    data[i] = drive.memory().Read(static_cast<uint16_t>(start + i));
+  }
+  drive.AddWorkUs(LinkUs(drive, timing, data.size()));
+  return {data, static_cast<int>(data.size())};
+}
+
+JobAnswer AccessMemory(VirtualDrive& drive, std::span<const uint8_t> packet, JobKind job,
+                       const BusTiming& timing) {
+  const uint16_t address = static_cast<uint16_t>(packet[kP1At] | packet[kP2At] << 8);
+  DriveMemory& memory = drive.memory();
+  if (job == JobKind::kMemoryWrite) {
+    const uint8_t value = packet[kP3At];
+    memory.Write(address, value);
+    if (address < kQueueSlots && value >= kJobCodeMin) {
+      drive.mechanics().StartQueuedJob(memory, drive.disk(), address, drive.OperationNowUs(),
+                                       RevolutionUs(drive));
+    }
+  }
+  drive.AddWorkUs(LinkUs(drive, timing, 1));
+  return {{memory.Read(address)}, kStatusReplyArea};
+}
+
+}  // namespace
+
+int ByteRateCount(int zone) {
+  return static_cast<int>(std::lround(kByteRateWindowUs / ZoneByteUs(zone)));
+}
+
+int JobReplyArea(std::span<const uint8_t> packet) {
+  if (packet.size() > kP1At && packet[kOpcodeAt] == static_cast<uint8_t>(Opcode::kJobReadPages)) {
+    return packet[kP1At] * 256 + 2;
+  }
+  return kStatusReplyArea;
+}
+
+std::optional<JobAnswer> RunDriveJob(VirtualDrive& drive, std::span<const uint8_t> packet,
+                                     std::span<const uint8_t> loadedBytes,
+                                     const BusTiming& timing) {
+  if (packet.size() < kPacketLength) return std::nullopt;
+  const std::optional<JobKind> job = JobOf(packet);
+  DriveMechanics& mechanics = drive.mechanics();
+  if (!job || mechanics.codeHung() || !CodeRunsJob(drive.code(), drive.model().kind, *job)) {
+    return std::nullopt;
+  }
+  mechanics.Settle(drive.memory(), drive.OperationNowUs());
+  drive.AddWorkUs(timing.iecAddressUs + LinkUs(drive, timing, kPacketLength) +
+                  mechanics.timing().codeUs);
+  switch (*job) {
+    case JobKind::kMemoryRead:
+    case JobKind::kMemoryWrite:
+      return AccessMemory(drive, packet, *job, timing);
+    case JobKind::kReadTrack:
+      return ReadTrack(drive, packet, timing);
+    case JobKind::kWriteTrack:
+      return WriteTrack(drive, packet, loadedBytes, timing);
+    case JobKind::kMeasureSpeed:
+      return MeasureSpeed(drive, packet, timing);
+    case JobKind::kReadMemoryPages:
+      return ReadMemoryPages(drive, packet, timing);
+  }
+  return std::nullopt;
+}
+
+}  // namespace sim

@@ -1,0 +1,241 @@
+// The virtual drive code's raw track read (job 5) and track write (job 6), through the serial
+// port as the program sends them: where a read starts on the turning disk, the byte-rate count,
+// the track numbers of the 1571's second side and beyond track 35, the bit rate a track was
+// written at, and what a write leaves on the disk.
+
+#include <gtest/gtest.h>
+
+#include "tests/sim/bus_job_support.h"
+
+namespace sim::test {
+namespace {
+
+constexpr size_t kNotFound = static_cast<size_t>(-1);
+
+// Behind the first sync of a read the bytes are aligned as on the track: the byte offset in the
+// ring at which raw[from ..] continues, or kNotFound.
+size_t OffsetInRing(const Bytes& ring, const Bytes& raw, size_t from) {
+  for (size_t start = 0; start < ring.size(); ++start) {
+    bool same = true;
+    for (size_t i = 0; i < 64 && same; ++i) same = raw[from + i] == ring[(start + i) % ring.size()];
+    if (same) return start;
+  }
+  return kNotFound;
+}
+
+size_t FirstSyncEnd(const Bytes& raw) {
+  for (size_t i = 2; i < raw.size(); ++i) {
+    if (raw[i - 2] == 0xFF && raw[i - 1] == 0xFF && raw[i] != 0xFF) return i;
+  }
+  return kNotFound;
+}
+
+// The read from its first sync on is the ring from one place on, around the end and on.
+size_t ReadStartInRing(const Bytes& ring, const Bytes& raw) {
+  const size_t from = FirstSyncEnd(raw);
+  if (from == kNotFound) return kNotFound;
+  const size_t offset = OffsetInRing(ring, raw, from);
+  if (offset == kNotFound) return kNotFound;
+  for (size_t i = from; i < raw.size(); ++i) {
+    if (raw[i] != ring[(offset + i - from) % ring.size()]) return kNotFound;
+  }
+  return (offset + ring.size() - from % ring.size()) % ring.size();
+}
+
+struct ZoneCase {
+  int track;
+  int pages;
+  int byteRate;
+};
+
+TEST(BusJobReadTrack, ReadsFromWhereTheDiskHasTurnedWithTheZonesByteRate) {
+  TestLink link("sim:8=1541-II+:blank");
+  for (const ZoneCase& zone : {ZoneCase{1, 32, 1368}, ZoneCase{18, 30, 1270},
+                               ZoneCase{25, 28, 1185}, ZoneCase{31, 27, 1111}}) {
+    LayPatternTrack(link, 8, 0, zone.track, zone.track);
+  }
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  for (const ZoneCase& zone : {ZoneCase{1, 32, 1368}, ZoneCase{18, 30, 1270},
+                               ZoneCase{25, 28, 1185}, ZoneCase{31, 27, 1111}}) {
+    const Bytes& ring = link.bus().disk(8)->RawTrack(zone.track);
+    // Once to bring the head there, then at three moments a quarter turn apart.
+    ReadTrackJob(link, zone.pages, zone.track);
+    std::vector<size_t> starts;
+    for (int turn = 0; turn < 3; ++turn) {
+      link.SleepUntil((link.now() / 200'000 + 2) * 200'000 + turn * 50'000);
+      Reply reply = ReadTrackJob(link, zone.pages, zone.track);
+      ASSERT_EQ(reply.length, zone.pages * 256 + 2) << "track " << zone.track;
+      EXPECT_EQ(reply.status, 0x00);
+      EXPECT_EQ(ByteRate(reply), zone.byteRate) << "track " << zone.track;
+      const size_t start = ReadStartInRing(ring, RawBytes(reply));
+      ASSERT_NE(start, kNotFound) << "track " << zone.track << " read " << turn;
+      starts.push_back(start);
+    }
+    // A quarter turn later the read starts a quarter of the track further on.
+    for (size_t i = 1; i < starts.size(); ++i) {
+      const size_t moved = (starts[i] + ring.size() - starts[i - 1]) % ring.size();
+      EXPECT_NEAR(static_cast<double>(moved), ring.size() / 4.0, 2.0) << "track " << zone.track;
+    }
+  }
+}
+
+TEST(BusJobReadTrack, SecondSideOfA1571AndTracksBeyond35) {
+  TestLink link("sim:8=1571:blank,9=1541-II+:blank");
+  const auto sideTwo = LayPatternTrack(link, 8, 1, 1, 5);
+  const auto track36 = LayPatternTrack(link, 8, 0, 36, 6);
+  const auto track40 = LayPatternTrack(link, 9, 0, 40, 7);
+  ASSERT_EQ(StartCode(link, 8, "157x_U0"), 0x00);
+  // Track 36 without bit 7: the second side's first track, at its zone 3.
+  Reply reply = ReadTrackJob(link, 32, 36);
+  EXPECT_EQ(ByteRate(reply), 1368);
+  EXPECT_EQ(GoodSectors(RawBytes(reply), 36, sideTwo), 21);
+  // With bit 7: the first side's track 36, zone 0.
+  reply = ReadTrackJob(link, 27, 36, 0x80);
+  EXPECT_EQ(ByteRate(reply), 1111);
+  EXPECT_EQ(GoodSectors(RawBytes(reply), 36, track36), 17);
+
+  ASSERT_EQ(StartCode(link, 9, "1541_U0"), 0x00);
+  reply = ReadTrackJob(link, 27, 40);
+  EXPECT_EQ(ByteRate(reply), 1111);
+  EXPECT_EQ(GoodSectors(RawBytes(reply), 40, track40), 17);
+}
+
+TEST(BusJobReadTrack, AnotherBitRateThanTheTracksGivesWrongBytes) {
+  TestLink link("sim:8=1541-II+:blank");
+  const auto plans = LayPatternTrack(link, 8, 0, 20, 3);  // zone 2
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  Reply right = ReadTrackJob(link, 30, 20, 0x80 | 0x40);
+  EXPECT_EQ(GoodSectors(RawBytes(right), 20, plans), 19);
+  for (int zone : {0, 1, 3}) {
+    Reply wrong = ReadTrackJob(link, 30, 20, 0x80 | zone << 5);
+    ASSERT_EQ(wrong.length, 30 * 256 + 2);
+    EXPECT_EQ(GoodSectors(RawBytes(wrong), 20, plans), 0) << "zone " << zone;
+    // The syncs survive, and the count still tells the rate the track was written at.
+    EXPECT_NE(FirstSyncEnd(RawBytes(wrong)), kNotFound) << "zone " << zone;
+    EXPECT_EQ(ByteRate(wrong), 1270) << "zone " << zone;
+  }
+}
+
+TEST(BusJobReadTrack, OnlyTheTrackReadingCodeOfTheDrivesFamilyAnswers) {
+  TestLink link("sim:8=1541-II+:blank,9=1571:blank");
+  for (const char* other : {"1541_U1", "1541_U2", "1541_U3", "157x_U0"}) {
+    ASSERT_EQ(StartCode(link, 8, other), 0x00) << other;
+    Reply reply = ReadTrackJob(link, 1, 18);
+    EXPECT_TRUE(reply.raw.empty()) << other << " does not know the raw read";
+  }
+  // A page that is not ours at all, even with our signature behind another first byte.
+  Bytes page = ReadH65(DriveCodeSource("1541_U0"));
+  page[0] = 0xEA;
+  StartCode(link, 8, page);
+  EXPECT_TRUE(ReadTrackJob(link, 1, 18).raw.empty());
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  EXPECT_EQ(ReadTrackJob(link, 1, 18).length, 258);
+  ASSERT_EQ(StartCode(link, 9, "1541_U0"), 0x00);
+  EXPECT_TRUE(ReadTrackJob(link, 1, 18).raw.empty()) << "the 1571 runs the 157x code only";
+}
+
+// A whole track as the program builds it: sectors without interleave, a closing $00 byte.
+Bytes BuiltTrack(int track, const std::vector<SectorPlan>& plans, size_t length) {
+  Bytes bytes = BuildGcrTrack(track, DiskId{'J', 'B'}, plans, 4, length);
+  bytes.push_back(0x00);
+  return bytes;
+}
+
+TEST(BusJobWriteTrack, AWrittenTrackReadsBackAndAProtectedDiskStaysAsItWas) {
+  TestLink link("sim:8=1541-II+:blank");
+  const auto old = LayPatternTrack(link, 8, 0, 3, 1);
+  const auto fresh = PatternSectors(21, 77);
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  link.Exchange(LoadPagesPacket(BuiltTrack(3, fresh, 7539)), 16);
+  Reply written = WriteTrackJob(link, 3);
+  ASSERT_EQ(written.length, 1);
+  EXPECT_EQ(written.data[0], 0x01);
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  Reply back = ReadTrackJob(link, 32, 3);
+  EXPECT_EQ(GoodSectors(RawBytes(back), 3, fresh), 21);
+  EXPECT_EQ(GoodSectors(RawBytes(back), 3, old), 0);
+  EXPECT_EQ(link.bus().disk(8)->RawTrack(3).size(), 7692u) << "one revolution at 300 rpm";
+
+  const Bytes before = link.bus().disk(8)->RawTrack(3);
+  ASSERT_TRUE(link.bus().Inject(Fault{FaultKind::kProtect, 8}));
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  link.Exchange(LoadPagesPacket(BuiltTrack(3, old, 7539)), 16);
+  Reply refused = WriteTrackJob(link, 3);
+  ASSERT_EQ(refused.length, 1);
+  EXPECT_EQ(refused.data[0], 0x08) << "write protected";
+  EXPECT_EQ(link.bus().disk(8)->RawTrack(3), before);
+}
+
+TEST(BusJobWriteTrack, AShortWriteKeepsTheRestOfTheTurnAndALongOneLosesWhatDoesNotFit) {
+  TestLink link("sim:8=1541-II+:blank");
+  const auto old = LayPatternTrack(link, 8, 0, 10, 2);
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  // Four sectors' worth of new bytes (headers for track 99, to tell them from the old ones):
+  // the other sectors of the old recording stay.
+  const auto fresh = PatternSectors(4, 50);
+  link.Exchange(LoadPagesPacket(BuiltTrack(99, fresh, 4 * 359)), 16);
+  WriteTrackJob(link, 10);
+  const Bytes& ring = link.bus().disk(8)->RawTrack(10);
+  EXPECT_EQ(GoodSectors(ring, 99, fresh), 4);
+  EXPECT_GE(GoodSectors(ring, 10, old), 21 - 6);
+  EXPECT_LE(GoodSectors(ring, 10, old), 21 - 4);
+  // 9000 bytes at zone 3: one turn holds 7692 of them, the rest is lost.
+  Bytes tooLong(9000, 0x55);
+  tooLong.push_back(0x00);
+  link.Exchange(LoadPagesPacket(tooLong), 16);
+  WriteTrackJob(link, 10);
+  EXPECT_EQ(link.bus().disk(8)->RawTrack(10), Bytes(7692, 0x55));
+}
+
+TEST(BusJobWriteTrack, AFastDriveFitsLessIntoATurn) {
+  TestLink link("sim:8=1541-II+@310rpm:blank");
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  const auto fresh = PatternSectors(21, 12);
+  link.Exchange(LoadPagesPacket(BuiltTrack(2, fresh, 7539)), 16);
+  WriteTrackJob(link, 2);
+  // 193548 us at 4 MHz / 13 / 8: 7444 bytes. Sector 20's data block would end at byte 7535.
+  const Bytes& ring = link.bus().disk(8)->RawTrack(2);
+  EXPECT_EQ(ring.size(), 7444u);
+  EXPECT_EQ(GoodSectors(ring, 2, fresh), 20);
+  SectorData data{};
+  const DiskId id{'J', 'B'};
+  EXPECT_NE(ReadGcrSector(ring, 2, 20, &id, data), kJobOk);
+}
+
+TEST(BusJobWriteTrack, ATrackWrittenAtAnotherZoneKeepsThatBitRate) {
+  TestLink link("sim:8=1541-II+:blank");
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  // Track 36 written at zone 3, as a G64 may ask, on a drive turning at 300 rpm.
+  const auto fresh = PatternSectors(17, 9);
+  link.Exchange(LoadPagesPacket(BuiltTrack(36, fresh, 17 * 359)), 16);
+  WriteTrackJob(link, 36, 0x80 | 0x60);
+  EXPECT_EQ(link.bus().disk(8)->TrackZone(36), 3) << "the disk keeps the bit rate it was given";
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  Reply atZone3 = ReadTrackJob(link, 32, 36, 0x80 | 0x60);
+  EXPECT_EQ(ByteRate(atZone3), 1368);
+  EXPECT_EQ(GoodSectors(RawBytes(atZone3), 36, fresh), 17);
+  Reply atOwnZone = ReadTrackJob(link, 27, 36);
+  EXPECT_EQ(ByteRate(atOwnZone), 1368);
+  EXPECT_EQ(GoodSectors(RawBytes(atOwnZone), 36, fresh), 0);
+}
+
+TEST(BusJobWriteTrack, AWrittenDirectoryTrackGivesTheDiskItsIdAndSides) {
+  TestLink link("sim:8=1571:blank");
+  ASSERT_EQ(StartCode(link, 8, "157x_U1"), 0x00);
+  auto directory = PatternSectors(19, 4);
+  directory[0].data[3] = 0x80;  // the BAM's double-sided flag
+  const auto sideTwo = PatternSectors(21, 5);
+  link.Exchange(LoadPagesPacket(BuiltTrack(36, sideTwo, 21 * 359)), 16);
+  WriteTrackJob(link, 36);
+  link.Exchange(LoadPagesPacket(BuiltTrack(18, directory, 19 * 369)), 16);
+  WriteTrackJob(link, 18);
+  auto& disk = static_cast<GcrDisk&>(*link.bus().disk(8));
+  EXPECT_EQ(disk.id(), (DiskId{'J', 'B'}));
+  ASSERT_TRUE(disk.IsDoubleSided());
+  SectorData data{};
+  EXPECT_EQ(disk.ReadSector(36, 0, data), kJobOk) << "DOS track 36 is the second side's first";
+  EXPECT_EQ(data, sideTwo[0].data);
+}
+
+}  // namespace
+}  // namespace sim::test
