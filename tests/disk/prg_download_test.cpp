@@ -249,15 +249,18 @@ TEST(PrgDownload, ReadErrorInTheMiddleIsLoggedAndTheBytesStay) {
   EXPECT_EQ(bench.p.DosErrorFlag, 1);
 }
 
-TEST(PrgDownload, FileStopsAt800000Bytes) {
+TEST(PrgDownload, DriveThatNeverEndsTheFileStopsPastTheLargestDisk) {
   Bench bench;
   TempDir dir("limit");
-  bench.drive.files["HUGE"] = Prg(800300);
-  ListAndSelect(bench, {{3151, "HUGE"}}, "HUGE");
-  bench.desk.QueueFile(dir / "huge.prg");
+  bench.drive.files["LOOP"] = Prg(813000);
+  ListAndSelect(bench, {{3, "LOOP"}}, "LOOP");
+  bench.desk.QueueFile(dir / "loop.prg");
   DownloadPrg(bench.p);
-  EXPECT_EQ(ReadFile(dir / "huge.prg").size(), 800000u);
-  EXPECT_TRUE(bench.Logged("PRG image size: $C3500 bytes"));
+  // Every block of a 1581 disk: 3200 x 254 bytes.
+  EXPECT_EQ(ReadFile(dir / "loop.prg").size(), 812800u);
+  EXPECT_TRUE(bench.Logged("PRG image size: $C6700 bytes"));
+  EXPECT_TRUE(bench.Logged("Download stopped at 812800 bytes, more than a disk can hold"));
+  EXPECT_EQ(bench.p.LinkState, kLinkIecError);
 }
 
 }  // namespace

@@ -115,14 +115,22 @@ TEST(PrgRestore, ExactlyTheFreeSpaceFitsOneByteMoreDoesNot) {
   }
 }
 
-TEST(PrgRestore, WithoutAListingEveryNonEmptyFileIsRefused) {
-  Bench bench;
-  TempDir dir("nolist");
-  WriteFile(dir / "one.prg", {0x01});
-  RestorePrg(bench.p, dir / "one.prg");
-  EXPECT_EQ(bench.Texts(),
-            std::vector<std::string>{"Can't restore: 1PRG BLOCKS > 'BLOCKS FREE' 0"});
-  EXPECT_TRUE(bench.drive.packets.empty());
+// A file line's number is no free figure: a listing that lost its last line (or no listing)
+// restores nothing.
+TEST(PrgRestore, WithoutTheFreeBlocksLineNothingIsRestored) {
+  for (bool listed : {false, true}) {
+    Bench bench;
+    TempDir dir("nofree");
+    if (listed) {
+      bench.desk.AddDirectoryLine("0 \"DISK            \" AB 2A (1541 DISK)");
+      bench.desk.AddDirectoryLine("400  \"BIG\"              PRG    ");
+    }
+    WriteFile(dir / "one.prg", {0x01});
+    RestorePrg(bench.p, dir / "one.prg");
+    EXPECT_EQ(bench.Texts(), std::vector<std::string>{
+                                 "Can't restore: no 'BLOCKS FREE' line in the directory listing"});
+    EXPECT_TRUE(bench.drive.packets.empty());
+  }
 }
 
 TEST(PrgRestore, LongNamesAreCutToSixteenCharactersForTheDrive) {
