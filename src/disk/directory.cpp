@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "disk/error_after_transfer.h"
 #include "disk/pc_file.h"
 #include "link/detect.h"
 #include "link/exchange.h"
@@ -152,13 +153,22 @@ void MarkFailed(Program& p) {
   if (p.LinkState < kLinkTimeout) p.LinkState |= kLinkIecError;
 }
 
-// A file that never ended is told, and the command ends as aborted; the bytes received stay
-// in the PC file.
-void CheckDownloadComplete(Program& p, const Received& received) {
+// A file the drive ended early (a disk pulled out, a broken chain) or one that never ended is
+// told, and the command ends as aborted; the bytes received stay in the PC file.
+void CheckDownloadComplete(Program& p, const Received& received, int blocks) {
   if (received.writeFailed) return;
   if (received.size >= kLargestDownload && p.LinkState == 0 && p.IecStatus == 0) {
     LogLine(p, "Download stopped at " + std::to_string(kLargestDownload) +
                    " bytes, more than a disk can hold");
+    MarkFailed(p);
+    return;
+  }
+  // All blocks but the last are full; the last holds at least one byte.
+  const int64_t shortest = (int64_t{blocks} - 1) * kBlockDataBytes + 1;
+  if (blocks > 0 && received.size < shortest) {
+    LogLine(p, "Incomplete file: " + std::to_string(received.size) + " bytes received, " +
+                   std::to_string(blocks) + " blocks hold at least " + std::to_string(shortest) +
+                   " bytes");
     MarkFailed(p);
   }
 }
@@ -215,8 +225,8 @@ void DownloadPrg(Program& p) {
   Received received;
   ReceiveFile(p, file, path, line->blocks, received);
   LogDownloadSummary(p, received);
-  CheckDownloadComplete(p, received);
-  ReadErrorChannel(p);
+  CheckDownloadComplete(p, received, line->blocks);
+  ReadErrorChannelAfterTransfer(p);
   CloseChannel(p, kLoadChannel);
   if (!file.Close() && !received.writeFailed) {
     ShowWarningBox(p, "Error: Can't write to file " + path);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "disk/error_after_transfer.h"
 #include "disk/pc_file.h"
 #include "disk/verify_image.h"
 #include "link/detect.h"
@@ -135,7 +136,7 @@ void RestorePrg(Program& p, const std::string& path) {
   SendFileBytes(p, bytes);
   // The drive writes the last block and the directory entry when the file is closed.
   CloseChannel(p, kSaveChannel);
-  ReadErrorChannel(p);
+  ReadErrorChannelAfterTransfer(p);
 }
 
 void VerifyFromFile(Program& p) {

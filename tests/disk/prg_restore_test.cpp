@@ -206,10 +206,15 @@ TEST(PrgRestore, DriveStatusAfterAPacketEndsTheLoopAndClosesTheFile) {
   ShowFreeBlocks(bench, 664);
   WriteFile(dir / "s.prg", Prg(1000));
   bench.drive.writeStatus[2] = 0x03;  // the drive stopped listening during packet 2
+  bench.drive.closeWriteMessage = "74,DRIVE NOT READY,00,00";
   RestorePrg(bench.p, dir / "s.prg");
   EXPECT_EQ(DataPackets(bench).size(), 2u);
   EXPECT_EQ(bench.drive.PacketsOf(0x02, 1).size(), 1u);
   EXPECT_TRUE(bench.Logged("Drive #8 ERROR! ---> IEC Bus: TIMEOUT (IEC OUT)"));
+  // The drive's own message is read although the bus reported an error; the command still
+  // ends aborted.
+  EXPECT_EQ(bench.Texts().back(), "74,DRIVE NOT READY,00,00");
+  EXPECT_EQ(bench.p.LinkState, kLinkIecError);
 }
 
 TEST(PrgRestore, AbortSendsNothingMoreAndLeavesTheDriveFileOpen) {
