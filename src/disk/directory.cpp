@@ -7,7 +7,9 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
+#include "disk/error_after_transfer.h"
 #include "disk/pc_file.h"
 #include "link/detect.h"
 #include "link/exchange.h"
@@ -21,12 +23,17 @@ namespace {
 // Secondary address 0 loads a file, as LOAD does; "$" on it gives the listing.
 constexpr uint8_t kLoadChannel = 0;
 constexpr uint8_t kSlowTimeoutSeconds = 200;
-constexpr int kListingReadLimit = 8000;
+// A 1581 listing runs to 296 file lines of 32 bytes, so it is read in pieces until the drive
+// marks its end with EOI; the bound stops a drive that never does.
+constexpr int kListingChunk = 8000;
+constexpr size_t kListingLimit = 8 * kListingChunk;
 // A reply this short holds no listing (an empty disk's listing is 60 bytes and more).
-constexpr int kShortestListing = 20;
+constexpr size_t kShortestListing = 20;
 // Data bytes of one CBM file block (the other two link the chain).
 constexpr int kBlockDataBytes = 254;
-constexpr int64_t kLargestPrgFile = 800000;
+// Every block of the largest disk, a 1581's 80 tracks of 40: no file can be longer, and a
+// chain that loops back into itself ends here.
+constexpr int64_t kLargestDownload = int64_t{80} * 40 * kBlockDataBytes;
 // Entry 1 of every save requester is "PRG Image".
 constexpr int kPrgRequesterEntry = 1;
 
@@ -84,14 +91,29 @@ struct Received {
   bool writeFailed = false;
 };
 
+// The listing after its load address, up to the drive's EOI.
+std::vector<uint8_t> ReadListing(Program& p) {
+  std::vector<uint8_t> listing;
+  while (listing.size() < kListingLimit) {
+    int want = static_cast<int>(std::min<size_t>(kListingChunk, kListingLimit - listing.size()));
+    int n = ReadChannel(p, kLoadChannel, want, kSlowTimeoutSeconds);
+    n = std::clamp(n, 0, static_cast<int>(p.ReplyData.size()));
+    listing.insert(listing.end(), p.ReplyData.begin(), p.ReplyData.begin() + n);
+    // The drive marks the last byte with EOI ($40); any other status means nothing more comes.
+    if (n == 0 || p.LinkState != 0 || p.IecStatus != 0) return listing;
+  }
+  LogLine(p, "Directory listing cut at " + std::to_string(kListingLimit) + " bytes");
+  return listing;
+}
+
 void ReceiveFile(Program& p, PcFile& file, const std::string& path, int blocks,
                  Received& received) {
   int k = 0;
-  while (p.LinkState == 0 && p.IecStatus == 0 && received.size < kLargestPrgFile) {
+  while (p.LinkState == 0 && p.IecStatus == 0 && received.size < kLargestDownload) {
     int m = ReadChannel(p, kLoadChannel, kBlockDataBytes, kSlowTimeoutSeconds);
     m = std::clamp<int64_t>(m, 0,
                             std::min<int64_t>(static_cast<int64_t>(p.ReplyData.size()),
-                                              kLargestPrgFile - received.size));
+                                              kLargestDownload - received.size));
     std::span<const uint8_t> bytes(p.ReplyData.data(), static_cast<size_t>(m));
     if (!file.Append(bytes)) {
       received.writeFailed = true;
@@ -119,6 +141,32 @@ void LogDownloadSummary(Program& p, const Received& received) {
   }
 }
 
+// Bit 0 ends the command as aborted without a reconnection; a timeout or an abort already
+// ends it so.
+void MarkFailed(Program& p) {
+  if (p.LinkState < kLinkTimeout) p.LinkState |= kLinkIecError;
+}
+
+// A file the drive ended early (a disk pulled out, a broken chain) or one that never ended is
+// told, and the command ends as aborted; the bytes received stay in the PC file.
+void CheckDownloadComplete(Program& p, const Received& received, int blocks) {
+  if (received.writeFailed) return;
+  if (received.size >= kLargestDownload && p.LinkState == 0 && p.IecStatus == 0) {
+    LogLine(p, "Download stopped at " + std::to_string(kLargestDownload) +
+                   " bytes, more than a disk can hold");
+    MarkFailed(p);
+    return;
+  }
+  // All blocks but the last are full; the last holds at least one byte.
+  const int64_t shortest = (int64_t{blocks} - 1) * kBlockDataBytes + 1;
+  if (blocks > 0 && received.size < shortest) {
+    LogLine(p, "Incomplete file: " + std::to_string(received.size) + " bytes received, " +
+                   std::to_string(blocks) + " blocks hold at least " + std::to_string(shortest) +
+                   " bytes");
+    MarkFailed(p);
+  }
+}
+
 }  // namespace
 
 void ShowDirectory(Program& p) {
@@ -128,10 +176,9 @@ void ShowDirectory(Program& p) {
   ReadChannel(p, kLoadChannel, 2, kSlowTimeoutSeconds);
   ReadErrorChannel(p);
   if (p.DosErrorFlag == 0) {
-    int n = ReadChannel(p, kLoadChannel, kListingReadLimit, kSlowTimeoutSeconds);
-    n = std::min(n, static_cast<int>(p.ReplyData.size()));
-    if (n > kShortestListing) {
-      AddListingLines(p, std::span<const uint8_t>(p.ReplyData.data(), static_cast<size_t>(n)));
+    std::vector<uint8_t> listing = ReadListing(p);
+    if (listing.size() > kShortestListing) {
+      AddListingLines(p, listing);
       ReadErrorChannel(p);
       if (p.DosErrorFlag == 0) {
         std::string format = DetectDiskFormat(p, false);
@@ -172,7 +219,8 @@ void DownloadPrg(Program& p) {
   Received received;
   ReceiveFile(p, file, path, line->blocks, received);
   LogDownloadSummary(p, received);
-  ReadErrorChannel(p);
+  CheckDownloadComplete(p, received, line->blocks);
+  ReadErrorChannelAfterTransfer(p);
   CloseChannel(p, kLoadChannel);
   if (!file.Close() && !received.writeFailed) {
     ShowWarningBox(p, "Error: Can't write to file " + path);

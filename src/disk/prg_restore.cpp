@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
+#include "disk/error_after_transfer.h"
 #include "disk/pc_file.h"
 #include "disk/verify_image.h"
 #include "link/detect.h"
@@ -30,11 +33,20 @@ constexpr size_t kReadChunk = 4096;
 // Entry 1 of the 1571's open requester is "D71 Image".
 constexpr int kD71OpenEntry = 1;
 
-// The leading number of the listing's last line, the free-blocks line; 0 without a listing.
-int64_t FreeBlocks(Program& p) {
-  int count = p.desk.DirectoryCount();
-  if (count == 0) return 0;
-  return std::max(0, std::atoi(p.desk.DirectoryLine(count - 1).c_str()));
+constexpr std::string_view kFreeBlocksText = "BLOCKS FREE.";
+
+// The leading number of the listing's "BLOCKS FREE." line; none when the listing has no such
+// line (no listing, or one that broke off), since a file line's number is no free figure.
+std::optional<int64_t> FreeBlocks(Program& p) {
+  for (int i = p.desk.DirectoryCount() - 1; i >= 0; --i) {
+    std::string line = p.desk.DirectoryLine(i);
+    size_t blank = line.find(' ');
+    if (blank != std::string::npos &&
+        line.compare(blank + 1, kFreeBlocksText.size(), kFreeBlocksText) == 0) {
+      return std::max(0, std::atoi(line.c_str()));
+    }
+  }
+  return std::nullopt;
 }
 
 // The block figure of the messages: a file of exactly 254 bytes is reported as 2 blocks.
@@ -87,7 +99,12 @@ void SendFileBytes(Program& p, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 void RestorePrg(Program& p, const std::string& path) {
-  const int64_t freeBlocks = FreeBlocks(p);
+  const std::optional<int64_t> listedFree = FreeBlocks(p);
+  if (!listedFree) {
+    LogLine(p, "Can't restore: no 'BLOCKS FREE' line in the directory listing");
+    return;
+  }
+  const int64_t freeBlocks = *listedFree;
   if (int64_t size = PcFileSize(path); !Fits(size, freeBlocks)) {
     LogNoRoom(p, size, freeBlocks);
     return;
@@ -119,7 +136,7 @@ void RestorePrg(Program& p, const std::string& path) {
   SendFileBytes(p, bytes);
   // The drive writes the last block and the directory entry when the file is closed.
   CloseChannel(p, kSaveChannel);
-  ReadErrorChannel(p);
+  ReadErrorChannelAfterTransfer(p);
 }
 
 void VerifyFromFile(Program& p) {

@@ -39,7 +39,8 @@ void RunCommand(Program& p, int id) {
     case kCmdRestoreImage:
       ShowDirectory(p);
       RestoreFromFile(p);
-      if (p.DosErrorFlag == 0) ShowDirectory(p);
+      // A new listing would clear the IEC error of a restore that failed on the way.
+      if (p.DosErrorFlag == 0 && p.LinkState == 0) ShowDirectory(p);
       break;
     case kCmdVerifyImage:
       VerifyFromFile(p);

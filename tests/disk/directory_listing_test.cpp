@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "disk/directory.h"
+#include "disk/prg_restore.h"
 #include "prg_test_support.h"
 
 namespace dw {
@@ -109,25 +110,50 @@ TEST(DirectoryListing, ReplyOfTwentyBytesOrFewerIsNoListing) {
   EXPECT_EQ(bench.desk.directory(), std::vector<std::string>{"5 ABCDEFGHIJKLMNO (1541 DISK)"});
 }
 
-TEST(DirectoryListing, ListingReadStopsAfter8000BytesAndShowsALineCutShort) {
+// The reads of the listing on secondary address 0 after the load address, by their count.
+std::vector<int> ListingReads(const Bench& bench) {
+  std::vector<int> counts;
+  for (const auto& packet : bench.drive.PacketsOf(0x04, 0))
+    counts.push_back(packet[4] * 256 + packet[5]);
+  counts.erase(counts.begin());
+  return counts;
+}
+
+TEST(DirectoryListing, ListingLongerThanOneReadArrivesWhole) {
   Bench bench;
-  // In the 8000 bytes read after the load address the header takes 30 bytes and every file
-  // line 32. The first file line is made 56 bytes long, so file j (j >= 1) starts at
-  // 86 + 32(j-1): file 248 starts at 7990, before the last 5 bytes, and shows its first 6 text
-  // bytes; file 249 would start at 8022.
+  // 300 file lines of 32 bytes: longer than a 1581 directory, read in two pieces.
   std::vector<fake::ListedFile> files;
   for (int i = 0; i < 300; ++i) files.push_back({i % 9 + 1, "F" + std::to_string(i)});
-  std::vector<uint8_t> bytes = fake::Listing("LONG", "AB 2A", files, 5);
-  std::vector<uint8_t> filler(24, 'X');
-  bytes.insert(bytes.begin() + 2 + 30 + 4, filler.begin(), filler.end());
-  bench.drive.files["$"] = bytes;
+  bench.drive.files["$"] = fake::Listing("LONG", "AB 2A", files, 5);
   ShowDirectory(bench.p);
   const auto& lines = bench.desk.directory();
-  ASSERT_EQ(lines.size(), 1u + 1u + 248u);
+  ASSERT_EQ(lines.size(), 1u + 300u + 1u);
   EXPECT_EQ(lines[0], "0 \"LONG            \" AB 2A (1541 DISK)");
-  EXPECT_EQ(lines[1], "1 XXXXXXXXXXXXXXXXXXXXXXXX   \"F0\"               PRG  ");
-  EXPECT_EQ(lines[248], "5    \"F247\"             PRG  ");
-  EXPECT_EQ(lines[249], "6    \"F2");
+  EXPECT_EQ(lines[249], "6    \"F248\"             PRG  ");
+  EXPECT_EQ(lines[300], "3    \"F299\"             PRG  ");
+  EXPECT_EQ(lines[301], "5 BLOCKS FREE.             ");
+  EXPECT_EQ(ListingReads(bench), (std::vector<int>{8000, 8000}));
+  EXPECT_TRUE(bench.desk.log().empty());
+}
+
+TEST(DirectoryListing, ListingWithoutEndIsCutAndThenRestoresNothing) {
+  Bench bench;
+  std::vector<fake::ListedFile> files(2100, {1, "F"});
+  bench.drive.files["$"] = fake::Listing("ENDLESS", "AB 2A", files, 600);
+  ShowDirectory(bench.p);
+  EXPECT_EQ(ListingReads(bench), std::vector<int>(8, 8000));
+  EXPECT_EQ(bench.Texts(), std::vector<std::string>{"Directory listing cut at 64000 bytes"});
+  // 30 header bytes, then lines of 32: 1999 whole file lines, and 2 bytes of the next.
+  const auto& lines = bench.desk.directory();
+  ASSERT_EQ(lines.size(), 2000u);
+  EXPECT_EQ(lines.back(), "1    \"F\"                PRG  ");
+
+  fake::TempDir dir("endless");
+  fake::WriteFile(dir / "p.prg", fake::Prg(100));
+  bench.drive.packets.clear();
+  RestorePrg(bench.p, dir / "p.prg");
+  EXPECT_EQ(bench.Texts().back(), "Can't restore: no 'BLOCKS FREE' line in the directory listing");
+  EXPECT_TRUE(bench.drive.packets.empty());
 }
 
 TEST(DirectoryListing, LinkOfTwoZeroBytesEndsTheListing) {

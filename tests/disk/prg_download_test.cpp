@@ -232,32 +232,50 @@ TEST(PrgDownload, TimeoutKeepsTheBytesReceived) {
   EXPECT_TRUE(bench.Logged("PRG image size: $FE bytes"));
 }
 
-TEST(PrgDownload, ReadErrorInTheMiddleIsLoggedAndTheBytesStay) {
-  Bench bench;
-  TempDir dir("readerror");
-  // The drive delivers 600 bytes of the chain, then stops at a sector with a bad checksum.
-  std::vector<uint8_t> part = Prg(600);
-  bench.drive.files["PROG"] = part;
-  ListAndSelect(bench, {{8, "PROG"}}, "PROG");
-  bench.drive.errorMessages = {"00, OK,00,00", "23,READ ERROR,17,05"};
-  bench.desk.QueueFile(dir / "prog.prg");
-  DownloadPrg(bench.p);
-  EXPECT_EQ(ReadFile(dir / "prog.prg"), part);
-  EXPECT_TRUE(bench.Logged("23,READ ERROR,17,05"));
-  EXPECT_TRUE(bench.Logged("PRG image size: $258 bytes"));
-  EXPECT_EQ(bench.p.LinkState, 0);  // the drive error is in the error channel, not the link
-  EXPECT_EQ(bench.p.DosErrorFlag, 1);
+// A disk pulled out in the middle: the drive ends the file early, either cleanly (EOI) or by
+// sending nothing more, and tells why on its error channel.
+TEST(PrgDownload, FileShorterThanItsBlocksIsReportedIncompleteWithTheDrivesError) {
+  struct Break {
+    uint8_t status;  // of the read that finds nothing more
+    std::string message;
+  };
+  for (const Break& cut :
+       {Break{0x40, "21,READ ERROR,17,05"}, Break{0x02, "74,DRIVE NOT READY,00,00"}}) {
+    Bench bench;
+    TempDir dir("incomplete");
+    std::vector<uint8_t> content = Prg(8 * 254 - 20);
+    bench.drive.files["PROG"] = content;
+    ListAndSelect(bench, {{8, "PROG"}}, "PROG");
+    bench.drive.loadBreaksAfter = 600;
+    bench.drive.loadBreakStatus = cut.status;
+    bench.drive.errorMessages = {"00, OK,00,00", cut.message};
+    bench.desk.QueueFile(dir / "prog.prg");
+    DownloadPrg(bench.p);
+    EXPECT_EQ(ReadFile(dir / "prog.prg"),
+              std::vector<uint8_t>(content.begin(), content.begin() + 600));
+    std::vector<std::string> texts = bench.Texts();
+    std::vector<std::string> tail(texts.end() - 3, texts.end());
+    std::vector<std::string> expected{
+        "End   address: $A56",
+        "Incomplete file: 600 bytes received, 8 blocks hold at least 1779 bytes", cut.message};
+    EXPECT_EQ(tail, expected) << int{cut.status};
+    EXPECT_EQ(bench.p.LinkState, kLinkIecError);  // the command ends aborted
+    EXPECT_EQ(bench.drive.packets.back(), (std::vector<uint8_t>{0x02, 0x04, 8, 0}));
+  }
 }
 
-TEST(PrgDownload, FileStopsAt800000Bytes) {
+TEST(PrgDownload, DriveThatNeverEndsTheFileStopsPastTheLargestDisk) {
   Bench bench;
   TempDir dir("limit");
-  bench.drive.files["HUGE"] = Prg(800300);
-  ListAndSelect(bench, {{3151, "HUGE"}}, "HUGE");
-  bench.desk.QueueFile(dir / "huge.prg");
+  bench.drive.files["LOOP"] = Prg(813000);
+  ListAndSelect(bench, {{3, "LOOP"}}, "LOOP");
+  bench.desk.QueueFile(dir / "loop.prg");
   DownloadPrg(bench.p);
-  EXPECT_EQ(ReadFile(dir / "huge.prg").size(), 800000u);
-  EXPECT_TRUE(bench.Logged("PRG image size: $C3500 bytes"));
+  // Every block of a 1581 disk: 3200 x 254 bytes.
+  EXPECT_EQ(ReadFile(dir / "loop.prg").size(), 812800u);
+  EXPECT_TRUE(bench.Logged("PRG image size: $C6700 bytes"));
+  EXPECT_TRUE(bench.Logged("Download stopped at 812800 bytes, more than a disk can hold"));
+  EXPECT_EQ(bench.p.LinkState, kLinkIecError);
 }
 
 }  // namespace

@@ -58,10 +58,10 @@ inline std::vector<uint8_t> Noise(size_t count, uint32_t seed) {
 }
 
 // Makes an image (type by extension) named "oracle disk", ID "ab", DOS type "2a", holding the
-// files in order.
+// files in order. -m: names that share a fast loader's hash (f020 and f101) are still written.
 inline bool MakeImage(const fake::TempDir& dir, const std::string& image,
                       const std::vector<ImageFile>& files) {
-  std::string command = "cd " + Quoted(dir.path()) + " && cc1541 -n 'oracle disk' -i 'ab 2a'";
+  std::string command = "cd " + Quoted(dir.path()) + " && cc1541 -m -n 'oracle disk' -i 'ab 2a'";
   for (size_t i = 0; i < files.size(); ++i) {
     std::string local = "local" + std::to_string(i);
     fake::WriteFile(dir / local, files[i].bytes);

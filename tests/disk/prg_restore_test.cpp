@@ -115,14 +115,22 @@ TEST(PrgRestore, ExactlyTheFreeSpaceFitsOneByteMoreDoesNot) {
   }
 }
 
-TEST(PrgRestore, WithoutAListingEveryNonEmptyFileIsRefused) {
-  Bench bench;
-  TempDir dir("nolist");
-  WriteFile(dir / "one.prg", {0x01});
-  RestorePrg(bench.p, dir / "one.prg");
-  EXPECT_EQ(bench.Texts(),
-            std::vector<std::string>{"Can't restore: 1PRG BLOCKS > 'BLOCKS FREE' 0"});
-  EXPECT_TRUE(bench.drive.packets.empty());
+// A file line's number is no free figure: a listing that lost its last line (or no listing)
+// restores nothing.
+TEST(PrgRestore, WithoutTheFreeBlocksLineNothingIsRestored) {
+  for (bool listed : {false, true}) {
+    Bench bench;
+    TempDir dir("nofree");
+    if (listed) {
+      bench.desk.AddDirectoryLine("0 \"DISK            \" AB 2A (1541 DISK)");
+      bench.desk.AddDirectoryLine("400  \"BIG\"              PRG    ");
+    }
+    WriteFile(dir / "one.prg", {0x01});
+    RestorePrg(bench.p, dir / "one.prg");
+    EXPECT_EQ(bench.Texts(), std::vector<std::string>{
+                                 "Can't restore: no 'BLOCKS FREE' line in the directory listing"});
+    EXPECT_TRUE(bench.drive.packets.empty());
+  }
 }
 
 TEST(PrgRestore, LongNamesAreCutToSixteenCharactersForTheDrive) {
@@ -198,10 +206,15 @@ TEST(PrgRestore, DriveStatusAfterAPacketEndsTheLoopAndClosesTheFile) {
   ShowFreeBlocks(bench, 664);
   WriteFile(dir / "s.prg", Prg(1000));
   bench.drive.writeStatus[2] = 0x03;  // the drive stopped listening during packet 2
+  bench.drive.closeWriteMessage = "74,DRIVE NOT READY,00,00";
   RestorePrg(bench.p, dir / "s.prg");
   EXPECT_EQ(DataPackets(bench).size(), 2u);
   EXPECT_EQ(bench.drive.PacketsOf(0x02, 1).size(), 1u);
   EXPECT_TRUE(bench.Logged("Drive #8 ERROR! ---> IEC Bus: TIMEOUT (IEC OUT)"));
+  // The drive's own message is read although the bus reported an error; the command still
+  // ends aborted.
+  EXPECT_EQ(bench.Texts().back(), "74,DRIVE NOT READY,00,00");
+  EXPECT_EQ(bench.p.LinkState, kLinkIecError);
 }
 
 TEST(PrgRestore, AbortSendsNothingMoreAndLeavesTheDriveFileOpen) {

@@ -6,6 +6,7 @@
 // packet is recorded, so a test sees exactly what went to the drive. Faults: no reply for a
 // chosen packet, a status byte for chosen write packets, a message after open or close.
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -47,6 +48,10 @@ class Adapter {
   std::map<int, uint8_t> memory;
   // Status byte of the reply to the n-th write packet on secondary address 1 (from 1).
   std::map<int, uint8_t> writeStatus;
+  // A load that breaks off (a disk pulled out): past this many bytes of the file the drive
+  // sends nothing more, and the read answers with this status.
+  size_t loadBreaksAfter = SIZE_MAX;
+  uint8_t loadBreakStatus = 0x40;
   // Called with every packet; false: the adapter stays silent (the program times out).
   std::function<bool(const std::vector<uint8_t>&)> beforeReply;
 
@@ -169,7 +174,12 @@ class Adapter {
       status = 0x42;
       return data;
     }
-    size_t take = std::min(loading_.size() - loadPos_, static_cast<size_t>(count));
+    if (loadPos_ >= loadBreaksAfter) {
+      status = loadBreakStatus;
+      return data;
+    }
+    size_t take = std::min(
+        {loading_.size() - loadPos_, static_cast<size_t>(count), loadBreaksAfter - loadPos_});
     auto from = loading_.begin() + static_cast<std::ptrdiff_t>(loadPos_);
     data.assign(from, from + static_cast<std::ptrdiff_t>(take));
     loadPos_ += take;

@@ -305,12 +305,12 @@ TEST(RestoreFromFile, UnknownDriveDoesNothingAndSaysNothing) {
 TEST(RestoreFromFile, MixedCasePrgTakesThePrgRoute) {
   Shell shell;
   Folder folder;
-  // Without a listing no non-empty PRG fits; the refusal shows the PRG route was taken.
+  // Without a listing no PRG is restored; the refusal shows the PRG route was taken.
   shell.p.DriveFamily = kFamily1581;
   shell.desk.QueueFile(folder.Make("Game.Prg", 300));
   RestoreFromFile(shell.p);
-  EXPECT_EQ(shell.Texts(),
-            std::vector<std::string>{"Can't restore: 2PRG BLOCKS > 'BLOCKS FREE' 0"});
+  EXPECT_EQ(shell.Texts(), std::vector<std::string>{
+                               "Can't restore: no 'BLOCKS FREE' line in the directory listing"});
 }
 
 TEST(RestoreFromFile, CancelEndsQuietly) {
