@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/sim/bus_test_link.h"
 
@@ -44,6 +48,50 @@ TEST(BusDisk, OnlyTheLowFourBitsOfAnErrorByteCount) {
     link.ErrorChannel(8);
     link.Command(8, "I");
     EXPECT_EQ(link.ErrorChannel(8), c.message) << c.file;
+  }
+}
+
+// SAVE as the program does it: OPEN on secondary address 1, the data in packets, CLOSE.
+void Save(TestLink& link, int device, const std::string& name, size_t size) {
+  constexpr size_t kPiece = 200;
+  link.Exchange(OpenPacket(device, 1, name), 16);
+  for (size_t done = 0; done < size; done += kPiece) {
+    const Bytes piece(std::min(kPiece, size - done), static_cast<uint8_t>(done / kPiece));
+    EXPECT_EQ(link.Exchange(WritePacket(device, 1, piece), 16).status, 0x00);
+  }
+  link.Exchange(ClosePacket(device, 1), 16);
+}
+
+std::vector<std::pair<int, int>> Chain(Disk& disk, int track, int sector) {
+  std::vector<std::pair<int, int>> chain;
+  while (track != 0 && chain.size() < 100) {
+    chain.push_back({track, sector});
+    std::array<uint8_t, 256> block{};
+    EXPECT_EQ(disk.ReadSector(track, sector, block), 1);
+    track = block[0];
+    sector = block[1];
+  }
+  return chain;
+}
+
+TEST(BusDisk, The1570And1571SaveWithInterleaveSixOnASingleSidedDisk) {
+  const std::vector<std::pair<int, int>> six = {{17, 0}, {17, 6}, {17, 12}, {17, 18}, {17, 2}};
+  const std::vector<std::pair<int, int>> ten = {{17, 0}, {17, 10}, {17, 20}, {17, 8}, {17, 18}};
+  struct Case {
+    std::string model;
+    std::string mode;  // a command before the save
+    const std::vector<std::pair<int, int>>& chain;
+  };
+  const Case cases[] = {
+      {"1541", "", ten}, {"1570", "", six}, {"1571", "", six}, {"1571", "U0>M0", six}};
+  for (const Case& c : cases) {
+    std::string image = MakeImage("single.d64", "ab");
+    SKIP_WITHOUT_IMAGE(image);
+    TestLink link("sim:8=" + c.model + ":" + image);
+    if (!c.mode.empty()) link.Command(8, c.mode);
+    Save(link, 8, "FIVE", 5 * 254);
+    EXPECT_EQ(link.ErrorChannel(8), "00, OK,00,00\r") << c.model;
+    EXPECT_EQ(Chain(*link.bus().disk(8), 17, 0), c.chain) << c.model << " " << c.mode;
   }
 }
 
