@@ -141,10 +141,14 @@ ChannelRead VirtualDrive::Read(int sa, int count) {
     bool eoi = false;
     result.bytes = dos_->Read(sa, static_cast<size_t>(count), eoi);
     workUs_ += Blocks(result.bytes.size()) * SectorUs();
-    if (result.bytes.empty()) {
-      result.status = kIecTimeoutIn;  // the file has been sent: nothing comes
+    if (eoi) {
+      result.status = kIecEoi;
+    } else if (result.bytes.size() < static_cast<size_t>(count)) {
+      // The drive stopped sending without EOI: the file had been sent, or the next block could
+      // not be read (the error channel tells) after the bytes still in the drive's buffer.
+      result.status = kIecTimeoutIn;
     } else {
-      result.status = eoi ? kIecEoi : kIecOk;
+      result.status = kIecOk;
     }
     CopyDosStateToRam();
   }

@@ -23,9 +23,13 @@ Dos::Dos(DriveKind kind) : state_(std::make_unique<State>(kind)) {}
 Dos::~Dos() = default;
 
 void Dos::SetDisk(Disk* disk) {
-  state_->DropAll();
-  state_->volume.reset();
   state_->disk = disk;
+  // Open files stay open when the disk changes: the DOS finds out at its next job.
+  if (state_->channels.empty()) {
+    state_->volume.reset();
+  } else if (state_->volume) {
+    state_->volume->SetDisk(disk);
+  }
 }
 
 Disk* Dos::disk() const {

@@ -51,14 +51,27 @@ TEST(BusDisk, OnlyTheLowFourBitsOfAnErrorByteCount) {
   }
 }
 
-// SAVE as the program does it: OPEN on secondary address 1, the data in packets, CLOSE.
-void Save(TestLink& link, int device, const std::string& name, size_t size) {
-  constexpr size_t kPiece = 200;
-  link.Exchange(OpenPacket(device, 1, name), 16);
-  for (size_t done = 0; done < size; done += kPiece) {
-    const Bytes piece(std::min(kPiece, size - done), static_cast<uint8_t>(done / kPiece));
-    EXPECT_EQ(link.Exchange(WritePacket(device, 1, piece), 16).status, 0x00);
+constexpr size_t kPiece = 200;
+
+// The bytes Save writes: each piece of 200 holds its number.
+Bytes SavedBytes(size_t from, size_t to) {
+  Bytes bytes;
+  for (size_t i = from; i < to; ++i) bytes.push_back(static_cast<uint8_t>(i / kPiece));
+  return bytes;
+}
+
+// SAVE as the program does it: OPEN on secondary address 1, the data in packets of `kPiece`.
+void Write(TestLink& link, int device, size_t from, size_t to) {
+  for (size_t done = from; done < to; done += kPiece) {
+    EXPECT_EQ(
+        link.Exchange(WritePacket(device, 1, SavedBytes(done, std::min(to, done + kPiece))), 16)
+            .status,
+        0x00);
   }
+}
+void Save(TestLink& link, int device, const std::string& name, size_t size) {
+  link.Exchange(OpenPacket(device, 1, name), 16);
+  Write(link, device, 0, size);
   link.Exchange(ClosePacket(device, 1), 16);
 }
 
@@ -92,6 +105,64 @@ TEST(BusDisk, The1570And1571SaveWithInterleaveSixOnASingleSidedDisk) {
     Save(link, 8, "FIVE", 5 * 254);
     EXPECT_EQ(link.ErrorChannel(8), "00, OK,00,00\r") << c.model;
     EXPECT_EQ(Chain(*link.bus().disk(8), 17, 0), c.chain) << c.model << " " << c.mode;
+  }
+}
+
+struct PulledCase {
+  std::string model;
+  std::string image;
+  std::string nextBlockError;  // what the DOS says when the file's second block is wanted
+};
+
+// The GCR drives have no disk sensor: the job finds no sync. The 1581 knows its disk is gone.
+const PulledCase kPulledCases[] = {
+    {"1541", "pulled.d64", "21,READ ERROR,17,10\r"},
+    {"1571", "pulled.d71", "21,READ ERROR,17,06\r"},
+    {"1581", "pulled.d81", "74,DRIVE NOT READY,39,01\r"},
+};
+
+TEST(BusDisk, ADiskPulledOutWhileAFileIsReadEndsTheTalkWithAReadError) {
+  for (const PulledCase& c : kPulledCases) {
+    std::string image = MakeImage(c.image, "ab");
+    SKIP_WITHOUT_IMAGE(image);
+    TestLink link("sim:8=" + c.model + ":" + image);
+    Save(link, 8, "THREE", 3 * 254);
+    link.ErrorChannel(8);
+    ASSERT_EQ(link.Exchange(OpenPacket(8, 0, "THREE"), 16).length, 0);
+    Reply first = link.ReadChannel(8, 0, 100);
+    EXPECT_EQ(first.status, 0x00) << c.model;
+    EXPECT_EQ(first.data, SavedBytes(0, 100)) << c.model;
+
+    link.bus().Inject({FaultKind::kEject, 8});
+    // The rest of the first block was in the drive's buffer; the second cannot be read, so the
+    // drive stops sending without EOI.
+    Reply rest = link.ReadChannel(8, 0, 254);
+    EXPECT_EQ(rest.data, SavedBytes(100, 254)) << c.model;
+    EXPECT_EQ(rest.status, 0x02) << c.model;
+    EXPECT_EQ(link.ErrorChannel(8), c.nextBlockError) << c.model;
+    Reply after = link.ReadChannel(8, 0, 254);
+    EXPECT_EQ(after.length, 0) << c.model;
+    EXPECT_EQ(after.status, 0x02) << c.model;
+  }
+}
+
+TEST(BusDisk, ADiskPulledOutWhileAFileIsWrittenFailsTheNextBlockWritten) {
+  for (const PulledCase& c : kPulledCases) {
+    std::string image = MakeImage(c.image, "ab");
+    SKIP_WITHOUT_IMAGE(image);
+    TestLink link("sim:8=" + c.model + ":" + image);
+    link.ErrorChannel(8);
+    link.Exchange(OpenPacket(8, 1, "CUT"), 16);
+    Write(link, 8, 0, 400);  // the first block is on the disk, the second in the buffer
+    link.bus().Inject({FaultKind::kEject, 8});
+    Write(link, 8, 400, 600);  // the second block is full: the DOS writes it
+    EXPECT_EQ(link.ErrorChannel(8), c.nextBlockError) << c.model;
+    link.Exchange(ClosePacket(8, 1), 16);
+
+    // Back in the drive the disk holds the first block and an entry never closed.
+    link.bus().Inject({FaultKind::kInsert, 8});
+    link.Exchange(OpenPacket(8, 0, "CUT"), 16);
+    EXPECT_EQ(link.ErrorChannel(8), "60, WRITE FILE OPEN,00,00\r") << c.model;
   }
 }
 
