@@ -16,10 +16,11 @@
 namespace sim::test {
 namespace {
 
-// Appends error bytes (all $01, good) to an image file and sets one of them.
-void AppendErrorBytes(const std::string& path, size_t sectors, size_t index, uint8_t value) {
+// Appends error bytes to an image file: all $01 (good) but those given by sector index.
+void AppendErrorBytes(const std::string& path, size_t sectors,
+                      const std::vector<std::pair<size_t, uint8_t>>& defects) {
   Bytes errors(sectors, 0x01);
-  errors[index] = value;
+  for (const auto& [index, value] : defects) errors[index] = value;
   std::ofstream file(path, std::ios::binary | std::ios::app);
   file.write(reinterpret_cast<const char*>(errors.data()),
              static_cast<std::streamsize>(errors.size()));
@@ -43,7 +44,7 @@ TEST(BusDisk, OnlyTheLowFourBitsOfAnErrorByteCount) {
   for (const Case& c : cases) {
     std::string image = MakeImage(c.file, "ab");
     SKIP_WITHOUT_IMAGE(image);
-    AppendErrorBytes(image, c.sectors, c.index, c.value);
+    AppendErrorBytes(image, c.sectors, {{c.index, c.value}});
     TestLink link("sim:8=" + std::string(c.model) + ":" + image);
     link.ErrorChannel(8);
     link.Command(8, "I");
@@ -106,6 +107,55 @@ TEST(BusDisk, The1570And1571SaveWithInterleaveSixOnASingleSidedDisk) {
     EXPECT_EQ(link.ErrorChannel(8), "00, OK,00,00\r") << c.model;
     EXPECT_EQ(Chain(*link.bus().disk(8), 17, 0), c.chain) << c.model << " " << c.mode;
   }
+}
+
+// The index of a sector of track 18 among the error bytes of a D64.
+constexpr size_t kTrack18 = 357;
+
+TEST(BusDisk, InitialiseTakesTheIdOfTheFirstHeaderTheHeadMeets) {
+  // 18/5 carries a foreign ID, 18/9 a header with a bad checksum.
+  std::string image = MakeImage("turning.d64", "ab");
+  SKIP_WITHOUT_IMAGE(image);
+  AppendErrorBytes(image, 683, {{kTrack18 + 5, 0x0B}, {kTrack18 + 9, 0x09}});
+  TestLink link("sim:8=1541:" + image);
+  auto initialiseAt = [&link](int64_t us) {
+    link.SleepUntil(us);
+    link.Command(8, "I");
+    return link.ErrorChannel(8);
+  };
+  // Once a second and a millisecond more: the disk turns five times a second, so each try meets
+  // it 1 ms further on, and 200 tries go round once.
+  constexpr int kTries = 200;
+  constexpr int64_t kStepUs = 1'001'000;
+  std::vector<std::string> seen;
+  for (int i = 0; i < kTries; ++i) seen.push_back(initialiseAt(kStepUs * (i + 1)));
+  // Where each answer starts on the turn and for how many tries it holds.
+  const auto firstOk = std::find(seen.begin(), seen.end(), "00, OK,00,00\r");
+  ASSERT_NE(firstOk, seen.end());
+  const long offset = firstOk - seen.begin();
+  std::rotate(seen.begin(), firstOk, seen.end());
+  auto window = [&](const std::string& message) {
+    const auto first = std::find(seen.begin(), seen.end(), message);
+    const auto last = std::find_if(first, seen.end(), [&](const auto& m) { return m != message; });
+    EXPECT_EQ(std::count(last, seen.end(), message), 0) << message << "comes in one stretch";
+    return std::pair<long, long>{(first - seen.begin() + offset) % kTries, last - first};
+  };
+  const auto [mismatchAt, mismatchTries] = window("29, DISK ID MISMATCH,18,00\r");
+  const auto [checksumAt, checksumTries] = window("27,READ ERROR,18,00\r");
+  // A sector of track 18 passes in 371 of its 7142 bytes, 10.4 ms; the two lie four apart.
+  for (long tries : {mismatchTries, checksumTries}) {
+    EXPECT_GE(tries, 10);
+    EXPECT_LE(tries, 11);
+  }
+  EXPECT_NEAR((checksumAt - mismatchAt + kTries) % kTries, 41.6, 1.0);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), "00, OK,00,00\r"),
+            kTries - mismatchTries - checksumTries);
+  // The same point of the turn gives the same answer a thousand (two thousand) turns later.
+  constexpr int64_t kThousandTurnsUs = 200'000'000;
+  EXPECT_EQ(initialiseAt(kStepUs * (mismatchAt + 1) + kThousandTurnsUs),
+            "29, DISK ID MISMATCH,18,00\r");
+  EXPECT_EQ(initialiseAt(kStepUs * (checksumAt + 1) + 2 * kThousandTurnsUs),
+            "27,READ ERROR,18,00\r");
 }
 
 struct PulledCase {
