@@ -216,5 +216,35 @@ TEST(BusDisk, ADiskPulledOutWhileAFileIsWrittenFailsTheNextBlockWritten) {
   }
 }
 
+TEST(BusDisk, ADiskPulledOutDuringTheDirectoryEndsItWhereTheNextBlockIsDue) {
+  std::string image = MakeImage("listing.d64", "ab");
+  SKIP_WITHOUT_IMAGE(image);
+  TestLink link("sim:8=1541:" + image);
+  // Nine files: the ninth entry lies in the second directory block, 18/4.
+  for (int i = 0; i < 9; ++i) Save(link, 8, "F" + std::to_string(i), 10);
+  link.ErrorChannel(8);
+  link.Exchange(OpenPacket(8, 0, "$"), 16);
+  // Load address, header line and eight file lines of 32 bytes each: all from 18/0 and 18/1.
+  constexpr int kFirstBlockLines = 2 + 30 + 8 * 32;
+  Reply first = link.ReadChannel(8, 0, kFirstBlockLines - 10);
+  EXPECT_EQ(first.status, 0x00);
+  link.bus().Inject({FaultKind::kEject, 8});
+  Reply rest = link.ReadChannel(8, 0, 200);
+  EXPECT_EQ(rest.length, 10) << "the lines of 18/1 still go out";
+  EXPECT_EQ(rest.status, 0x02) << "then the drive stops without EOI";
+  EXPECT_EQ(link.ErrorChannel(8), "21,READ ERROR,18,04\r");
+
+  // With the disk in place the same listing goes to its end.
+  link.bus().Inject({FaultKind::kInsert, 8});
+  link.Exchange(ClosePacket(8, 0), 16);
+  link.Exchange(OpenPacket(8, 0, "$"), 16);
+  Reply whole = link.ReadChannel(8, 0, 1000);
+  EXPECT_EQ(whole.length, kFirstBlockLines + 32 + 30 + 2);
+  EXPECT_EQ(whole.status, 0x40);
+  EXPECT_EQ(
+      Bytes(whole.data.begin() + kFirstBlockLines - 10, whole.data.begin() + kFirstBlockLines),
+      rest.data);
+}
+
 }  // namespace
 }  // namespace sim::test
