@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +14,9 @@
 
 namespace sim::test {
 namespace {
+
+// The index of 18/0 among the error bytes of a D64 or D71.
+constexpr size_t kTrack18 = 357;
 
 // Appends error bytes to an image file: all $01 (good) but those given by sector index.
 void AppendErrorBytes(const std::string& path, size_t sectors,
@@ -37,8 +39,8 @@ TEST(BusDisk, OnlyTheLowFourBitsOfAnErrorByteCount) {
   };
   // $12 is code 2 (header not found), $15 code 5 (data checksum), $19 code 9 (header checksum).
   const Case cases[] = {
-      {"1541", "high.d64", 683, 357, 0x12, "20,READ ERROR,18,00\r"},
-      {"1571", "high.d71", 1366, 357, 0x15, "23,READ ERROR,18,00\r"},
+      {"1541", "high.d64", 683, kTrack18, 0x12, "20,READ ERROR,18,00\r"},
+      {"1571", "high.d71", 1366, kTrack18, 0x15, "23,READ ERROR,18,00\r"},
       {"1581", "high.d81", 3200, 39 * 40, 0x19, "27,READ ERROR,40,00\r"},
   };
   for (const Case& c : cases) {
@@ -61,7 +63,7 @@ Bytes SavedBytes(size_t from, size_t to) {
   return bytes;
 }
 
-// SAVE as the program does it: OPEN on secondary address 1, the data in packets of `kPiece`.
+// Bytes from..to of that data to the file open on secondary address 1, in packets of `kPiece`.
 void Write(TestLink& link, int device, size_t from, size_t to) {
   for (size_t done = from; done < to; done += kPiece) {
     EXPECT_EQ(
@@ -70,6 +72,7 @@ void Write(TestLink& link, int device, size_t from, size_t to) {
         0x00);
   }
 }
+// SAVE as the program does it: OPEN on secondary address 1, the data, CLOSE.
 void Save(TestLink& link, int device, const std::string& name, size_t size) {
   link.Exchange(OpenPacket(device, 1, name), 16);
   Write(link, device, 0, size);
@@ -108,9 +111,6 @@ TEST(BusDisk, The1570And1571SaveWithInterleaveSixOnASingleSidedDisk) {
     EXPECT_EQ(Chain(*link.bus().disk(8), 17, 0), c.chain) << c.model << " " << c.mode;
   }
 }
-
-// The index of a sector of track 18 among the error bytes of a D64.
-constexpr size_t kTrack18 = 357;
 
 TEST(BusDisk, InitialiseTakesTheIdOfTheFirstHeaderTheHeadMeets) {
   // 18/5 carries a foreign ID, 18/9 a header with a bad checksum.
