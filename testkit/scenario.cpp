@@ -1,5 +1,6 @@
 #include "testkit/scenario.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -130,6 +131,8 @@ bool ParseScenario(const std::string& text, Scenario* scenario, std::string* err
 
 bool ApplyScenario(const Scenario& scenario, Harness& harness, std::string* error) {
   ScriptedDesk& desk = harness.desk;
+  // The time of the last "wait": the steps after it without "at" do not happen before it.
+  long long heldUntilUs = 0;
   for (const ScenarioStep& step : scenario.steps) {
     auto fail = [&](const std::string& why) {
       *error = "line " + std::to_string(step.line) + ": " + why;
@@ -139,7 +142,7 @@ bool ApplyScenario(const Scenario& scenario, Harness& harness, std::string* erro
       if (step.atUs >= 0) {
         desk.ScheduleEvent(step.atUs, event);
       } else {
-        desk.QueueIdleEvent(event);
+        desk.QueueIdleEvent(event, heldUntilUs);
       }
     };
     int number = 0;
@@ -154,10 +157,11 @@ bool ApplyScenario(const Scenario& scenario, Harness& harness, std::string* erro
     } else if (step.verb == "close") {
       post({EventKind::kCloseRequest, 0});
     } else if (step.verb == "wait") {
-      // Nothing happens until then: an idle program simply waits.
+      // Nothing happens until then: an idle program simply waits, and the user with it.
       long long until = ParseDuration(step.words[0]);
       if (until < 0) return fail("bad time \"" + step.words[0] + "\"");
-      desk.ScheduleEvent(until, {EventKind::kOther, 0});
+      heldUntilUs = std::max(heldUntilUs, until);
+      desk.QueueIdleEvent({EventKind::kOther, 0}, heldUntilUs);
     } else if (step.verb == "text") {
       if (step.words[0] == "cancel" && step.words.size() == 1) {
         desk.QueueText(std::nullopt);
@@ -188,7 +192,7 @@ bool ApplyScenario(const Scenario& scenario, Harness& harness, std::string* erro
     } else if (step.verb == "fault") {
       if (!harness.bus) return fail("fault without a bus");
       std::string why;
-      if (!ApplyBusFault(*harness.bus, step.words, step.atUs < 0 ? 0 : step.atUs, &why)) {
+      if (!ApplyBusFault(*harness.bus, step.words, step.atUs < 0 ? heldUntilUs : step.atUs, &why)) {
         return fail(why);
       }
     }

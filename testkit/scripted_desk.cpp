@@ -130,9 +130,17 @@ std::optional<DeskEvent> ScriptedDesk::WaitEvent(int maxMs) {
 
 std::optional<DeskEvent> ScriptedDesk::WaitIdle() {
   if (!idleEvents_.empty()) {
-    events_.push_front({clock_.NowUs(), idleEvents_.front()});
-    idleEvents_.pop_front();
-    return WaitEvent(1);
+    const Timed next = idleEvents_.front();
+    // A timed event that falls due while the user still holds back comes first.
+    const bool heldBack = next.atUs > clock_.NowUs();
+    if (!heldBack || events_.empty() || events_.front().atUs > next.atUs) {
+      events_.push_front({std::max(clock_.NowUs(), next.atUs), next.event});
+      idleEvents_.pop_front();
+    }
+    if (clock_.NowUs() > kTimeLimitUs) return DeskEvent{EventKind::kCloseRequest, 0};
+    if (events_.front().atUs > clock_.NowUs())
+      clock_.AdvanceUs(events_.front().atUs - clock_.NowUs());
+    return Deliver();
   }
   if (events_.empty()) return DeskEvent{EventKind::kCloseRequest, 0};
   return WaitEvent(1);

@@ -25,8 +25,11 @@ class ScriptedDesk final : public Desk {
   void ScheduleEvent(int64_t atUs, DeskEvent event);
   void ScheduleCommand(int64_t atUs, int id) { ScheduleEvent(atUs, {EventKind::kCommand, id}); }
   // An event the user makes once the program is idle again (after the running command has
-  // ended): released one at a time by the main loop's idle wait, in order, before timed ones.
-  void QueueIdleEvent(DeskEvent event) { idleEvents_.push_back(event); }
+  // ended) and not before notBeforeUs: released one at a time by the main loop's idle wait, in
+  // order; timed events due before it come first.
+  void QueueIdleEvent(DeskEvent event, int64_t notBeforeUs = 0) {
+    idleEvents_.push_back({notBeforeUs, event});
+  }
   void QueueCommand(int id) { QueueIdleEvent({EventKind::kCommand, id}); }
   // Answers, used in order; when a queue is empty a box takes its default button and a
   // requester is cancelled.
@@ -125,7 +128,7 @@ class ScriptedDesk final : public Desk {
 
   VirtualClock& clock_;
   std::deque<Timed> events_;
-  std::deque<DeskEvent> idleEvents_;
+  std::deque<Timed> idleEvents_;  // atUs: not before then
   std::vector<std::string> transcript_;
   std::deque<MessageAnswer> messageAnswers_;
   std::deque<std::optional<std::string>> textAnswers_;

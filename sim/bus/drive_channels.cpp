@@ -52,6 +52,7 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
   if (command.empty()) return;
   // The DOS runs the command once the bus is released; the drive is busy meanwhile.
   afterReleaseUs_ += timing_.dosCommandUs;
+  TurnDiskToDosStart();
   if (command[0] == 'M') {
     MemoryCommandOutcome outcome = RunMemoryCommand(memory_, command.size());
     dos_->SetError(outcome.error, 0, 0);
@@ -78,6 +79,7 @@ void VirtualDrive::Open(int sa, std::span<const uint8_t> name) {
     RunCommand(name);
     return;
   }
+  TurnDiskToDosStart();
   afterReleaseUs_ += RevolutionUs();  // the directory search
   dos_->Open(sa, std::vector<uint8_t>(name.begin(), name.end()));
   CopyDosStateToRam();
@@ -94,6 +96,7 @@ void VirtualDrive::Close(int sa) {
     return;
   }
   if (!dos_->IsOpen(sa)) return;
+  TurnDiskToDosStart();
   afterReleaseUs_ += RevolutionUs();  // last block, directory entry and BAM
   dos_->Close(sa);
   CopyDosStateToRam();
@@ -112,6 +115,7 @@ uint8_t VirtualDrive::Write(int sa, std::span<const uint8_t> bytes) {
     dos_->Write(sa, data);
     return kIecTimeoutOut;
   }
+  TurnDiskToDosStart();
   workUs_ += Blocks(bytes.size()) * 2 * SectorUs();  // write and verify
   dos_->Write(sa, data);
   CopyDosStateToRam();
@@ -139,12 +143,17 @@ ChannelRead VirtualDrive::Read(int sa, int count) {
     result.status = kIecEoiNoData;
   } else {
     bool eoi = false;
+    TurnDiskToDosStart();
     result.bytes = dos_->Read(sa, static_cast<size_t>(count), eoi);
     workUs_ += Blocks(result.bytes.size()) * SectorUs();
-    if (result.bytes.empty()) {
-      result.status = kIecTimeoutIn;  // the file has been sent: nothing comes
+    if (eoi) {
+      result.status = kIecEoi;
+    } else if (result.bytes.size() < static_cast<size_t>(count)) {
+      // The drive stopped sending without EOI: the file had been sent, or the next block could
+      // not be read (the error channel tells) after the bytes still in the drive's buffer.
+      result.status = kIecTimeoutIn;
     } else {
-      result.status = eoi ? kIecEoi : kIecOk;
+      result.status = kIecOk;
     }
     CopyDosStateToRam();
   }

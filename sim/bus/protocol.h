@@ -31,7 +31,7 @@ enum class Opcode : uint8_t {
 // IEC status bytes of a reply.
 enum IecStatus : uint8_t {
   kIecOk = 0x00,
-  kIecTimeoutIn = 0x02,   // the drive sent nothing (a file already sent, no drive code)
+  kIecTimeoutIn = 0x02,   // the drive stopped sending without EOI (file sent, read error)
   kIecTimeoutOut = 0x03,  // the drive took nothing (channel not open)
   kIecFastSerial = 0x20,  // the OPEN was answered in fast serial mode
   kIecEoi = 0x40,         // the last data byte came with EOI

@@ -94,6 +94,13 @@ int64_t VirtualDrive::RevolutionUs() const {
   return static_cast<int64_t>(std::llround(kUsPerMinute / rpm_));
 }
 
+void VirtualDrive::TurnDiskToDosStart() {
+  if (disk() == nullptr) return;
+  const int64_t revolutionUs = RevolutionUs();
+  disk()->angle =
+      static_cast<double>(DosStartUs() % revolutionUs) / static_cast<double>(revolutionUs);
+}
+
 int64_t VirtualDrive::SectorUs() const {
   return RevolutionUs() / model_.board.sectorsPerRevolution;
 }

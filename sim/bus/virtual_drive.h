@@ -98,6 +98,10 @@ class VirtualDrive {
   void CopyDosStateToRam();
   void UpdateWriteProtectSense();
   int64_t SectorUs() const;
+  // The disk turns from virtual time 0 on (byte 0 of every track under the head then, and at
+  // every whole revolution since); the DOS starts its work at `DosStartUs` with the disk there.
+  void TurnDiskToDosStart();
+  int64_t DosStartUs() const { return operationStartUs_ + workUs_ + afterReleaseUs_; }
 
   int device_;
   const DriveModel& model_;

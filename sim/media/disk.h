@@ -44,7 +44,7 @@ class Disk {
   // against the disk's own ID (the one it was formatted with).
   virtual int ReadSector(int track, int sector, std::array<uint8_t, 256>& data) = 0;
   virtual int WriteSector(int track, int sector, const std::array<uint8_t, 256>& data) = 0;
-  // The disk ID written in the sector headers of a track (what a seek reads).
+  // The disk ID written in the sector headers of a track (the one most of them carry).
   virtual std::array<uint8_t, 2> HeaderId(int track) = 0;
 
   // GCR disks only: the raw track (one revolution) and its bit-rate zone.
@@ -52,6 +52,10 @@ class Disk {
   virtual int TrackZone(int track) const = 0;
 
   bool writeProtected = false;
+  // How far the disk has turned under the head, in revolutions (0 up to 1): the byte at that
+  // fraction of a track's length is passing. The drive sets it from its clock before the DOS
+  // works with the disk; a seek starts reading there.
+  double angle = 0.0;
 
   // --- Used by the DOS. IDs are {first, second} character as in "N:name,id" (BAM $A2, $A3).
 
@@ -60,8 +64,8 @@ class Disk {
                                const std::array<uint8_t, 2>& expectedId) = 0;
   virtual int WriteSectorWithId(int track, int sector, const std::array<uint8_t, 256>& data,
                                 const std::array<uint8_t, 2>& expectedId) = 0;
-  // The seek job: reads the track's headers; on kJobOk their ID is in id. A 1581 takes the ID
-  // from its header sector 40/0.
+  // The seek job: reads the first header that comes under the head from `angle` on; on kJobOk
+  // its ID is in id. A 1581 takes the ID from its header sector 40/0.
   virtual int SeekHeader(int track, std::array<uint8_t, 2>& id) = 0;
   // Lays down a whole fresh track as the DOS format does: every sector holds fill and every
   // header carries id. Returns a JobCode (kJobWriteProtect on a protected disk).

@@ -17,15 +17,48 @@ void Report(DosState& state, const DosStatus& status) {
   state.message = status;
 }
 
+// The listing goes out as the drive makes it: each further directory block is read when its
+// lines are due, and one that cannot be read (the disk pulled out) ends the listing there,
+// without EOI; the error channel names the block.
+void SendListing(DosState& state, Channel& channel, size_t maxBytes, Bytes& out, bool& eoi) {
+  const size_t end = channel.listing.size();
+  while (!channel.failed && state.volume && out.size() < maxBytes && channel.listingPos < end) {
+    size_t stop = end;
+    if (channel.listingBlocksRead < channel.listingBlocks.size()) {
+      const ListingBlock& next = channel.listingBlocks[channel.listingBlocksRead];
+      if (next.offset <= channel.listingPos) {
+        SectorData block{};
+        if (const DosStatus status = state.volume->Read(next.block, block); !status.ok()) {
+          channel.failed = true;
+          Report(state, status);
+          break;
+        }
+        ++channel.listingBlocksRead;
+        continue;
+      }
+      stop = next.offset;
+    }
+    const size_t count = std::min(maxBytes - out.size(), stop - channel.listingPos);
+    const auto begin = channel.listing.begin() + static_cast<std::ptrdiff_t>(channel.listingPos);
+    out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(count));
+    channel.listingPos += count;
+  }
+  eoi = !out.empty() && channel.listingPos == end;
+}
+
 }  // namespace
 
 Dos::Dos(DriveKind kind) : state_(std::make_unique<State>(kind)) {}
 Dos::~Dos() = default;
 
 void Dos::SetDisk(Disk* disk) {
-  state_->DropAll();
-  state_->volume.reset();
   state_->disk = disk;
+  // Open files stay open when the disk changes: the DOS finds out at its next job.
+  if (state_->channels.empty()) {
+    state_->volume.reset();
+  } else if (state_->volume) {
+    state_->volume->SetDisk(disk);
+  }
 }
 
 Disk* Dos::disk() const {
@@ -67,14 +100,9 @@ std::vector<uint8_t> Dos::Read(int sa, size_t maxBytes, bool& eoi) {
   if (it == state_->channels.end()) return out;
   Channel& channel = it->second;
   switch (channel.kind) {
-    case Channel::Kind::kListing: {
-      const size_t count = std::min(maxBytes, channel.listing.size() - channel.listingPos);
-      const auto begin = channel.listing.begin() + static_cast<std::ptrdiff_t>(channel.listingPos);
-      out.assign(begin, begin + static_cast<std::ptrdiff_t>(count));
-      channel.listingPos += count;
-      eoi = count > 0 && channel.listingPos == channel.listing.size();
+    case Channel::Kind::kListing:
+      SendListing(*state_, channel, maxBytes, out, eoi);
       break;
-    }
     case Channel::Kind::kRead:
       if (state_->volume) {
         const DosStatus status = channel.reader.Read(*state_->volume, maxBytes, out, eoi);

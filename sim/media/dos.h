@@ -24,7 +24,10 @@ class Dos {
   Dos(const Dos&) = delete;
   Dos& operator=(const Dos&) = delete;
 
-  // The disk in the drive; nullptr when the drive is empty. The disk is not owned.
+  // The disk in the drive; nullptr when the drive is empty. The disk is not owned. A disk taken
+  // out while files are open leaves them open, as on the real drive: their next block read or
+  // written fails with the DOS's no-disk error (21 READ ERROR on the GCR drives, 74 DRIVE NOT
+  // READY on the 1581) naming that block.
   void SetDisk(Disk* disk);
   Disk* disk() const;
 

@@ -105,7 +105,7 @@ Bytes ListingFileText(const DirEntry& entry, DriveKind kind) {
 }
 
 DosStatus BuildListing(Volume& volume, DriveKind kind, std::span<const uint8_t> afterDollar,
-                       Bytes& listing) {
+                       Bytes& listing, std::vector<ListingBlock>* laterBlocks) {
   listing.assign(kLoadAddress.begin(), kLoadAddress.end());
   const Filter filter = ParseFilter(afterDollar);
   SectorData header{};
@@ -114,6 +114,8 @@ DosStatus BuildListing(Volume& volume, DriveKind kind, std::span<const uint8_t> 
   std::vector<DirEntry> entries;
   const DosStatus status = ReadDirectory(volume, entries);
   for (const DirEntry& entry : entries) {
+    const bool firstOfLaterBlock = entry.index == 0 && entry.block != entries.front().block;
+    if (laterBlocks && firstOfLaterBlock) laterBlocks->push_back({listing.size(), entry.block});
     if (entry.used() && Passes(filter, entry)) {
       AppendLine(listing, entry.blocks(), ListingFileText(entry, kind));
     }

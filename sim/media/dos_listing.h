@@ -10,10 +10,18 @@
 
 namespace sim {
 
+// Where the lines made from a directory block begin in the listing: the drive reads that block
+// when the host's read gets there.
+struct ListingBlock {
+  size_t offset = 0;
+  TrackSector block;
+};
+
 // The listing for "$" followed by the name part (":pattern,pattern=T" or nothing). On a read
-// error the listing holds what was built before it and the error is returned.
+// error the listing holds what was built before it and the error is returned. laterBlocks gets
+// the directory blocks after the first, which the drive reads while it sends the listing.
 DosStatus BuildListing(Volume& volume, DriveKind kind, std::span<const uint8_t> afterDollar,
-                       Bytes& listing);
+                       Bytes& listing, std::vector<ListingBlock>* laterBlocks = nullptr);
 
 // One file line's 27 text bytes, as the drive pads them.
 Bytes ListingFileText(const DirEntry& entry, DriveKind kind);

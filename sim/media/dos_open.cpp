@@ -27,8 +27,8 @@ DosStatus OpenListing(DosState& state, int sa, std::span<const uint8_t> text) {
   Channel channel;
   if (sa == kLoadChannel) {
     channel.kind = Channel::Kind::kListing;
-    const DosStatus status =
-        BuildListing(*state.volume, state.kind, text.subspan(1), channel.listing);
+    const DosStatus status = BuildListing(*state.volume, state.kind, text.subspan(1),
+                                          channel.listing, &channel.listingBlocks);
     if (channel.listing.size() <= 2) return status;
     state.channels[sa] = std::move(channel);
     return status;

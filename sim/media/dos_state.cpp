@@ -7,10 +7,10 @@ constexpr uint8_t kMaxTrackSingle = 36;
 constexpr uint8_t kMaxTrackDouble = 71;
 constexpr uint8_t kMaxTrack1581 = 81;
 
-// Interleave 10 on the 1541; the 1571 ROM sets 6, which this model keeps for double-sided disks
-// and replaces by 10 on single-sided ones, as format documents describe a 1571 in 1541 use.
+// The file interleave the DOS sets at power-up: 10 on the 1541; 6 in the 1571 ROM, which the
+// 1570 shares, whatever the mode (1541 or 1571) and whether the disk has one side or two.
 constexpr int kInterleave1541 = 10;
-constexpr int kInterleaveDoubleSided = 6;
+constexpr int kInterleave1571 = 6;
 constexpr int kInterleave1581 = 1;
 
 }  // namespace
@@ -53,8 +53,15 @@ void DosState::DropAll() {
 
 int DosState::FileInterleave() const {
   if (interleaveOverride > 0) return interleaveOverride;
-  if (kind == DriveKind::k1581) return kInterleave1581;
-  if (volume && volume->layout().format == DiskFormat::k1571Double) return kInterleaveDoubleSided;
+  switch (kind) {
+    case DriveKind::k1541:
+      return kInterleave1541;
+    case DriveKind::k1570:
+    case DriveKind::k1571:
+      return kInterleave1571;
+    case DriveKind::k1581:
+      return kInterleave1581;
+  }
   return kInterleave1541;
 }
 

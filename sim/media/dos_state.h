@@ -15,11 +15,13 @@ struct Channel {
   Kind kind = Kind::kRead;
   Bytes listing;
   size_t listingPos = 0;
+  std::vector<ListingBlock> listingBlocks;  // still to be read while the listing goes out
+  size_t listingBlocksRead = 0;
   ReadStream reader;
   WriteStream writer;
   DirEntry entry;          // the file being written
   bool replacing = false;  // "@": the entry keeps the old file until the close
-  bool failed = false;     // stopped by an error: takes no more data
+  bool failed = false;     // stopped by an error: takes or sends no more data
 };
 
 struct DosState {

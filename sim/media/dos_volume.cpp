@@ -65,14 +65,22 @@ DosStatus Volume::LogIn(DriveKind kind, bool doubleSidedMode, Disk* disk,
   return {};
 }
 
+// A job with no disk under the head: the GCR drives find no sync (a write looks for the sector's
+// header first), the 1581 sees its disk-ready line low.
+int Volume::NoDiskJob() const {
+  return layout_->format == DiskFormat::k1581 ? kJobNoDisk : kJobNoSync;
+}
+
 DosStatus Volume::Read(const TrackSector& ts, SectorData& data) {
   if (!layout_->Valid(ts)) return DosFail(kDosIllegalTrackSector, ts.track, ts.sector);
+  if (!disk_) return JobStatus(NoDiskJob(), ts);
   return JobStatus(disk_->ReadSectorWithId(ts.track, ts.sector, data, id_), ts);
 }
 
 DosStatus Volume::Write(const TrackSector& ts, const SectorData& data) {
   if (!layout_->Valid(ts)) return DosFail(kDosIllegalTrackSector, ts.track, ts.sector);
   if (formatLetter_ != layout_->formatLetter && formatLetter_ != 0) return DosFail(kDosVersion);
+  if (!disk_) return JobStatus(NoDiskJob(), ts);
   return JobStatus(disk_->WriteSectorWithId(ts.track, ts.sector, data, id_), ts);
 }
 

@@ -24,7 +24,10 @@ class Volume {
   DosStatus Write(const TrackSector& ts, const SectorData& data);
   DosStatus WriteBam();
 
-  Disk& disk() { return *disk_; }
+  // The disk in the drive now; nullptr once it has been pulled out. The DOS keeps what it
+  // logged in (ID, BAM in RAM) while files are open, and its jobs go to whatever disk is there.
+  Disk* disk() { return disk_; }
+  void SetDisk(Disk* disk) { disk_ = disk; }
   const DiskLayout& layout() const { return *layout_; }
   const DiskId& id() const { return id_; }
   Bam& bam() { return bam_; }
@@ -32,6 +35,8 @@ class Volume {
   uint8_t formatLetter() const { return formatLetter_; }
 
  private:
+  int NoDiskJob() const;
+
   Disk* disk_;
   const DiskLayout* layout_;
   DiskId id_;

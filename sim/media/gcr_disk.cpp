@@ -88,12 +88,15 @@ int GcrDisk::WriteSectorWithId(int track, int sector, const std::array<uint8_t, 
 int GcrDisk::SeekHeader(int track, std::array<uint8_t, 2>& id) {
   const auto where = Locate(track);
   if (!where) return kJobNoSync;
-  return SeekGcrHeader(TrackOnSide((*where)[0], (*where)[1]).bytes, id);
+  const std::vector<uint8_t>& bytes = TrackOnSide((*where)[0], (*where)[1]).bytes;
+  const double bitCount = static_cast<double>(bytes.size() * 8);
+  return SeekGcrHeader(bytes, static_cast<size_t>(angle * bitCount), id);
 }
 
 std::array<uint8_t, 2> GcrDisk::HeaderId(int track) {
   DiskId id = {0, 0};
-  SeekHeader(track, id);
+  const auto where = Locate(track);
+  if (where) PrevailingGcrHeaderId(TrackOnSide((*where)[0], (*where)[1]).bytes, id);
   return id;
 }
 

@@ -3,17 +3,13 @@
 #include <algorithm>
 
 #include "sim/media/geometry.h"
+#include "sim/media/images.h"
 
 namespace sim {
 namespace {
 
 // The BAM sector 18/0 holds the ID the format wrote into every header.
 constexpr size_t kBamIdOffset = 0xA2;
-
-bool IsBuildableDefect(int code) {
-  return code == kJobHeaderNotFound || code == kJobNoSync || code == kJobDataBlockNotFound ||
-         code == kJobDataChecksum || code == kJobHeaderChecksum || code == kJobIdMismatch;
-}
 
 }  // namespace
 
@@ -41,10 +37,7 @@ std::unique_ptr<GcrDisk> GcrDiskFromSectorImage(std::span<const uint8_t> image,
       for (SectorPlan& plan : plans) {
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(index * 256), 256,
                     plan.data.begin());
-        if (layout.errorBytes) {
-          const int code = image[sectorCount * 256 + index];
-          plan.defect = IsBuildableDefect(code) ? code : kJobOk;
-        }
+        if (layout.errorBytes) plan.defect = JobCodeOfErrorByte(image[sectorCount * 256 + index]);
         ++index;
       }
       disk->LayTrack(side, t, id, plans);

@@ -75,6 +75,28 @@ bool IdDiffers(const Header& header, const DiskId& id) {
   return header[5] != id[0] || header[4] != id[1];
 }
 
+// A seek gives up after this many syncs without a header.
+constexpr int kSeekSyncs = 90;
+
+bool BitAt(const RawTrackBits& bits, size_t bitPos) {
+  std::array<uint8_t, 1> byte{};
+  bits.Read(bitPos, byte);
+  return (byte[0] & 0x80) != 0;
+}
+
+// Where the run of one bits under the head began (bitPos itself on a zero bit): the read
+// electronics count a sync from its first one bit, whenever the DOS starts to look.
+size_t StartOfOnesRun(const RawTrackBits& bits, size_t bitPos) {
+  const size_t count = bits.BitCount();
+  size_t start = bitPos;
+  for (size_t steps = 0; steps < count && BitAt(bits, start); ++steps) {
+    const size_t before = (start + count - 1) % count;
+    if (!BitAt(bits, before)) break;
+    start = before;
+  }
+  return start;
+}
+
 struct HeaderFound {
   int code = kJobHeaderNotFound;
   size_t endBit = 0;
@@ -186,7 +208,24 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
   return kJobOk;
 }
 
-int SeekGcrHeader(std::span<const uint8_t> track, DiskId& id) {
+int SeekGcrHeader(std::span<const uint8_t> track, size_t startBit, DiskId& id) {
+  const RawTrackBits bits(track);
+  if (!bits.HasSync()) return kJobNoSync;
+  size_t pos = StartOfOnesRun(bits, startBit % bits.BitCount());
+  for (int sync = 0; sync < kSeekSyncs; ++sync) {
+    const auto syncEnd = bits.NextSyncEnd(pos, bits.BitCount() + kWrapBits);
+    if (!syncEnd) return kJobNoSync;
+    pos = *syncEnd;
+    const Header header = DecodeHeaderAt(bits, pos).bytes;
+    if (header[0] != kHeaderBlockId) continue;
+    if (header[1] != HeaderChecksum(header)) return kJobHeaderChecksum;
+    id = {header[5], header[4]};
+    return kJobOk;
+  }
+  return kJobHeaderNotFound;
+}
+
+int PrevailingGcrHeaderId(std::span<const uint8_t> track, DiskId& id) {
   const RawTrackBits bits(track);
   if (!bits.HasSync()) return kJobNoSync;
   struct Tally {

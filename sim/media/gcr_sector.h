@@ -54,9 +54,16 @@ int ReadGcrSector(std::span<const uint8_t> track, int headerTrack, int sector,
 int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
                    const DiskId* expectedId, const SectorData& data);
 
-// The seek job: reads the headers of a track and reports the ID they carry (the ID most of them
-// carry, so that one sector built with a foreign ID does not decide).
-int SeekGcrHeader(std::span<const uint8_t> track, DiskId& id);
+// The controller's seek job, as the DOS runs it to learn the disk ID: from startBit (where the
+// head is when the job starts) it takes the first block behind a sync that is a header, passing
+// up to 90 other syncs (data blocks). A bad checksum on that header ends the job (code 9);
+// otherwise its ID is the disk's. A sync already under the head counts.
+int SeekGcrHeader(std::span<const uint8_t> track, size_t startBit, DiskId& id);
+
+// The ID most headers of a track carry, so that one sector with a foreign ID does not decide:
+// what an imaging tool takes as the disk's ID. kJobOk, or the seek's codes when no good header
+// is there.
+int PrevailingGcrHeaderId(std::span<const uint8_t> track, DiskId& id);
 
 // What an imaging tool makes of the sectors of a track: for each, the job code that describes
 // its defect (it tells a header that lost its syncs, code 3, from a missing one, code 2) and the

@@ -12,11 +12,6 @@ namespace {
 constexpr size_t kD81Sectors = static_cast<size_t>(k1581Tracks * k1581Sectors);
 constexpr size_t kD81Size = kD81Sectors * 256;
 
-bool IsRecordedDefect(int code) {
-  return code == kJobHeaderNotFound || code == kJobNoSync || code == kJobDataBlockNotFound ||
-         code == kJobDataChecksum || code == kJobHeaderChecksum || code == kJobIdMismatch;
-}
-
 }  // namespace
 
 std::unique_ptr<SectorDisk> SectorDiskFromD81(std::span<const uint8_t> image, std::string* error) {
@@ -34,8 +29,7 @@ std::unique_ptr<SectorDisk> SectorDiskFromD81(std::span<const uint8_t> image, st
     for (int s = 0; s < k1581Sectors; ++s, ++index) {
       std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(index * 256), 256,
                   disk->Data(t, s).begin());
-      const int code = errors ? image[kD81Size + index] : static_cast<int>(kJobOk);
-      disk->Code(t, s) = IsRecordedDefect(code) ? code : kJobOk;
+      disk->Code(t, s) = errors ? JobCodeOfErrorByte(image[kD81Size + index]) : kJobOk;
     }
   }
   disk->setLoadedWithErrorBytes(errors);

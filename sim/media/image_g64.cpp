@@ -101,7 +101,7 @@ std::unique_ptr<GcrDisk> GcrDiskFromG64(std::span<const uint8_t> image, std::str
   disk->setTracksPerSide(TracksPerSideFor(highest[0]));
   disk->SetDoubleSided(highest[1] > 0);
   DiskId id = {0, 0};
-  if (disk->SeekHeader(kGcrDirTrack, id) == kJobOk) disk->setId(id);
+  if (PrevailingGcrHeaderId(disk->RawTrack(kGcrDirTrack), id) == kJobOk) disk->setId(id);
   return disk;
 }
 

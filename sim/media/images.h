@@ -21,6 +21,10 @@ std::unique_ptr<GcrDisk> GcrDiskFromD71(std::span<const uint8_t> image, std::str
 std::unique_ptr<GcrDisk> GcrDiskFromG64(std::span<const uint8_t> image, std::string* error);
 std::unique_ptr<SectorDisk> SectorDiskFromD81(std::span<const uint8_t> image, std::string* error);
 
+// The job code an image's error byte gives a sector: its low four bits; the codes a read of a
+// real disk cannot show ($00, $01, write errors, $0F, ...) make a good sector.
+int JobCodeOfErrorByte(uint8_t byte);
+
 // Error bytes are appended when some sector is not good or the disk came with them.
 std::vector<uint8_t> D64FromDisk(const GcrDisk& disk);
 std::vector<uint8_t> D71FromDisk(const GcrDisk& disk);

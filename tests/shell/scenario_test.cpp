@@ -57,6 +57,32 @@ reset at 700ms
   EXPECT_GE(std::count(lines.begin(), lines.end(), "LOG 09:00:00 RESET IEC Bus"), 2);
 }
 
+TEST(Scenario, WaitHoldsBackTheStepsAfterItButNotTimedOnes) {
+  std::string out = RunText(R"(
+bus 8=1541-II
+wait 10s
+command 28
+command 28 at 3s
+)");
+  const size_t timed = out.find("LOG 09:00:03 -- done --\n");
+  EXPECT_NE(timed, std::string::npos) << out;
+  EXPECT_NE(out.find("LOG 09:00:10 -- done --\n", timed), std::string::npos) << out;
+}
+
+TEST(Scenario, AFaultAfterAWaitHappensAtItsTime) {
+  std::string out = RunText(R"(
+bus 8=1541-II
+wait 10s
+fault poweroff 8
+command 28
+fault poweron 8 at 13s
+)");
+  // The drive is there at the start and hangs the bus once it is off.
+  EXPECT_NE(out.find("LOG 09:00:00 Drive #8 present: 1541-II\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("LOG 09:00:12 Connection Timeout\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("LOG 09:00:13 Drive #8 present: 1541-II\n"), std::string::npos) << out;
+}
+
 TEST(Scenario, BadLinesAreToldByNumber) {
   Scenario scenario;
   std::string error;

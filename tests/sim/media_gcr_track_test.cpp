@@ -145,7 +145,7 @@ TEST(MediaGcrTrack, ATrackWithoutAnySyncIsNoSync) {
   SectorData data{};
   EXPECT_EQ(ReadGcrSector(track, 33, 0, &kId, data), kJobNoSync);
   DiskId id{};
-  EXPECT_EQ(SeekGcrHeader(track, id), kJobNoSync);
+  EXPECT_EQ(SeekGcrHeader(track, 0, id), kJobNoSync);
   const auto salvaged = SalvageGcrTrack(track, 33, 17, kId);
   for (size_t s = 0; s < 17; ++s) {
     EXPECT_EQ(salvaged[s].code, kJobNoSync) << s;
@@ -155,14 +155,43 @@ TEST(MediaGcrTrack, ATrackWithoutAnySyncIsNoSync) {
   EXPECT_FALSE(SalvageGcrTrack(NoiseTrack(6250, 4), 33, 17, kId)[0].hasData);
 }
 
-TEST(MediaGcrTrack, SeekReadsTheIdMostHeadersCarry) {
+TEST(MediaGcrTrack, ImagingTakesTheIdMostHeadersCarry) {
   auto plans = Plans(19, 8);
-  plans[0].defect = kJobIdMismatch;  // the first header the head meets carries another ID
+  plans[0].defect = kJobIdMismatch;  // the first header of the track carries another ID
   DiskId id{};
-  EXPECT_EQ(SeekGcrHeader(FormattedTrack(18, plans), id), kJobOk);
+  EXPECT_EQ(PrevailingGcrHeaderId(FormattedTrack(18, plans), id), kJobOk);
   EXPECT_EQ(id, kId);
   for (SectorPlan& plan : plans) plan.defect = kJobHeaderChecksum;
-  EXPECT_EQ(SeekGcrHeader(FormattedTrack(18, plans), id), kJobHeaderChecksum);
+  EXPECT_EQ(PrevailingGcrHeaderId(FormattedTrack(18, plans), id), kJobHeaderChecksum);
+}
+
+TEST(MediaGcrTrack, SeekTakesTheFirstHeaderThatComesUnderTheHead) {
+  auto plans = Plans(19, 8);
+  plans[5].defect = kJobIdMismatch;
+  plans[9].defect = kJobHeaderChecksum;
+  const Bytes track = FormattedTrack(18, plans);
+  const size_t sectorBits = (5 + 10 + 9 + 5 + 325 + 17) * 8;
+  const DiskId foreign = {'A' + 1, 'B'};  // the seek takes it as the disk's
+  struct Place {
+    size_t bit;
+    int code;
+    DiskId id;
+  };
+  const Place places[] = {
+      {0, kJobOk, kId},                                      // at sector 0's sync
+      {5 * sectorBits - 17 * 8, kJobOk, foreign},            // in the gap before sector 5
+      {5 * sectorBits, kJobOk, foreign},                     // its sync starts
+      {5 * sectorBits + 39, kJobOk, foreign},                // the last one bit of that sync
+      {5 * sectorBits + 40, kJobOk, kId},                    // its header is passing: sector 6's
+      {9 * sectorBits, kJobHeaderChecksum, kId},             // a bad header ends the seek
+      {18 * sectorBits + 100, kJobOk, kId},                  // past the last: round to sector 0
+      {track.size() * 8 + 5 * sectorBits, kJobOk, foreign},  // a revolution later
+  };
+  for (const Place& place : places) {
+    DiskId id = kId;
+    EXPECT_EQ(SeekGcrHeader(track, place.bit, id), place.code) << place.bit;
+    EXPECT_EQ(id, place.id) << place.bit;
+  }
 }
 
 }  // namespace
