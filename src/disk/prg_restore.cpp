@@ -83,6 +83,12 @@ bool ReadWholeFile(PcFile& file, size_t limit, std::vector<uint8_t>& bytes) {
   return !file.ReadFailed();
 }
 
+// A drive that reports an error has not stored the file (disk full, write protected, disk
+// pulled out): the command must not end as if it had.
+void EndIfDriveRefused(Program& p) {
+  if (p.DosErrorFlag != 0) p.LinkState |= kLinkIecError;
+}
+
 void SendFileBytes(Program& p, const std::vector<uint8_t>& bytes) {
   const int size = static_cast<int>(bytes.size());
   size_t position = 0;
@@ -128,7 +134,10 @@ void RestorePrg(Program& p, const std::string& path) {
   // Save with replace: an existing file of that name gives way once the new one is closed.
   OpenChannel(p, kSaveChannel, ToIecString("@0:" + name.substr(0, kCbmNameLength)));
   ReadErrorChannel(p);
-  if (p.DosErrorFlag != 0 || p.LinkState != 0) return;
+  if (p.DosErrorFlag != 0 || p.LinkState != 0) {
+    EndIfDriveRefused(p);
+    return;
+  }
 
   LogLine(p, "Writing " + std::to_string(ReportedBlocks(size)) + " blocks; " +
                  std::to_string(size) + " bytes");
@@ -137,6 +146,7 @@ void RestorePrg(Program& p, const std::string& path) {
   // The drive writes the last block and the directory entry when the file is closed.
   CloseChannel(p, kSaveChannel);
   ReadErrorChannelAfterTransfer(p);
+  EndIfDriveRefused(p);
 }
 
 void VerifyFromFile(Program& p) {

@@ -170,6 +170,7 @@ TEST(PrgDriveErrors, WriteProtectedDiskIsToldAndStaysAsItWas) {
   ASSERT_GE(texts.size(), 2u);
   EXPECT_EQ(texts[texts.size() - 2], "Restoring \"GAME\" [PRG]");
   EXPECT_EQ(texts.back().substr(0, 21), "26, WRITE PROTECT ON,");
+  EXPECT_EQ(disk.h->program.LinkState, kLinkIecError) << "the command ends aborted";
   EXPECT_EQ(ReadFile(disk.dir / "game.prg"), content);
   std::string error;
   ASSERT_TRUE(disk.h->bus->SaveDisk(8, disk.dir / "after.d64", &error)) << error;
@@ -190,6 +191,7 @@ TEST(PrgDriveErrors, DiskFullInTheMiddleIsToldAndTheBamStaysConsistent) {
   ASSERT_GE(texts.size(), 2u);
   EXPECT_EQ(texts[texts.size() - 2], "Writing 41 blocks; 10160 bytes");
   EXPECT_EQ(texts.back(), "72, DISK FULL,00,00");
+  EXPECT_EQ(disk.h->program.LinkState, kLinkIecError) << "the command ends aborted";
   EXPECT_EQ(ReadFile(disk.dir / "more.prg"), content);
   std::string error;
   ASSERT_TRUE(disk.h->bus->SaveDisk(8, disk.dir / "after.d64", &error)) << error;
