@@ -1,0 +1,311 @@
+// Create and Verify on the GCR drives, end to end: the drive code reads raw tracks from the
+// virtual disk, the program decodes them. Images made by cc1541 are the oracle.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "disk/geometry.h"
+#include "disk/read_track.h"
+#include "link/detect.h"
+#include "prg_oracle_support.h"
+#include "testkit/harness.h"
+
+namespace dw {
+namespace {
+
+constexpr size_t kD64Data = 174848;
+
+std::vector<oracle::ImageFile> ManySizes() {
+  return {{"one", oracle::Noise(1, 1)},     {"two", oracle::Noise(254, 2)},
+          {"three", oracle::Noise(255, 3)}, {"big", oracle::Noise(254 * 120 + 7, 4)},
+          {"odd", oracle::Noise(5000, 5)},  {"large", oracle::Noise(254 * 260, 6)}};
+}
+
+// Makes an image with cc1541 (extra options such as -4 for 40 tracks) holding the files.
+bool MakeGcrImage(const fake::TempDir& dir, const std::string& image, const std::string& options) {
+  std::string command =
+      "cd " + oracle::Quoted(dir.path()) + " && cc1541 -m -n 'gcr disk' -i 'xy 2a' " + options;
+  const auto files = ManySizes();
+  for (size_t i = 0; i < files.size(); ++i) {
+    fake::WriteFile(dir / ("f" + std::to_string(i)), files[i].bytes);
+    command += " -f " + files[i].cbmName + " -w f" + std::to_string(i);
+  }
+  return oracle::Run(command + " " + oracle::Quoted(image) + " > /dev/null");
+}
+
+struct RoundTrip {
+  const char* model;
+  const char* image;    // file name; its extension tells the layout
+  const char* options;  // for cc1541
+  bool fortyTracks;
+  size_t size;
+};
+
+void PrintTo(const RoundTrip& c, std::ostream* out) {
+  *out << c.model << " " << c.image;
+}
+
+class CreateGcr : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(CreateGcr, TheCreatedFileIsTheImageAndVerifiesOk) {
+  const RoundTrip c = GetParam();
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  fake::TempDir dir{"creategcr"};
+  const std::string image = dir / c.image;
+  ASSERT_TRUE(MakeGcrImage(dir, image, c.options));
+  ASSERT_EQ(fake::ReadFile(image).size(), c.size);
+  const std::string created = dir / (std::string("copy-") + c.image);
+
+  Harness h(std::string("8=") + c.model + ":" + image);
+  h.desk.QueueFile(created);
+  h.desk.QueueFile(created);
+  if (c.fortyTracks) h.desk.QueueCommand(kCmdFortyTracks);
+  h.desk.QueueCommand(kCmdCreateImage);
+  h.desk.QueueCommand(kCmdVerifyImage);
+  h.Run();
+  EXPECT_EQ(fake::ReadFile(created), fake::ReadFile(image));
+  const int tracks = static_cast<int>(c.size / 256 > 683 ? (c.size > 200000 ? 70 : 40) : 35);
+  EXPECT_TRUE(h.desk.Logged("Reading " + std::to_string(tracks) + " tracks"));
+  EXPECT_TRUE(h.desk.Logged("Verify OK"));
+  EXPECT_FALSE(h.desk.Logged("-- aborted --"));
+  // The ruler, then one status line per track, all good.
+  EXPECT_TRUE(h.desk.Logged("Sec:000000000011111111112"));
+  EXPECT_TRUE(h.desk.Logged("Sec:012345678901234567890"));
+  int good = 0;
+  for (const std::string& line : h.desk.logTexts()) {
+    if (line.size() > 4 && line[0] == 'T' && line[3] == ':') {
+      EXPECT_EQ(line.find("<!"), std::string::npos) << line;
+      ++good;
+    }
+  }
+  EXPECT_EQ(good, 2 * tracks) << "create and verify";
+  EXPECT_TRUE(h.desk.messages().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFamily, CreateGcr,
+                         ::testing::Values(RoundTrip{"1541-II+", "disk.d64", "", false, 174848},
+                                           RoundTrip{"1541-C+", "disk.d64", "", false, 174848},
+                                           RoundTrip{"1570", "disk.d64", "", false, 174848},
+                                           RoundTrip{"1571", "disk.d64", "", false, 174848},
+                                           RoundTrip{"1571", "disk.d71", "", false, 349696},
+                                           RoundTrip{"1541-II+", "forty.d64", "-4", true, 196608},
+                                           RoundTrip{"1571", "forty.d64", "-4", true, 196608}));
+
+// Where the test puts each defect: track, sector, error byte (codes 2 and 3 on tracks of their
+// own: missing syncs make every lost header of a track read as code 3).
+struct Defect {
+  int track, sector;
+  uint8_t code;
+};
+constexpr Defect kDefects[] = {{3, 4, 2},  {5, 0, 3},  {7, 7, 4},
+                               {10, 3, 5}, {12, 5, 9}, {20, 1, 11}};
+
+int SectorIndex(int track, int sector) {
+  int index = 0;
+  for (int t = 1; t < track; ++t) index += t <= 17 ? 21 : t <= 24 ? 19 : t <= 30 ? 18 : 17;
+  return index + sector;
+}
+
+TEST(CreateGcrErrors, EveryCodeComesBackInItsErrorByteAndOnlyFoundDataBlocksAreKept) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  fake::TempDir dir{"createerr"};
+  const std::string plain = dir / "plain.d64";
+  ASSERT_TRUE(MakeGcrImage(dir, plain, ""));
+  std::vector<uint8_t> bytes = fake::ReadFile(plain);
+  ASSERT_EQ(bytes.size(), kD64Data);
+  bytes.resize(kD64Data + 683, 1);
+  for (const Defect& d : kDefects) bytes[kD64Data + SectorIndex(d.track, d.sector)] = d.code;
+  const std::string image = dir / "errors.d64";
+  fake::WriteFile(image, bytes);
+
+  const std::string created = dir / "copy.d64";
+  Harness h("8=1541-II+:" + image);
+  h.desk.QueueFile(created);
+  h.desk.QueueCommand(kCmdImageErrors);
+  h.desk.QueueCommand(kCmdCreateImage);
+  h.Run();
+  std::vector<uint8_t> expected = bytes;
+  for (const Defect& d : kDefects) {
+    if (d.code == 5 || d.code == 11) continue;  // the data block was found and is kept
+    std::fill_n(expected.begin() + SectorIndex(d.track, d.sector) * 256, 256, 0);
+  }
+  const std::vector<uint8_t> copy = fake::ReadFile(created);
+  ASSERT_EQ(copy.size(), expected.size());
+  EXPECT_TRUE(std::equal(copy.begin() + kD64Data, copy.end(), expected.begin() + kD64Data))
+      << "the same codes in the same error bytes, 1 elsewhere";
+  for (const Defect& d : kDefects) {
+    const size_t at = static_cast<size_t>(SectorIndex(d.track, d.sector)) * 256;
+    EXPECT_TRUE(std::equal(copy.begin() + at, copy.begin() + at + 256, expected.begin() + at))
+        << "data of the sector with code " << int{d.code};
+  }
+  EXPECT_EQ(copy, expected);
+}
+
+// Reads through ReadTrack at several moments of the disk's turn, one track of every zone.
+TEST(ReadTrackGcr, EveryZoneAtAnyAngleDecodesEverySectorWithItsFigures) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  fake::TempDir dir{"readgcr"};
+  const std::string image = dir / "disk.d64";
+  ASSERT_TRUE(MakeGcrImage(dir, image, ""));
+  const std::vector<uint8_t> file = fake::ReadFile(image);
+  Harness h("8=1541-II+:" + image);
+  h.Connect();
+  Program& p = h.program;
+  DetectDiskFormat(p, true);
+  ASSERT_EQ(SelectGeometry(p, false), 35);
+  StartSectorTransfer(p, kCodeTrackRead, true);
+  const std::pair<int, int> zones[] = {{1, 3}, {18, 2}, {25, 1}, {35, 0}};
+  for (int64_t turn : {0, 37'000, 91'000, 153'000}) {
+    for (auto [track, zone] : zones) {
+      SCOPED_TRACE("track " + std::to_string(track) + " after " + std::to_string(turn) + " us");
+      h.clock.AdvanceUs(turn);
+      h.desk.ClearLog();
+      std::fill(p.ImageBuffer.begin(), p.ImageBuffer.end(), uint8_t{0});
+      ASSERT_TRUE(ReadTrack(p, track));
+      const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+      const auto at = static_cast<size_t>(record.imageOffset);
+      EXPECT_TRUE(std::equal(file.begin() + at, file.begin() + at + record.sectorCount * 256,
+                             p.ImageBuffer.begin() + at));
+      EXPECT_EQ(p.TrackStats.bitrateZone, zone);
+      EXPECT_GE(p.TrackStats.syncCount, 2 * record.sectorCount);
+      EXPECT_LE(p.TrackStats.syncCount, 2 * record.sectorCount + 1);
+      ASSERT_EQ(h.desk.logTexts().size(), 1u);
+      char head[8];
+      std::snprintf(head, sizeof head, "T%02d:", track);
+      EXPECT_EQ(h.desk.logTexts()[0].substr(0, 4 + record.sectorCount),
+                head + std::string(record.sectorCount, '1'));
+    }
+  }
+}
+
+TEST(ReadTrackGcr, TheWrongDriveCodeNeverAnswersTheReadJob) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  fake::TempDir dir{"wrongcode"};
+  const std::string image = dir / "disk.d64";
+  ASSERT_TRUE(MakeGcrImage(dir, image, ""));
+  Harness h("8=1541-II+:" + image);
+  h.Connect();
+  Program& p = h.program;
+  DetectDiskFormat(p, true);
+  SelectGeometry(p, false);
+  StartSectorTransfer(p, kCodeTrackWrite, true);
+  ASSERT_EQ(p.LinkState, 0);
+  h.desk.ClearLog();
+  EXPECT_FALSE(ReadTrack(p, 1));
+  EXPECT_TRUE(h.desk.Logged("Connection Timeout"));
+  EXPECT_EQ(p.LinkState, kLinkTimeout);
+}
+
+}  // namespace
+}  // namespace dw
+
+namespace dw {
+namespace {
+
+// A disk made for the fault tests and a harness with the drive, ready to run commands.
+struct FaultBench {
+  explicit FaultBench(const std::string& name, const std::string& model = "1541-II+") : dir(name) {
+    made = MakeGcrImage(dir, image, "");
+    if (made) h = std::make_unique<Harness>("8=" + model + ":" + image);
+  }
+  // Runs Create with the fault at `atUs` of virtual time (well into the tracks).
+  void CreateWith(const std::vector<std::string>& fault, int64_t atUs) {
+    std::string error;
+    ASSERT_TRUE(ApplyBusFault(*h->bus, fault, atUs, &error)) << error;
+    h->desk.QueueFile(created);
+    h->desk.QueueCommand(kCmdCreateImage);
+    h->Run();
+  }
+  // True when "-- aborted --" was followed by a new connection.
+  bool AbortedAndReconnected() const {
+    const std::vector<std::string> log = h->desk.fullLogTexts();
+    auto aborted = std::find(log.begin(), log.end(), "-- aborted --");
+    return aborted != log.end() &&
+           std::find(aborted, log.end(), "BUSLINK V2.0 found @ COM0") != log.end();
+  }
+
+  fake::TempDir dir;
+  std::string image = dir / "disk.d64";
+  std::string created = dir / "copy.d64";
+  bool made = false;
+  std::unique_ptr<Harness> h;
+};
+
+TEST(CreateGcrFaults, ResetPowerOffAndUnplugInTheTracksWriteNothingAndReconnect) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  const std::vector<std::vector<std::string>> faults = {{"poweroff", "8"}, {"unplug"}};
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault[0]);
+    FaultBench bench("createfault");
+    ASSERT_TRUE(bench.made);
+    // Power comes back (or the plug goes in) before the job's time-out ends, so that the
+    // reconnection finds the adapter and the drive.
+    std::string error;
+    ASSERT_TRUE(ApplyBusFault(*bench.h->bus,
+                              fault[0] == "unplug" ? std::vector<std::string>{"replug"}
+                                                   : std::vector<std::string>{"poweron", "8"},
+                              9'000'000, &error));
+    bench.CreateWith(fault, 8'000'000);
+    EXPECT_TRUE(bench.AbortedAndReconnected());
+    EXPECT_TRUE(bench.h->desk.fileRequests().empty());
+    EXPECT_FALSE(std::filesystem::exists(bench.created));
+  }
+  FaultBench bench("createreset");
+  ASSERT_TRUE(bench.made);
+  bench.h->desk.ScheduleEvent(8'000'000, {EventKind::kResetButton, 0});
+  bench.h->desk.QueueFile(bench.created);
+  bench.h->desk.QueueCommand(kCmdCreateImage);
+  bench.h->Run();
+  EXPECT_TRUE(bench.AbortedAndReconnected());
+  EXPECT_TRUE(bench.h->desk.fileRequests().empty());
+  EXPECT_FALSE(std::filesystem::exists(bench.created));
+}
+
+TEST(CreateGcrFaults, ADiskPulledOutLeavesItsTracksRecordedAsUnreadable) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  FaultBench bench("createpulled");
+  ASSERT_TRUE(bench.made);
+  bench.h->desk.QueueCommand(kCmdImageErrors);
+  bench.CreateWith({"eject", "8"}, 8'000'000);
+  const std::vector<uint8_t> copy = fake::ReadFile(bench.created);
+  ASSERT_EQ(copy.size(), kD64Data + 683);
+  // The first track is whole; the last one came from an empty drive: no sync anywhere.
+  EXPECT_EQ(copy[kD64Data], 1);
+  EXPECT_EQ(copy[kD64Data + 682], 3);
+  EXPECT_TRUE(
+      std::all_of(copy.end() - 17 * 256 - 683, copy.end() - 683, [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(bench.h->desk.Logged("T35:33333333333333333<!  SY:0000  BRZ:0"));
+}
+
+TEST(CreateGcrCaution, ADoubleSidedDiskInA1570IsCopiedSingleSidedAfterTheBox) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  fake::TempDir dir{"caution"};
+  const std::string image = dir / "disk.d71";
+  ASSERT_TRUE(MakeGcrImage(dir, image, ""));
+  const std::string created = dir / "copy.d64";
+  Harness h("8=1570:" + image);
+  h.desk.QueueFile(created);
+  h.desk.QueueCommand(kCmdCreateImage);
+  h.Run();
+  ASSERT_FALSE(h.desk.messages().empty());
+  EXPECT_EQ(h.desk.messages()[0].request.caption, "Caution!");
+  EXPECT_EQ(h.desk.messages()[0].request.text, "Can't read all tracks on 1570");
+  EXPECT_TRUE(h.desk.Logged("Reading 35 tracks"));
+  const std::vector<uint8_t> side1 = fake::ReadFile(image);
+  EXPECT_EQ(fake::ReadFile(created), std::vector<uint8_t>(side1.begin(), side1.begin() + kD64Data));
+
+  // With 40 tracks checked, a 1571 takes the 40-track layout over the D71 one.
+  Harness h71("8=1571:" + image);
+  const std::string forty = dir / "forty.d64";
+  h71.desk.QueueFile(forty);
+  h71.desk.QueueCommand(kCmdFortyTracks);
+  h71.desk.QueueCommand(kCmdCreateImage);
+  h71.Run();
+  EXPECT_TRUE(h71.desk.Logged("Reading 40 tracks"));
+  EXPECT_EQ(fake::ReadFile(forty).size(), 196608u);
+}
+
+}  // namespace
+}  // namespace dw
