@@ -31,12 +31,25 @@ const char* IconName(MessageIcon icon) {
   }
 }
 
+const char* ButtonsName(MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::kYesNo:
+      return "Yes/No";
+    case MessageButtons::kYesNoCancel:
+      return "Yes/No/Cancel";
+    default:
+      return "OK";
+  }
+}
+
 const char* AnswerName(MessageAnswer answer) {
   switch (answer) {
     case MessageAnswer::kYes:
       return "Yes";
     case MessageAnswer::kNo:
       return "No";
+    case MessageAnswer::kCancel:
+      return "Cancel";
     default:
       return "OK";
   }
@@ -186,7 +199,7 @@ MessageAnswer ScriptedDesk::ShowMessage(const MessageRequest& request) {
   }
   messages_.push_back({request, answer});
   transcript_.push_back("BOX " + request.caption + " | " + request.text + " | " +
-                        (request.buttons == MessageButtons::kYesNo ? "Yes/No" : "OK") + " | " +
+                        ButtonsName(request.buttons) + " | " +
                         IconName(request.icon) + " -> " + AnswerName(answer));
   return answer;
 }

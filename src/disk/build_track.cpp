@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "disk/geometry.h"
 #include "gcr/codec.h"
+#include "link/drive_job.h"
 #include "link/status_text.h"
 #include "shell/file_select.h"
 #include "shell/log.h"
@@ -114,6 +116,12 @@ int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* im
   const int64_t end = std::min<int64_t>(p.GcrWritePos, std::ssize(p.GcrOutBuffer) - 1);
   p.GcrOutBuffer[static_cast<size_t>(end)] = 0;
   return static_cast<int>(end + 1);
+}
+
+void UploadBuiltTrack(Program& p, int length) {
+  const size_t bytes =
+      static_cast<size_t>(std::clamp(length, 0, static_cast<int>(p.GcrOutBuffer.size())));
+  UploadPages(p, std::span<const uint8_t>(p.GcrOutBuffer).first(bytes), length / 256 + 1);
 }
 
 }  // namespace dw

@@ -16,4 +16,8 @@ namespace dw {
 // track 18.
 int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* image);
 
+// Sends the track just built (`length` bytes of GcrOutBuffer) to the adapter for the write
+// drive code.
+void UploadBuiltTrack(Program& p, int length);
+
 }  // namespace dw

@@ -1,9 +1,157 @@
 #include "disk/restore_image.h"
 
+#include <cstdio>
+#include <span>
+#include <string>
+
+#include "disk/build_track.h"
+#include "disk/geometry.h"
+#include "disk/pc_file.h"
+#include "disk/read_track.h"
+#include "link/detect.h"
+#include "link/drive_job.h"
+#include "link/exchange.h"
+#include "link/status_text.h"
+#include "shell/file_select.h"
+#include "shell/log.h"
+
 namespace dw {
 
-// Not built yet: the image restore routes end here without touching the drive.
-void RestoreDiskImage(Program&, const std::string&) {}
-void RestoreDiskImage1581(Program&, const std::string&) {}
+namespace {
+
+constexpr uint8_t kWriteProtectCode = 8;
+// Where the BAM sector of a GCR image keeps the disk ID.
+constexpr int kBamIdOffset = 0xA2;
+constexpr int kBamTrack = 18;
+
+constexpr int kBurstPacketLength = 10;
+constexpr int k1581TrackPages = 40;
+constexpr uint8_t kBurstWriteTimeoutSeconds = 5;
+
+void LogWriteProtected(Program& p) {
+  LogLine(p, StatusText(p, kWriteProtectCode, kJobCodeKind));
+  p.DosErrorFlag = 1;
+  // Nothing was restored: the command must not end as if it had been.
+  p.LinkState |= kLinkIecError;
+}
+
+void ReadDiskIdFromImage(Program& p, std::FILE* image) {
+  const int32_t bam = p.TrackTable[kBamTrack].imageOffset;
+  if (!SeekImageFile(p, image, bam + kBamIdOffset, false)) return;
+  for (int i = 1; i <= 2; ++i) {
+    const int byte = std::fgetc(image);
+    if (byte != EOF) p.DiskId[static_cast<size_t>(i)] = static_cast<uint8_t>(byte);
+  }
+}
+
+// The 1581's burst write of the 40 sectors of a track from the adapter's buffer; returns the
+// drive's status byte.
+uint8_t BurstWriteTrack(Program& p, int track) {
+  const uint8_t packet[kBurstPacketLength] = {kOpBurstWrite,
+                                              kBurstPacketLength,
+                                              p.CurrentDevice,
+                                              15,
+                                              'U',
+                                              '0',
+                                              0xC2,
+                                              static_cast<uint8_t>(track),
+                                              0,
+                                              k1581TrackPages};
+  std::copy(std::begin(packet), std::end(packet), p.CommandPacket.begin());
+  AdapterExchange(p, kBurstPacketLength, 16, kBurstWriteTimeoutSeconds);
+  return p.ReplyData.empty() ? 0 : p.ReplyData[0];
+}
+
+}  // namespace
+
+void RestoreDiskImage(Program& p, const std::string& path) {
+  const int tracks = MatchImageFileSize(p, static_cast<int32_t>(PcFileSize(path)));
+  if (tracks == 0) return;
+  PcFile file = PcFile::OpenForReading(path);
+  if (!file.IsOpen()) {
+    ShowInfoBox(p, "Error: Can't read from file " + path);
+    return;
+  }
+  DetectDiskFormat(p, true);
+  p.DosErrorFlag = 0;
+  StartSectorTransfer(p, kCodeTrackWrite, true);
+  if (DiskWriteProtected(p)) LogWriteProtected(p);
+  ReadDiskIdFromImage(p, file.get());
+  if (p.DosErrorFlag != 0 || p.LinkState != 0) return;
+
+  LogLine(p,
+          "Restoring from file: \"" + FilePart(path) + "\"; " + std::to_string(tracks) + " Tracks");
+  for (int track = 1; track <= tracks; ++track) {
+    const int length = BuildGcrTrack(p, track, false, false, file.get());
+    if (length <= 1) continue;
+    UploadBuiltTrack(p, length);
+    ShowStatusText(p, "Writing Track: " + std::to_string(track));
+    ShowProgress(p, track, 1, tracks);
+    const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+    const int density = p.FortyTracks ? (record.zoneBits | 0x80) : 0;
+    DriveJob(p, 6, 2, track, density, 0);
+  }
+  file.Close();
+  // The disk now carries the image's ID and format.
+  DetectDiskFormat(p, true);
+}
+
+void RestoreDiskImage1581(Program& p, const std::string& path) {
+  if (MatchImageFileSize(p, static_cast<int32_t>(PcFileSize(path))) == 0) return;
+  PcFile file = PcFile::OpenForReading(path);
+  if (!file.IsOpen()) {
+    ShowInfoBox(p, "Error: Can't read from file " + path);
+    return;
+  }
+  const MessageAnswer format =
+      p.desk.ShowMessage({"Resore Image", "Format DISK ?", MessageIcon::kWarning,
+                          MessageButtons::kYesNoCancel, MessageAnswer::kYes});
+  if (format == MessageAnswer::kCancel) return;
+  if (format == MessageAnswer::kYes) {
+    LogLine(p, "Formatting 80 tracks");
+    // The drive's burst format command.
+    p.CommandPacket[4] = 'U';
+    p.CommandPacket[5] = '0';
+    p.CommandPacket[6] = 0x06;
+    WriteChannel(p, 15, 3);
+    ReadErrorChannel(p);
+  }
+  if (p.DosErrorFlag != 0 || p.LinkState != 0) return;
+
+  LogLine(p, "Restoring from file: \"" + FilePart(path) + "\"");
+  int restored = 0;
+  int failed = 0;
+  for (int track = 1; track <= p.TrackCount; ++track) {
+    ShowProgress(p, track, 1, p.TrackCount);
+    ShowStatusText(p, "Writing Track: " + std::to_string(track));
+    const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+    const auto sectors = std::span<uint8_t>(p.CommandPacket).subspan(3, k1581TrackPages * 256);
+    SeekImageFile(p, file.get(), record.imageOffset, false);
+    std::fill(sectors.begin(), sectors.end(), uint8_t{0});
+    file.Read(sectors);
+    uint8_t any = 0;
+    for (uint8_t byte : sectors) any |= byte;
+    // A track of zeros in the image is left as the disk has it.
+    if (any == 0) continue;
+    UploadPages(p, sectors, k1581TrackPages);
+    const uint8_t reply = BurstWriteTrack(p, track);
+    // Without a reply there is no status to judge.
+    if (p.LinkState >= kLinkTimeout) return;
+    const uint8_t status = reply & 0x8F;
+    if (status > 1) {
+      ++failed;
+      LogLine(p, "Track " + std::to_string(track) + ": " + StatusText(p, reply, kJobCodeKind));
+      if (status == kWriteProtectCode) break;
+    } else {
+      ++restored;
+    }
+    if (p.LinkState != 0) return;
+  }
+  LogLine(p, "Tracks restored: " + std::to_string(restored));
+  file.Close();
+  ReadErrorChannel(p);
+  // A track the drive did not take leaves the disk unlike the image.
+  if (failed > 0) p.LinkState |= kLinkIecError;
+}
 
 }  // namespace dw

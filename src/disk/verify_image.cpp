@@ -13,7 +13,6 @@ namespace dw {
 
 namespace {
 
-
 void ReportFirstDifference(Program& p, int track, int sector, int offset, uint8_t diskByte,
                            uint8_t fileByte, int trackCount) {
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];

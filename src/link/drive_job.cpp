@@ -1,5 +1,6 @@
 #include "link/drive_job.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -89,6 +90,27 @@ int LoadDriveCodeFile(Program& p, const std::string& name, int offset) {
     stored += count;
   }
   return offset + stored;
+}
+
+void UploadPages(Program& p, std::span<const uint8_t> bytes, int pages) {
+  const int capacity = static_cast<int>(p.CommandPacket.size()) - 3;
+  pages = std::clamp(pages, 0, capacity / kPageSize);
+  const size_t fits = std::min(bytes.size(), static_cast<size_t>(pages * kPageSize));
+  // The bytes may already lie in the packet (read there from a file).
+  if (bytes.data() != p.CommandPacket.data() + 3) {
+    std::copy_n(bytes.begin(), fits, p.CommandPacket.begin() + 3);
+  }
+  p.CommandPacket[0] = kOpLoadPages;
+  p.CommandPacket[1] = 0x00;
+  p.CommandPacket[2] = static_cast<uint8_t>(pages);
+  AdapterExchange(p, pages * kPageSize + 3, 16, 200);
+}
+
+bool DiskWriteProtected(Program& p) {
+  constexpr int kDiskControllerPort = 0x1C00;
+  constexpr uint8_t kWriteProtectSense = 0x10;
+  const uint8_t port = DriveJob(p, 1, kDiskControllerPort, 0, 0, 0);
+  return p.LinkState == 0 && (port & kWriteProtectSense) == 0;
 }
 
 uint8_t DriveJob(Program& p, int function, int p1, int p2, int p3, int p4) {

@@ -50,8 +50,9 @@ struct DeskEvent {
 };
 
 enum class MessageIcon { kNone, kWarning, kInformation, kQuestion };
-enum class MessageButtons { kOk, kYesNo };
-enum class MessageAnswer { kOk, kYes, kNo };
+enum class MessageButtons { kOk, kYesNo, kYesNoCancel };
+// kCancel also stands for a question box closed without a button.
+enum class MessageAnswer { kOk, kYes, kNo, kCancel };
 
 struct MessageRequest {
   std::string caption;

@@ -4,6 +4,7 @@
 
 #include "disk/create_image.h"
 #include "disk/directory.h"
+#include "disk/format_disk.h"
 #include "disk/prg_restore.h"
 #include "gcr/codec.h"
 #include "link/connect.h"
@@ -47,6 +48,9 @@ void RunCommand(Program& p, int id) {
       break;
     case kCmdDosCommand:
       SendDosCommand(p);
+      break;
+    case kCmdFastFormat:
+      FormatDisk(p);
       break;
     case kDirectoryListId:
       DownloadPrg(p);

@@ -8,32 +8,14 @@
 
 #include "disk/geometry.h"
 #include "disk/read_track.h"
+#include "gcr_image_support.h"
 #include "link/detect.h"
-#include "prg_oracle_support.h"
 #include "testkit/harness.h"
 
 namespace dw {
 namespace {
 
 constexpr size_t kD64Data = 174848;
-
-std::vector<oracle::ImageFile> ManySizes() {
-  return {{"one", oracle::Noise(1, 1)},     {"two", oracle::Noise(254, 2)},
-          {"three", oracle::Noise(255, 3)}, {"big", oracle::Noise(254 * 120 + 7, 4)},
-          {"odd", oracle::Noise(5000, 5)},  {"large", oracle::Noise(254 * 260, 6)}};
-}
-
-// Makes an image with cc1541 (extra options such as -4 for 40 tracks) holding the files.
-bool MakeGcrImage(const fake::TempDir& dir, const std::string& image, const std::string& options) {
-  std::string command =
-      "cd " + oracle::Quoted(dir.path()) + " && cc1541 -m -n 'gcr disk' -i 'xy 2a' " + options;
-  const auto files = ManySizes();
-  for (size_t i = 0; i < files.size(); ++i) {
-    fake::WriteFile(dir / ("f" + std::to_string(i)), files[i].bytes);
-    command += " -f " + files[i].cbmName + " -w f" + std::to_string(i);
-  }
-  return oracle::Run(command + " " + oracle::Quoted(image) + " > /dev/null");
-}
 
 struct RoundTrip {
   const char* model;
@@ -93,21 +75,6 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, CreateGcr,
                                            RoundTrip{"1541-II+", "forty.d64", "-4", true, 196608},
                                            RoundTrip{"1571", "forty.d64", "-4", true, 196608}));
 
-// Where the test puts each defect: track, sector, error byte (codes 2 and 3 on tracks of their
-// own: missing syncs make every lost header of a track read as code 3).
-struct Defect {
-  int track, sector;
-  uint8_t code;
-};
-constexpr Defect kDefects[] = {{3, 4, 2},  {5, 0, 3},  {7, 7, 4},
-                               {10, 3, 5}, {12, 5, 9}, {20, 1, 11}};
-
-int SectorIndex(int track, int sector) {
-  int index = 0;
-  for (int t = 1; t < track; ++t) index += t <= 17 ? 21 : t <= 24 ? 19 : t <= 30 ? 18 : 17;
-  return index + sector;
-}
-
 TEST(CreateGcrErrors, EveryCodeComesBackInItsErrorByteAndOnlyFoundDataBlocksAreKept) {
   if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
   fake::TempDir dir{"createerr"};
@@ -115,8 +82,7 @@ TEST(CreateGcrErrors, EveryCodeComesBackInItsErrorByteAndOnlyFoundDataBlocksAreK
   ASSERT_TRUE(MakeGcrImage(dir, plain, ""));
   std::vector<uint8_t> bytes = fake::ReadFile(plain);
   ASSERT_EQ(bytes.size(), kD64Data);
-  bytes.resize(kD64Data + 683, 1);
-  for (const Defect& d : kDefects) bytes[kD64Data + SectorIndex(d.track, d.sector)] = d.code;
+  bytes = WithErrorBytes(bytes);
   const std::string image = dir / "errors.d64";
   fake::WriteFile(image, bytes);
 
@@ -126,11 +92,7 @@ TEST(CreateGcrErrors, EveryCodeComesBackInItsErrorByteAndOnlyFoundDataBlocksAreK
   h.desk.QueueCommand(kCmdImageErrors);
   h.desk.QueueCommand(kCmdCreateImage);
   h.Run();
-  std::vector<uint8_t> expected = bytes;
-  for (const Defect& d : kDefects) {
-    if (d.code == 5 || d.code == 11) continue;  // the data block was found and is kept
-    std::fill_n(expected.begin() + SectorIndex(d.track, d.sector) * 256, 256, 0);
-  }
+  const std::vector<uint8_t> expected = AsReadBack(bytes);
   const std::vector<uint8_t> copy = fake::ReadFile(created);
   ASSERT_EQ(copy.size(), expected.size());
   EXPECT_TRUE(std::equal(copy.begin() + kD64Data, copy.end(), expected.begin() + kD64Data))

@@ -56,10 +56,11 @@ constexpr std::array<std::pair<MessageIcon, QMessageBox::Icon>, 4> kMessageIcons
     {MessageIcon::kQuestion, QMessageBox::Question},
 }};
 
-constexpr std::array<std::pair<MessageAnswer, QMessageBox::StandardButton>, 3> kMessageButtons{{
+constexpr std::array<std::pair<MessageAnswer, QMessageBox::StandardButton>, 4> kMessageButtons{{
     {MessageAnswer::kOk, QMessageBox::Ok},
     {MessageAnswer::kYes, QMessageBox::Yes},
     {MessageAnswer::kNo, QMessageBox::No},
+    {MessageAnswer::kCancel, QMessageBox::Cancel},
 }};
 
 QMessageBox::Icon QtIcon(MessageIcon icon) {
@@ -80,8 +81,15 @@ MessageAnswer AnswerOf(QMessageBox::StandardButton button, MessageButtons offere
   for (const auto& [ours, theirs] : kMessageButtons) {
     if (theirs == button) return ours;
   }
-  // Closed without a button: a question counts as No, a notice as OK.
-  return offered == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kOk;
+  // Closed without a button: a question counts as No (or Cancel where offered), a notice as OK.
+  switch (offered) {
+    case MessageButtons::kYesNo:
+      return MessageAnswer::kNo;
+    case MessageButtons::kYesNoCancel:
+      return MessageAnswer::kCancel;
+    default:
+      return MessageAnswer::kOk;
+  }
 }
 
 }  // namespace
@@ -307,6 +315,9 @@ MessageAnswer QtDesk::ShowMessage(const MessageRequest& request) {
   if (request.buttons == MessageButtons::kYesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
+  } else if (request.buttons == MessageButtons::kYesNoCancel) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
