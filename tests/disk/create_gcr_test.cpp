@@ -271,3 +271,43 @@ TEST(CreateGcrCaution, ADoubleSidedDiskInA1570IsCopiedSingleSidedAfterTheBox) {
 
 }  // namespace
 }  // namespace dw
+
+namespace dw {
+namespace {
+
+TEST(VerifyGcr, AChangedByteIsFoundAtItsPlaceAndErrorBytesAreNotCompared) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  fake::TempDir dir{"verifygcr"};
+  const std::string image = dir / "disk.d64";
+  ASSERT_TRUE(MakeGcrImage(dir, image, ""));
+  const std::vector<uint8_t> bytes = fake::ReadFile(image);
+
+  // Byte 5 of track 18 sector 1: 91,392 + 256 + 5.
+  std::vector<uint8_t> changed = bytes;
+  const uint8_t onDisk = changed[91653];
+  changed[91653] = static_cast<uint8_t>(onDisk ^ 0xFF);
+  fake::WriteFile(dir / "changed.d64", changed);
+  // The same sectors with error bytes that claim damage the disk does not have.
+  std::vector<uint8_t> withErrors = bytes;
+  withErrors.resize(kD64Data + 683, 5);
+  fake::WriteFile(dir / "errors.d64", withErrors);
+
+  Harness h("8=1541-II+:" + image);
+  h.desk.QueueFile(dir / "changed.d64");
+  h.desk.QueueFile(dir / "errors.d64");
+  h.desk.QueueCommand(kCmdVerifyImage);
+  h.desk.QueueCommand(kCmdVerifyImage);
+  h.Run();
+  char disk[48];
+  std::snprintf(disk, sizeof disk, "Disk: 0x%X <> File: 0x%X", onDisk, changed[91653]);
+  const std::vector<std::string> log = h.desk.logTexts();
+  auto failed = std::find(log.begin(), log.end(), "Failed track: 18, sector: 1, offset: $5");
+  ASSERT_NE(failed, log.end());
+  EXPECT_EQ(*(failed + 1), "File offset: 0x16605");
+  EXPECT_EQ(*(failed + 2), disk);
+  EXPECT_EQ(h.desk.messages().size(), 1u);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Verify OK"), 1) << "the file with error bytes";
+}
+
+}  // namespace
+}  // namespace dw
