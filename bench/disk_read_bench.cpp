@@ -34,8 +34,8 @@ std::string MakeDisk(const TempFolder& folder) {
 struct Rig {
   Rig(Clock& clockIn, const std::string& image) : clock(clockIn) {
     std::string error;
-    bus = sim::VirtualBus::FromDescription("8=1541-II+:" + image,
-                                           [this] { return clock.NowUs(); }, &error);
+    bus = sim::VirtualBus::FromDescription(
+        "8=1541-II+:" + image, [this] { return clock.NowUs(); }, &error);
     ports.Attach(0, bus.get());
     StartUp(program);
     ConnectDrives(program);

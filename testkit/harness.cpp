@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
+#include "core/log.h"
 #include "link/connect.h"
-#include "shell/log.h"
 #include "shell/main_loop.h"
 
 namespace dw {

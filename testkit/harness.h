@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/program.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "shell/program.h"
 #include "sim/bus/virtual_bus.h"
 #include "testkit/scripted_desk.h"
 

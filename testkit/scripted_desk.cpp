@@ -199,8 +199,8 @@ MessageAnswer ScriptedDesk::ShowMessage(const MessageRequest& request) {
   }
   messages_.push_back({request, answer});
   transcript_.push_back("BOX " + request.caption + " | " + request.text + " | " +
-                        ButtonsName(request.buttons) + " | " +
-                        IconName(request.icon) + " -> " + AnswerName(answer));
+                        ButtonsName(request.buttons) + " | " + IconName(request.icon) + " -> " +
+                        AnswerName(answer));
   return answer;
 }
 

@@ -5,12 +5,12 @@
 #include <span>
 #include <string>
 
+#include "core/image_file.h"
+#include "core/log.h"
 #include "disk/geometry.h"
 #include "gcr/codec.h"
 #include "link/drive_job.h"
 #include "link/status_text.h"
-#include "shell/file_select.h"
-#include "shell/log.h"
 
 namespace dw {
 

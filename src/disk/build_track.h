@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

@@ -3,15 +3,15 @@
 #include <span>
 #include <string>
 
+#include "core/image_file.h"
+#include "core/log.h"
 #include "disk/geometry.h"
-#include "disk/pc_file.h"
 #include "disk/read_track.h"
 #include "link/detect.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/file_select.h"
-#include "shell/log.h"
+#include "platform/pc_file.h"
 
 namespace dw {
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "core/log.h"
 #include "disk/build_track.h"
 #include "disk/directory.h"
 #include "disk/geometry.h"
@@ -14,7 +15,6 @@
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/log.h"
 
 namespace dw {
 

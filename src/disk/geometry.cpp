@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "core/log.h"
 #include "gcr/zones.h"
-#include "shell/log.h"
 
 namespace dw {
 

@@ -18,8 +18,8 @@
 
 #include <cstdint>
 
+#include "core/program.h"
 #include "disk/geometry_layouts.h"
-#include "shell/program.h"
 
 namespace dw {
 

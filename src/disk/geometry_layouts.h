@@ -16,7 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "disk/track_record.h"
+#include "core/track_record.h"
+#include "gcr/codec.h"
 #include "gcr/zones.h"
 
 namespace dw {
@@ -110,8 +111,8 @@ static_assert(TrackSideOffset(18) == 91392, "the BAM track starts at $16500");
 // The fields every GCR track shares; BuildTrackTable copies them into each record.
 inline constexpr TrackRecord kGcrTrackLayout = [] {
   TrackRecord r;
-  r.headerBlockId = 0x08;
-  r.dataBlockId = 0x07;
+  r.headerBlockId = kGcrHeaderBlockId;
+  r.dataBlockId = kGcrDataBlockId;
   r.dataSyncLength = 5;
   r.headerFill[0] = 0x0F;
   r.headerFill[1] = 0x0F;

@@ -8,14 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "core/image_file.h"
+#include "core/log.h"
 #include "disk/error_after_transfer.h"
-#include "disk/pc_file.h"
 #include "disk/verify_image.h"
 #include "link/detect.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/file_select.h"
-#include "shell/log.h"
+#include "platform/pc_file.h"
 
 namespace dw {
 

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "core/log.h"
 #include "disk/geometry.h"
 #include "gcr/codec.h"
 #include "gcr/raw_track_stats.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/log.h"
 
 namespace dw {
 

@@ -3,7 +3,7 @@
 // 1571 the drive code hands over the whole raw GCR track and the sectors are decoded here,
 // each judged with a sector code; the 1581 sends 20 sectors at a time in burst mode.
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

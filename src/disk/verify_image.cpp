@@ -3,11 +3,11 @@
 #include <array>
 #include <string>
 
+#include "core/log.h"
 #include "disk/geometry.h"
-#include "disk/pc_file.h"
 #include "disk/read_track.h"
 #include "link/exchange.h"
-#include "shell/log.h"
+#include "platform/pc_file.h"
 
 namespace dw {
 

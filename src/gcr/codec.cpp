@@ -4,7 +4,6 @@
 #include <limits>
 #include <span>
 
-#include "disk/geometry_layouts.h"
 #include "gcr/gcr_group.h"
 
 namespace dw {
@@ -16,7 +15,7 @@ constexpr uint8_t kSyncByte = 0xFF;
 // A track number outside the table has no record; its headers are searched for with the
 // block id every GCR track uses.
 uint8_t HeaderBlockIdOf(const Program& p, int track) {
-  if (track < 1 || track > kMaxTrack) return kGcrTrackLayout.headerBlockId;
+  if (track < 1 || track >= kTrackTableSize) return kGcrHeaderBlockId;
   return p.TrackTable[static_cast<size_t>(track)].headerBlockId;
 }
 

@@ -4,9 +4,13 @@
 
 #include <cstdint>
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
+
+// The first plain byte of every sector header block and of every data block on a GCR disk.
+inline constexpr uint8_t kGcrHeaderBlockId = 0x08;
+inline constexpr uint8_t kGcrDataBlockId = 0x07;
 
 // Result of FindSectorHeader.
 enum HeaderSearchResult : uint8_t {

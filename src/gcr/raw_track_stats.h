@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/log.h"
+#include "core/shutdown.h"
 #include "link/detect.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/log.h"
-#include "shell/main_loop.h"
 
 namespace dw {
 

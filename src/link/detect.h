@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "core/log.h"
 #include "link/exchange.h"
-#include "shell/log.h"
 
 namespace dw {
 

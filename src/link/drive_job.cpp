@@ -6,8 +6,8 @@
 #include <fstream>
 #include <optional>
 
+#include "core/log.h"
 #include "link/exchange.h"
-#include "shell/log.h"
 
 namespace dw {
 

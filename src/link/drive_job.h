@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

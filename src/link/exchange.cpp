@@ -4,9 +4,9 @@
 #include <array>
 #include <cstdlib>
 
+#include "core/log.h"
+#include "core/shutdown.h"
 #include "link/status_text.h"
-#include "shell/log.h"
-#include "shell/main_loop.h"
 
 namespace dw {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "shell/log.h"
+#include "core/log.h"
 
 namespace dw {
 

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

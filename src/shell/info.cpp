@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "core/log.h"
 #include "link/status_text.h"
-#include "shell/log.h"
 
 namespace dw {
 

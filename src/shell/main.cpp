@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "core/program.h"
 #include "platform/port_names.h"
 #include "platform/system_clock.h"
 #include "shell/main_loop.h"
-#include "shell/program.h"
 #include "shell/window/qt_desk.h"
 #include "sim/bus/virtual_bus.h"
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/image_file.h"
+#include "core/log.h"
 #include "disk/create_image.h"
 #include "disk/directory.h"
 #include "disk/format_disk.h"
@@ -11,9 +13,8 @@
 #include "link/detect.h"
 #include "link/dos_command.h"
 #include "link/exchange.h"
-#include "shell/file_select.h"
 #include "shell/info.h"
-#include "shell/log.h"
+#include "shell/restore_from_file.h"
 
 namespace dw {
 
@@ -160,12 +161,6 @@ void RunMainLoop(Program& p) {
     }
   } catch (const ProgramEnded&) {
   }
-}
-
-void ShutDown(Program& p) {
-  p.LinkPort.reset();
-  p.desk.Close();
-  throw ProgramEnded{};
 }
 
 }  // namespace dw

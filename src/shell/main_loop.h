@@ -1,5 +1,6 @@
 #pragma once
-#include "shell/program.h"
+#include "core/program.h"
+#include "core/shutdown.h"
 
 namespace dw {
 
@@ -12,8 +13,5 @@ void RunMainLoop(Program& p);
 
 // Runs the command with menu/button id `id` (or the download for the directory list).
 void DispatchCommand(Program& p, int id);
-
-// Closes the link port, releases the window and ends the program (throws ProgramEnded).
-[[noreturn]] void ShutDown(Program& p);
 
 }  // namespace dw

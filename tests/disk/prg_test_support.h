@@ -19,9 +19,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/program.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "shell/program.h"
 #include "testkit/harness.h"
 #include "testkit/scripted_desk.h"
 #include "testkit/temp_folder.h"

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "core/program.h"
 #include "shell/main_loop.h"
-#include "shell/program.h"
 #include "shell/window/command_bar.h"
 #include "shell/window/qt_desk.h"
 #include "sim/bus/virtual_bus.h"

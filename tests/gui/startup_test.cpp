@@ -8,10 +8,10 @@
 #include <QTest>
 #include <memory>
 
+#include "core/program.h"
 #include "modal_helper.h"
 #include "platform/clock.h"
 #include "shell/main_loop.h"
-#include "shell/program.h"
 #include "shell/window/qt_desk.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/log.h"
+#include "core/log.h"
 #include "testkit/harness.h"
 #include "testkit/scripted_desk.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "disk/track_record.h"
-#include "gcr/track_stats.h"
+#include "core/track_record.h"
+#include "core/track_stats.h"
 #include "platform/clock.h"
 #include "platform/desk.h"
 #include "platform/serial_port.h"

@@ -1,4 +1,4 @@
-#include "shell/file_select.h"
+#include "core/image_file.h"
 
 #include <algorithm>
 #include <array>
@@ -6,12 +6,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "disk/pc_file.h"
-#include "disk/prg_restore.h"
-#include "disk/restore_image.h"
-#include "gcr/g64_restore.h"
-#include "link/status_text.h"
-#include "shell/log.h"
+#include "core/log.h"
+#include "platform/pc_file.h"
 
 namespace dw {
 
@@ -104,22 +100,6 @@ std::string ChooseFileToSave(Program& p, const TypeList& types, int entry,
   return path;
 }
 
-// Routes by drive family: 0 1541 family, 1 1570, 2 1571, 3 1581, 4 unknown.
-constexpr std::array<RestoreChoice, 5> kG64Routes{{
-    {RestoreRoute::kG64, true},
-    {RestoreRoute::kG64, false},
-    {RestoreRoute::kG64, false},
-    {RestoreRoute::kNotFor1581, false},
-    {RestoreRoute::kNothing, false},
-}};
-constexpr std::array<RestoreChoice, 5> kImageRoutes{{
-    {RestoreRoute::kImage, true},
-    {RestoreRoute::kImage, false},
-    {RestoreRoute::kImage, false},
-    {RestoreRoute::kImage1581, false},
-    {RestoreRoute::kNothing, false},
-}};
-
 }  // namespace
 
 std::string SelectImageFile(Program& p, bool saving, int entry, const std::string& defaultName) {
@@ -128,39 +108,6 @@ std::string SelectImageFile(Program& p, bool saving, int entry, const std::strin
   entry = std::clamp(entry, 0, EntryCount(types.text) - 1);
   return saving ? ChooseFileToSave(p, types, entry, defaultName)
                 : ChooseFileToOpen(p, types, entry);
-}
-
-RestoreChoice ChooseRestoreRoute(uint8_t driveFamily, const std::string& path) {
-  std::string extension = UpperExtension(path);
-  if (extension == "PRG") return {RestoreRoute::kPrg, false};
-  size_t family = std::min<size_t>(driveFamily, kFamilyUnknown);
-  return extension == "G64" ? kG64Routes[family] : kImageRoutes[family];
-}
-
-void RestoreFromFile(Program& p) {
-  std::string path = SelectImageFile(p, false, 0, std::string());
-  if (path.empty()) return;
-  RestoreChoice choice = ChooseRestoreRoute(p.DriveFamily, path);
-  if (choice.needsFastSerial && !RequireFastSerialDriver(p)) return;
-  switch (choice.route) {
-    case RestoreRoute::kPrg:
-      RestorePrg(p, path);
-      break;
-    case RestoreRoute::kG64:
-      RestoreG64Image(p, path);
-      break;
-    case RestoreRoute::kImage:
-      RestoreDiskImage(p, path);
-      break;
-    case RestoreRoute::kImage1581:
-      RestoreDiskImage1581(p, path);
-      break;
-    case RestoreRoute::kNotFor1581:
-      LogLine(p, "NOT APPLICABLE TO 1581");
-      break;
-    case RestoreRoute::kNothing:
-      break;
-  }
 }
 
 bool SeekImageFile(Program& p, std::FILE* file, int32_t position, bool quiet) {

@@ -1,4 +1,4 @@
-#include "gcr/g64_restore.h"
+#include "gcr/tools/g64_restore.h"
 
 namespace dw {
 

@@ -1,4 +1,4 @@
-#include "disk/pc_file.h"
+#include "platform/pc_file.h"
 
 #include <cstdint>
 #include <filesystem>

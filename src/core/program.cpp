@@ -1,4 +1,4 @@
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

@@ -1,21 +1,16 @@
 #pragma once
+// The Restore command's routing: a file picked by the user goes to the restore that fits its
+// extension and the drive.
+
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 
-// Chooses a PC file with the types that fit the drive. Returns the full path, or an empty
-// text when the user cancelled.
-std::string SelectImageFile(Program& p, bool saving, int entry, const std::string& defaultName);
-
 // The Restore command: picks a file and restores it by its extension and the drive family.
 void RestoreFromFile(Program& p);
-
-// Positions an open image file; false (and, unless quiet, a log line) beyond its end.
-bool SeekImageFile(Program& p, std::FILE* file, int32_t position, bool quiet);
 
 // Where the Restore command sends a file.
 enum class RestoreRoute {

@@ -1,0 +1,69 @@
+#include "shell/restore_from_file.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/image_file.h"
+#include "core/log.h"
+#include "disk/prg_restore.h"
+#include "disk/restore_image.h"
+#include "gcr/tools/g64_restore.h"
+#include "link/status_text.h"
+#include "platform/pc_file.h"
+
+namespace dw {
+
+namespace {
+
+// Routes by drive family: 0 1541 family, 1 1570, 2 1571, 3 1581, 4 unknown.
+constexpr std::array<RestoreChoice, 5> kG64Routes{{
+    {RestoreRoute::kG64, true},
+    {RestoreRoute::kG64, false},
+    {RestoreRoute::kG64, false},
+    {RestoreRoute::kNotFor1581, false},
+    {RestoreRoute::kNothing, false},
+}};
+constexpr std::array<RestoreChoice, 5> kImageRoutes{{
+    {RestoreRoute::kImage, true},
+    {RestoreRoute::kImage, false},
+    {RestoreRoute::kImage, false},
+    {RestoreRoute::kImage1581, false},
+    {RestoreRoute::kNothing, false},
+}};
+
+}  // namespace
+
+RestoreChoice ChooseRestoreRoute(uint8_t driveFamily, const std::string& path) {
+  std::string extension = UpperExtension(path);
+  if (extension == "PRG") return {RestoreRoute::kPrg, false};
+  size_t family = std::min<size_t>(driveFamily, kFamilyUnknown);
+  return extension == "G64" ? kG64Routes[family] : kImageRoutes[family];
+}
+
+void RestoreFromFile(Program& p) {
+  std::string path = SelectImageFile(p, false, 0, std::string());
+  if (path.empty()) return;
+  RestoreChoice choice = ChooseRestoreRoute(p.DriveFamily, path);
+  if (choice.needsFastSerial && !RequireFastSerialDriver(p)) return;
+  switch (choice.route) {
+    case RestoreRoute::kPrg:
+      RestorePrg(p, path);
+      break;
+    case RestoreRoute::kG64:
+      RestoreG64Image(p, path);
+      break;
+    case RestoreRoute::kImage:
+      RestoreDiskImage(p, path);
+      break;
+    case RestoreRoute::kImage1581:
+      RestoreDiskImage1581(p, path);
+      break;
+    case RestoreRoute::kNotFor1581:
+      LogLine(p, "NOT APPLICABLE TO 1581");
+      break;
+    case RestoreRoute::kNothing:
+      break;
+  }
+}
+
+}  // namespace dw
