@@ -21,9 +21,9 @@ constexpr int kD81Tracks = 80;
 constexpr int kTrackBytes = 40 * 256;
 const std::string kBurstFormat{'U', '0', '\x06'};
 
-Reply BurstRead(TestLink& link, int track, int first) {
-  return link.Exchange({0x08, 0x0A, 8, 0x0F, 'U', '0', 0xC0, static_cast<uint8_t>(track),
-                        static_cast<uint8_t>(first), 1},
+Reply BurstRead(TestLink& link, int track, int first, int device = 8) {
+  return link.Exchange({0x08, 0x0A, static_cast<uint8_t>(device), 0x0F, 'U', '0', 0xC0,
+                        static_cast<uint8_t>(track), static_cast<uint8_t>(first), 1},
                        5121);
 }
 
@@ -95,8 +95,8 @@ TEST(BusBurstFormat, FormatsEveryTrackAsTheDosFormatWithItsOwnNameAndId) {
   EXPECT_EQ(lines[1].number, 3160);
 }
 
-TEST(BusBurstFormat, RefusesAProtectedDiskAndAnEmptyDriveAtOnce) {
-  TestLink link("sim:8=1581:blank:wp,9=1581");
+TEST(BusBurstFormat, RefusesAProtectedDiskAnEmptyDriveAndDriveOneAtOnce) {
+  TestLink link("sim:8=1581:blank:wp,9=1581,10=1581:blank");
   link.Command(8, kBurstFormat);
   int64_t waited = 0;
   EXPECT_EQ(ErrorAfterFormat(link, 8, &waited), "26, WRITE PROTECT ON,01,00\r");
@@ -106,6 +106,11 @@ TEST(BusBurstFormat, RefusesAProtectedDiskAndAnEmptyDriveAtOnce) {
   link.Command(9, kBurstFormat);
   EXPECT_EQ(ErrorAfterFormat(link, 9, &waited), "74,DRIVE NOT READY,00,00\r");
   EXPECT_LT(waited, 10 * kRevolutionUs);
+
+  // Bit 0 of the command byte names drive 1, which a 1581 does not have.
+  link.Command(10, std::string{'U', '0', '\x07'});
+  EXPECT_EQ(ErrorAfterFormat(link, 10), "74,DRIVE NOT READY,00,00\r");
+  EXPECT_EQ(BurstRead(link, 1, 0, 10).length, 1);
 }
 
 TEST(BusBurstFormat, DrivesWithoutTheBurstFormatAnswerSyntaxError) {
