@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "sim/media/dos.h"
+
 namespace sim {
 
 namespace {
@@ -24,16 +26,19 @@ constexpr std::array<CommandCost, 8> kCommandCosts{{
     {'U', 1.0},
     {'N', 4.0},
 }};
-// "N:name,id" formats every track: a write and a verify revolution for each of 35 tracks.
+// "N:name,id" formats every track: a write and a verify revolution for each of 35 tracks; on a
+// 1581 for each side of 80 cylinders.
 constexpr double kFullFormatRevolutions = 70.0;
+constexpr double k1581FormatRevolutions = 320.0;
 
 }  // namespace
 
-double DosCommandRevolutions(std::span<const uint8_t> command) {
+double DosCommandRevolutions(std::span<const uint8_t> command, bool is1581, bool canFormat) {
   if (command.empty()) return 0.0;
-  if (command[0] == 'N' && std::find(command.begin(), command.end(), ',') != command.end()) {
-    return kFullFormatRevolutions;
-  }
+  const bool fullFormat =
+      (command[0] == 'N' && std::find(command.begin(), command.end(), ',') != command.end()) ||
+      (is1581 && IsBurstFormat(command));
+  if (fullFormat && canFormat) return is1581 ? k1581FormatRevolutions : kFullFormatRevolutions;
   for (const CommandCost& cost : kCommandCosts) {
     if (cost.letter == command[0]) return cost.revolutions;
   }

@@ -37,7 +37,9 @@ inline int64_t LinkBytesNs(const BusTiming& timing, int64_t count) {
   return count * 10 * 1'000'000'000 / timing.baudRate;
 }
 
-// Revolutions of the disk a DOS command needs (seeks, reads and writes on the disk).
-double DosCommandRevolutions(std::span<const uint8_t> command);
+// Revolutions of the disk a DOS command needs (seeks, reads and writes on the disk). A format
+// ("N:name,id", the 1581's burst format) lays down every track only on a disk it can write:
+// without one it fails at its first track.
+double DosCommandRevolutions(std::span<const uint8_t> command, bool is1581, bool canFormat);
 
 }  // namespace sim

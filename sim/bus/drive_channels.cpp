@@ -63,8 +63,10 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
     Restart();
     return;
   }
-  afterReleaseUs_ += static_cast<int64_t>(
-      std::llround(DosCommandRevolutions(command) * static_cast<double>(RevolutionUs())));
+  const bool is1581 = model_.kind == DriveKind::k1581;
+  const bool canFormat = disk() != nullptr && !disk()->writeProtected;
+  afterReleaseUs_ += static_cast<int64_t>(std::llround(
+      DosCommandRevolutions(command, is1581, canFormat) * static_cast<double>(RevolutionUs())));
   dos_->Command(std::vector<uint8_t>(command.begin(), command.end()));
   CopyDosStateToRam();
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,11 @@ namespace sim {
 enum class DriveKind { k1541, k1570, k1571, k1581 };
 
 class Disk;  // sim/media/disk.h
+
+// "U0" and a burst format byte (bits 4-1 0011; bit 0 the drive, bit 7 a custom MFM layout). The
+// 1581 carries the standard format (bit 7 clear) out as "N0:COPYRIGHT CBM,86": every track laid
+// down afresh, then header, BAM and an empty directory. The custom format is not modelled.
+bool IsBurstFormat(std::span<const uint8_t> command);
 
 // One drive's DOS. Every call leaves the drive's error message (read on channel 15) as the
 // real DOS would.
@@ -34,7 +40,8 @@ class Dos {
   // A command sent to channel 15 (not M-R, M-W, M-E: the bus side handles drive memory; they
   // leave the message as it is). A trailing CR is ignored. Understood: I, N, S, R, V, C, UJ,
   // U:, U0>M0/U0>M1 (1571: 1541 or 1571 mode; it starts in 1571 mode), U0>S + byte (1570,
-  // 1571, 1581: file interleave). Block and buffer commands (B-, U1, U2, P, &, D) give 31.
+  // 1571, 1581: file interleave), and on a 1581 the burst format "U0" + $06 (see below). Block
+  // and buffer commands (B-, U1, U2, P, &, D) and other burst command bytes give 31.
   void Command(const std::vector<uint8_t>& bytes);
 
   // The error channel: "NN,TEXT,TT,SS" + CR. Reading it resets the message to 00, OK.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "sim/media/dos_state.h"
 
@@ -12,6 +13,11 @@ namespace {
 constexpr size_t kCommandBufferLength = 41;
 constexpr uint8_t kColon = ':';
 constexpr uint8_t kEqual = '=';
+constexpr uint8_t kBurstCommandMask = 0x1E;
+constexpr uint8_t kBurstFormat = 0x06;
+constexpr uint8_t kBurstDriveBit = 0x01;
+constexpr uint8_t kBurstCustomFormat = 0x80;
+constexpr std::string_view kBurstFormatName = ":COPYRIGHT CBM,86";
 
 using Handler = DosStatus (*)(DosState&, std::span<const uint8_t>);
 
@@ -81,8 +87,23 @@ DosStatus Rename(DosState& state, std::span<const uint8_t> args) {
   return WriteDirEntry(*state.volume, *entry);
 }
 
+bool IsBurstFormatAfterU(std::span<const uint8_t> args) {
+  return args.size() >= 2 && args[0] == '0' && (args[1] & kBurstCommandMask) == kBurstFormat;
+}
+
+// The 1581's burst format: "N" on the drive the command byte names, with the DOS's own name and
+// ID; the image written over it afterwards brings its own.
+DosStatus BurstFormat(DosState& state, uint8_t commandByte) {
+  if (state.kind != DriveKind::k1581 || (commandByte & kBurstCustomFormat) != 0)
+    return DosFail(kDosSyntaxUnknown);
+  Bytes args{static_cast<uint8_t>('0' + (commandByte & kBurstDriveBit))};
+  args.insert(args.end(), kBurstFormatName.begin(), kBurstFormatName.end());
+  return FormatCommand(state, args);
+}
+
 // "UJ" and "U:" reset the drive; "U0>M0"/"U0>M1" switch a 1571 between 1541 and 1571 mode;
-// "U0>S" and a byte set the file interleave (1571, 1581).
+// "U0>S" and a byte set the file interleave (1571, 1581); "U0" + $06 is the 1581's burst format.
+// The 1541 family has no burst commands and the 1571's are not modelled: they answer 31.
 DosStatus User(DosState& state, std::span<const uint8_t> args) {
   const Bytes text(args.begin(), args.end());
   if (!text.empty() && (text[0] == 'J' || text[0] == kColon)) {
@@ -92,6 +113,7 @@ DosStatus User(DosState& state, std::span<const uint8_t> args) {
     state.doubleSidedMode = state.kind == DriveKind::k1571;
     return DosFail(kDosVersion);
   }
+  if (IsBurstFormatAfterU(text)) return BurstFormat(state, text[1]);
   const bool burst = text.size() >= 3 && text[0] == '0' && text[1] == '>';
   const bool fastDrive = state.kind != DriveKind::k1541;
   if (burst && fastDrive && text[2] == 'S' && text.size() >= 4 && text[3] > 0) {
@@ -122,6 +144,10 @@ constexpr std::array<CommandEntry, 7> kCommands = {{
 }};
 
 }  // namespace
+
+bool IsBurstFormat(std::span<const uint8_t> command) {
+  return !command.empty() && command[0] == 'U' && IsBurstFormatAfterU(command.subspan(1));
+}
 
 std::optional<DosStatus> RunCommand(DosState& state, std::span<const uint8_t> command) {
   const Bytes text = WithoutCr(command);
