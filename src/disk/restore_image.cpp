@@ -27,6 +27,7 @@ constexpr int kBamTrack = 18;
 constexpr int kBurstPacketLength = 10;
 constexpr int k1581TrackPages = 40;
 constexpr uint8_t kBurstWriteTimeoutSeconds = 5;
+constexpr uint8_t kFormatTimeoutSeconds = 200;
 
 void LogWriteProtected(Program& p) {
   LogLine(p, StatusText(p, kWriteProtectCode, kJobCodeKind));
@@ -107,6 +108,10 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
       p.desk.ShowMessage({"Resore Image", "Format DISK ?", MessageIcon::kWarning,
                           MessageButtons::kYesNoCancel, MessageAnswer::kYes});
   if (format == MessageAnswer::kCancel) return;
+  // Without the format only this restore's own exchanges count: an error of the listing before
+  // it (an unformatted disk has no directory) must not end it unseen; its burst writes report
+  // each track that fails.
+  if (format == MessageAnswer::kNo) p.DosErrorFlag = 0;
   if (format == MessageAnswer::kYes) {
     LogLine(p, "Formatting 80 tracks");
     // The drive's burst format command.
@@ -114,7 +119,8 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     p.CommandPacket[5] = '0';
     p.CommandPacket[6] = 0x06;
     WriteChannel(p, 15, 3);
-    ReadErrorChannel(p);
+    // The drive answers once the whole disk is formatted: about a minute.
+    ReadErrorChannelWithin(p, kFormatTimeoutSeconds);
   }
   if (p.DosErrorFlag != 0 || p.LinkState != 0) return;
 

@@ -210,10 +210,14 @@ int ReadChannel(Program& p, uint8_t sa, int count, uint8_t timeoutSeconds) {
 }
 
 std::string ReadErrorChannel(Program& p) {
+  return ReadErrorChannelWithin(p, 2);
+}
+
+std::string ReadErrorChannelWithin(Program& p, uint8_t timeoutSeconds) {
   p.DosErrorFlag = 0;
   ShowStatusText(p, std::string());
   if (p.LinkState != 0) return std::string();
-  int length = ReadChannel(p, kCommandChannel, 64, 2);
+  int length = ReadChannel(p, kCommandChannel, 64, timeoutSeconds);
   std::string text;
   if (p.IecStatus == 0x40) {
     length = std::min(length, static_cast<int>(p.ReplyData.size()));

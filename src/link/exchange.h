@@ -47,6 +47,9 @@ void CloseChannel(Program& p, uint8_t sa);
 void WriteChannel(Program& p, uint8_t sa, int k);
 int ReadChannel(Program& p, uint8_t sa, int count, uint8_t timeoutSeconds);
 std::string ReadErrorChannel(Program& p);
+// The same for a drive that may still be busy with a long command (a format): the drive
+// answers only when it is done.
+std::string ReadErrorChannelWithin(Program& p, uint8_t timeoutSeconds);
 void ResetBus(Program& p);
 
 // One BREAK pulse on the link port: break 1 ms, idle 1 ms.

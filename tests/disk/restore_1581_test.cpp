@@ -1,0 +1,111 @@
+// Restoring D81 images onto a virtual 1581 with burst writes, with and without the burst
+// format, read back with Create; cc1541 makes the images.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "prg_oracle_support.h"
+#include "testkit/harness.h"
+
+namespace dw {
+namespace {
+
+constexpr size_t kTrackBytes = 10240;
+
+int NonZeroTracks(const std::vector<uint8_t>& image) {
+  int count = 0;
+  for (size_t track = 0; track < 80; ++track) {
+    const auto begin = image.begin() + static_cast<long>(track * kTrackBytes);
+    count += std::any_of(begin, begin + kTrackBytes, [](uint8_t b) { return b != 0; });
+  }
+  return count;
+}
+
+class Restore1581 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+    image_ = dir_ / "disk.d81";
+    ASSERT_TRUE(oracle::MakeImage(
+        dir_, image_,
+        {{"first", oracle::Noise(40000, 1)}, {"second", oracle::Noise(254 * 90 + 1, 2)}}));
+    bytes_ = fake::ReadFile(image_);
+  }
+  // Restores the image onto the disk described, answering the format question, then creates
+  // a copy of the disk.
+  Harness& Run(const std::string& disk, MessageAnswer format) {
+    h_ = std::make_unique<Harness>("8=1581:" + disk);
+    h_->desk.QueueFile(image_);
+    h_->desk.QueueFile(dir_ / "copy.d81");
+    h_->desk.QueueMessageAnswer(format);
+    h_->desk.QueueCommand(kCmdRestoreImage);
+    h_->desk.QueueCommand(kCmdCreateImage);
+    h_->Run();
+    return *h_;
+  }
+
+  fake::TempDir dir_{"restore81"};
+  std::string image_;
+  std::vector<uint8_t> bytes_;
+  std::unique_ptr<Harness> h_;
+};
+
+TEST_F(Restore1581, AFormattedBlankDiskTakesTheTracksThatHoldDataAndReadsBackAsTheImage) {
+  Harness& h = Run("blank", MessageAnswer::kYes);
+  ASSERT_FALSE(h.desk.messages().empty());
+  EXPECT_EQ(h.desk.messages()[0].request.caption, "Resore Image");
+  EXPECT_EQ(h.desk.messages()[0].request.text, "Format DISK ?");
+  EXPECT_EQ(h.desk.messages()[0].request.buttons, MessageButtons::kYesNoCancel);
+  EXPECT_TRUE(h.desk.Logged("Formatting 80 tracks"));
+  EXPECT_TRUE(h.desk.Logged("Restoring from file: \"disk.d81\""));
+  const int written = NonZeroTracks(bytes_);
+  ASSERT_LT(written, 80) << "the image has tracks of zeros";
+  EXPECT_TRUE(h.desk.Logged("Tracks restored: " + std::to_string(written)));
+  EXPECT_EQ(fake::ReadFile(dir_ / "copy.d81"), bytes_);
+  EXPECT_FALSE(h.desk.Logged("-- aborted --"));
+}
+
+TEST_F(Restore1581, WithoutTheFormatAFormattedDiskTakesTheImageAndABlankOneRefusesEveryTrack) {
+  // A formatted disk of its own (another D81), not formatted again.
+  const std::string other = dir_ / "other.d81";
+  ASSERT_TRUE(oracle::MakeImage(dir_, other, {{"old", oracle::Noise(3000, 9)}}));
+  Harness& h = Run(other, MessageAnswer::kNo);
+  EXPECT_FALSE(h.desk.Logged("Formatting 80 tracks"));
+  // The tracks of zeros in the image keep what the disk had there: compare the others.
+  const std::vector<uint8_t> copy = fake::ReadFile(dir_ / "copy.d81");
+  ASSERT_EQ(copy.size(), bytes_.size());
+  for (size_t track = 0; track < 80; ++track) {
+    const auto at = static_cast<long>(track * kTrackBytes);
+    if (std::all_of(bytes_.begin() + at, bytes_.begin() + at + kTrackBytes,
+                    [](uint8_t b) { return b == 0; }))
+      continue;
+    EXPECT_TRUE(
+        std::equal(bytes_.begin() + at, bytes_.begin() + at + kTrackBytes, copy.begin() + at))
+        << "track " << track + 1;
+  }
+
+  Harness& blank = Run("blank", MessageAnswer::kNo);
+  int refused = 0;
+  for (const std::string& line : blank.desk.logTexts()) refused += line.rfind("Track ", 0) == 0;
+  EXPECT_EQ(refused, NonZeroTracks(bytes_)) << "a status line per track sent";
+  EXPECT_TRUE(blank.desk.Logged("Tracks restored: 0"));
+  EXPECT_TRUE(blank.desk.Logged("-- aborted --")) << "the disk is not the image";
+}
+
+TEST_F(Restore1581, CancelWritesNothingAndAProtectedDiskStopsAtTheFirstTrack) {
+  Harness& cancelled = Run("blank", MessageAnswer::kCancel);
+  EXPECT_FALSE(cancelled.desk.Logged("Restoring from file: \"disk.d81\""));
+
+  const std::string other = dir_ / "other.d81";
+  ASSERT_TRUE(oracle::MakeImage(dir_, other, {{"old", oracle::Noise(3000, 9)}}));
+  Harness& h = Run(other + ":wp", MessageAnswer::kNo);
+  int refused = 0;
+  for (const std::string& line : h.desk.logTexts()) refused += line.rfind("Track ", 0) == 0;
+  EXPECT_EQ(refused, 1);
+  EXPECT_TRUE(h.desk.Logged("Tracks restored: 0"));
+}
+
+}  // namespace
+}  // namespace dw
