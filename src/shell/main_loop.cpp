@@ -6,6 +6,7 @@
 #include "disk/directory.h"
 #include "disk/prg_restore.h"
 #include "gcr/codec.h"
+#include "gcr/hex_gcr_converter.h"
 #include "link/connect.h"
 #include "link/detect.h"
 #include "link/dos_command.h"
@@ -50,6 +51,12 @@ void RunCommand(Program& p, int id) {
       break;
     case kDirectoryListId:
       DownloadPrg(p);
+      break;
+    case kCmdGcrToHex:
+      ConvertGcrToHex(p);
+      break;
+    case kCmdHexToGcr:
+      ConvertHexToGcr(p);
       break;
     case kCmdFortyTracks:
       ToggleCheckMark(p, id, p.FortyTracksMark, "40 tracks");
