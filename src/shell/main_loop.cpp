@@ -7,6 +7,7 @@
 #include "disk/prg_restore.h"
 #include "gcr/codec.h"
 #include "gcr/hex_gcr_converter.h"
+#include "gcr/rpm_check.h"
 #include "link/connect.h"
 #include "link/detect.h"
 #include "link/dos_command.h"
@@ -51,6 +52,12 @@ void RunCommand(Program& p, int id) {
       break;
     case kDirectoryListId:
       DownloadPrg(p);
+      break;
+    case kCmdRpmCheck:
+      CheckRpm(p, kRpmCheckCount);
+      break;
+    case kCmdRpmAdjust:
+      CheckRpm(p, kRpmAdjustCount);
       break;
     case kCmdGcrToHex:
       ConvertGcrToHex(p);
