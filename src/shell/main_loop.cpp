@@ -8,6 +8,7 @@
 #include "gcr/codec.h"
 #include "gcr/hex_gcr_converter.h"
 #include "gcr/rpm_check.h"
+#include "gcr/track_dump.h"
 #include "link/connect.h"
 #include "link/detect.h"
 #include "link/dos_command.h"
@@ -58,6 +59,9 @@ void RunCommand(Program& p, int id) {
       break;
     case kCmdRpmAdjust:
       CheckRpm(p, kRpmAdjustCount);
+      break;
+    case kCmdDumpTrack:
+      DumpTrack(p);
       break;
     case kCmdGcrToHex:
       ConvertGcrToHex(p);
