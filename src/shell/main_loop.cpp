@@ -7,6 +7,7 @@
 #include "disk/prg_restore.h"
 #include "gcr/codec.h"
 #include "gcr/hex_gcr_converter.h"
+#include "gcr/rom_dump.h"
 #include "gcr/rpm_check.h"
 #include "gcr/track_dump.h"
 #include "link/connect.h"
@@ -59,6 +60,9 @@ void RunCommand(Program& p, int id) {
       break;
     case kCmdRpmAdjust:
       CheckRpm(p, kRpmAdjustCount);
+      break;
+    case kCmdDumpRom:
+      DumpRom(p);
       break;
     case kCmdDumpTrack:
       DumpTrack(p);
