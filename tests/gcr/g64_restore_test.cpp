@@ -226,6 +226,38 @@ TEST_F(G64Restore, TracksThatCannotBeWrittenAreSkippedWithTheirReason) {
   EXPECT_EQ(WrittenTracks(), 33);
 }
 
+TEST_F(G64Restore, TracksBeyondTheEndOfTheFileAreNeverWritten) {
+  G64Tracks tracks = TracksOf(g64_);
+  tracks.erase(tracks.begin(), tracks.find(66));  // tracks 34 and 35 only
+  std::vector<uint8_t> file = G64File(84, tracks);
+  // Track 34 points past the end; track 35's bytes end 10 bytes too early.
+  PutLittle(file, 12 + 4 * 66, static_cast<uint32_t>(file.size() + 100), 4);
+  file.resize(file.size() - 10);
+  tooltest::WriteBytes(folder_ / "short.g64", file);
+  const Lines lines =
+      RestoreLines(Restore(folder_ / "short.g64").at(0), "Restoring file: \"short.g64\"");
+  ASSERT_EQ(lines.size(), 47u);
+  EXPECT_EQ(lines[39], "Error: File access beyond EOF!");
+  EXPECT_EQ(lines[40], NotRestored(34, "track beyond the end of the file"));
+  EXPECT_EQ(lines[41], NotRestored(35, "track beyond the end of the file"));
+  EXPECT_EQ(WrittenTracks(), 0);
+}
+
+TEST_F(G64Restore, ADriveThatDoesNotAnswerIsNoWriteProtectedDisk) {
+  tooltest::WriteBytes(folder_ / "disk.g64", g64_);
+  Harness h("8=1541-II+:" + old_);
+  h.Connect();
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h.bus, {"hangcode", "8"}, 0, &error)) << error;
+  h.desk.QueueFile(folder_ / "disk.g64");
+  h.desk.QueueCommand(kCmdRestoreImage);
+  h.Run();
+  EXPECT_TRUE(h.desk.Logged("Connection Timeout"));
+  EXPECT_FALSE(h.desk.Logged("WRITE PROTECT ERROR"));
+  EXPECT_FALSE(h.desk.Logged("Restoring file: \"disk.g64\""));
+  EXPECT_TRUE(h.desk.Logged("-- aborted --"));
+}
+
 TEST_F(G64Restore, ALongTrackIsCutToWhatOneTurnOfTheDriveHolds) {
   G64Tracks tracks = TracksOf(g64_);
   tracks[0].bytes.resize(7700, 0x55);

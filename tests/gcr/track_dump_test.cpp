@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/main_loop.h"
 #include "tool_test_support.h"
 
 namespace dw {
@@ -182,6 +183,29 @@ TEST_F(TrackDump, TheNumberIsReadWithSignsBasesAndBlanksAndTracksOffTheLayoutAre
   EXPECT_EQ(Lines(logs[10].end() - 2, logs[10].end()),
             (Lines{"NOT APPLICABLE TO 1581", "-- done --"}));
   EXPECT_EQ(h.desk.textRequests().size(), answers.size());
+}
+
+TEST_F(TrackDump, AReadThatNeverComesBackListsNothing) {
+  Harness h("8=1541-II+:" + tooltest::MakeDisk(folder_, "disk.d64"));
+  h.Connect();
+  h.desk.QueueText("18");
+  DispatchCommand(h.program, kCmdDumpTrack);
+  // The drive code stops answering: the next raw read times out.
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h.bus, {"hangcode", "8"}, 0, &error)) << error;
+  h.desk.QueueText("18");
+  DispatchCommand(h.program, kCmdDumpTrack);
+  const std::vector<Lines> logs = CommandLogs(h.desk);
+  ASSERT_EQ(logs.size(), 2u);
+  EXPECT_EQ(SectorLines(logs[0]).size(), 21u);
+  EXPECT_EQ(logs[1].front(), "Reading sectors on track 18");
+  EXPECT_NE(std::find(logs[1].begin(), logs[1].end(), "Connection Timeout"), logs[1].end());
+  EXPECT_TRUE(SectorLines(logs[1]).empty());
+  EXPECT_EQ(std::count_if(logs[1].begin(), logs[1].end(),
+                          [](const std::string& line) { return line.rfind("Nominal", 0) == 0; }),
+            0);
+  EXPECT_EQ(logs[1].back(), "-- aborted --");
+  EXPECT_EQ(h.desk.gcrPane(), "");
 }
 
 TEST_F(TrackDump, Physical36OnA1541IsAZone0TrackOf17Sectors) {
