@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gcr/codec.h"
+#include "gcr/hex_text.h"
 #include "shell/log.h"
 
 namespace dw {
@@ -22,12 +23,6 @@ struct TypedBytes {
   std::vector<uint8_t> values;
   std::string echo;
 };
-
-std::string Hex2(uint8_t value) {
-  char text[4];
-  std::snprintf(text, sizeof text, "%02X", value);
-  return text;
-}
 
 // The leading hexadecimal digits of a field; none give 0. Only the low 8 bits are kept, so a
 // long field cannot overflow.
@@ -60,7 +55,7 @@ TypedBytes AskForBytes(Program& p, const std::string& prompt) {
     if (piece.empty()) continue;
     const uint8_t value = LeadingHexByte(piece);
     typed.values.push_back(value);
-    typed.echo += Hex2(value) + " ";
+    typed.echo += HexByte(value) + " ";
   }
   return typed;
 }
@@ -75,7 +70,7 @@ void LogListing(Program& p, std::span<const uint8_t> bytes) {
     std::snprintf(head, sizeof head, "$%03zX: ", first);
     std::string line = head;
     for (size_t i = first; i < bytes.size() && i < first + kBytesPerListingLine; ++i) {
-      line += Hex2(bytes[i]) + " ";
+      line += HexByte(bytes[i]) + " ";
     }
     LogLine(p, line);
   }

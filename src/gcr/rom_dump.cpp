@@ -1,6 +1,8 @@
 #include "gcr/rom_dump.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <string>
 

@@ -1,5 +1,6 @@
 #include "gcr/track_dump.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <optional>
@@ -8,6 +9,7 @@
 #include "disk/geometry.h"
 #include "disk/read_track.h"
 #include "gcr/codec.h"
+#include "gcr/hex_text.h"
 #include "gcr/zones.h"
 #include "link/detect.h"
 #include "link/exchange.h"
@@ -27,12 +29,6 @@ constexpr uint8_t kSyncByte = 0xFF;
 // Every header block starts with the GCR byte $52: its first plain byte is $08.
 constexpr uint8_t kHeaderFirstGcrByte = 0x52;
 constexpr uint8_t kSectorNotFoundCode = 2;
-
-std::string Hex2(uint8_t value) {
-  char text[4];
-  std::snprintf(text, sizeof text, "%02X", value);
-  return text;
-}
 
 std::string TwoDigits(int64_t value) {
   char text[24];
@@ -88,7 +84,7 @@ std::string SectorListing(Program& p) {
           break;
         }
       } else if (j < kGroupPlainBytes) {
-        text += " " + Hex2(p.PlainBuffer[static_cast<size_t>(shown++)]);
+        text += " " + HexByte(p.PlainBuffer[static_cast<size_t>(shown++)]);
       }
     }
   }
@@ -117,7 +113,7 @@ void ShowRawTrack(Program& p) {
     std::snprintf(head, sizeof head, "$%04llX: ", static_cast<unsigned long long>(first));
     std::string line = head;
     for (int64_t i = first; i < first + kRawBytesPerLine; ++i) {
-      line += Hex2(p.ReplyData[static_cast<size_t>(i)]) + " ";
+      line += HexByte(p.ReplyData[static_cast<size_t>(i)]) + " ";
     }
     for (int64_t k = first; k < first + kRawBytesPerLine && k < length - 1; ++k) {
       if (p.ReplyData[static_cast<size_t>(k)] != kSyncByte ||
@@ -192,6 +188,11 @@ void DumpTrack(Program& p) {
     return;
   }
   if (p.DriveFamily == kFamily1541 && !RequireFastSerialDriver(p)) return;
+  // A drive of no known family gets no read code, so there would be no track to show.
+  if (p.DriveFamily == kFamilyUnknown) {
+    ReadErrorChannel(p);
+    return;
+  }
   p.FortyTracks = false;
   p.desk.ClearGcrPane();
   if (const std::optional<int64_t> track = AskForTrack(p)) DumpChosenTrack(p, *track);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "gcr/track_dump.h"
 #include "shell/main_loop.h"
 #include "tool_test_support.h"
 
@@ -205,6 +206,18 @@ TEST_F(TrackDump, AReadThatNeverComesBackListsNothing) {
                           [](const std::string& line) { return line.rfind("Nominal", 0) == 0; }),
             0);
   EXPECT_EQ(logs[1].back(), "-- aborted --");
+  EXPECT_EQ(h.desk.gcrPane(), "");
+}
+
+TEST_F(TrackDump, ADriveOfNoKnownFamilyIsNotAsked) {
+  Harness h("8=1541-II+:" + tooltest::MakeDisk(folder_, "disk.d64"));
+  h.Connect();
+  // The model byte did not name a drive: there is no read code for it.
+  h.program.DriveFamily = kFamilyUnknown;
+  h.desk.QueueText("18");
+  DumpTrack(h.program);
+  EXPECT_TRUE(h.desk.textRequests().empty());
+  EXPECT_FALSE(h.desk.Logged("Reading sectors on track 18"));
   EXPECT_EQ(h.desk.gcrPane(), "");
 }
 
