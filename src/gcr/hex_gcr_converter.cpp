@@ -29,10 +29,7 @@ struct TypedBytes {
 uint8_t LeadingHexByte(const std::string& field) {
   unsigned value = 0;
   for (char c : field) {
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    const int digit = DigitValue(c, 16);
     if (digit < 0) break;
     value = ((value << 4) | static_cast<unsigned>(digit)) & 0xFF;
   }

@@ -36,14 +36,6 @@ std::string TwoDigits(int64_t value) {
   return text;
 }
 
-int DigitValue(char c, int base) {
-  int digit = base;
-  if (c >= '0' && c <= '9') digit = c - '0';
-  if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-  return digit < base ? digit : -1;
-}
-
 // The number at the start of the answer: blanks and tabs, a sign, then decimal digits, "$" and
 // hexadecimal ones or "%" and binary ones, up to the first other character; no digits give 0.
 // A number too large for any track stays too large instead of wrapping around.
