@@ -105,8 +105,8 @@ void LogColumnHeader(Program& p) {
   LogLine(p, std::string(header.size(), '='));
 }
 
-// A track's bytes up to writeLength into GcrOutBuffer; false at a $00 byte (which the drive
-// code takes as the end of the data) or at the end of the file.
+// A track's first writeLength bytes into GcrOutBuffer. Reading stops at a $00 byte, which the
+// drive code would take as the end of the data, and at the end of the file.
 enum class TrackRead { kComplete, kZeroByte, kFileEnd };
 TrackRead ReadTrackBytes(Program& p, PcFile& file, int writeLength) {
   for (int i = 0; i < writeLength; ++i) {
