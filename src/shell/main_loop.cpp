@@ -9,6 +9,10 @@
 #include "disk/format_disk.h"
 #include "disk/prg_restore.h"
 #include "gcr/codec.h"
+#include "gcr/hex_gcr_converter.h"
+#include "gcr/rom_dump.h"
+#include "gcr/rpm_check.h"
+#include "gcr/track_dump.h"
 #include "link/connect.h"
 #include "link/detect.h"
 #include "link/dos_command.h"
@@ -55,6 +59,24 @@ void RunCommand(Program& p, int id) {
       break;
     case kDirectoryListId:
       DownloadPrg(p);
+      break;
+    case kCmdRpmCheck:
+      CheckRpm(p, kRpmCheckCount);
+      break;
+    case kCmdRpmAdjust:
+      CheckRpm(p, kRpmAdjustCount);
+      break;
+    case kCmdDumpRom:
+      DumpRom(p);
+      break;
+    case kCmdDumpTrack:
+      DumpTrack(p);
+      break;
+    case kCmdGcrToHex:
+      ConvertGcrToHex(p);
+      break;
+    case kCmdHexToGcr:
+      ConvertHexToGcr(p);
       break;
     case kCmdFortyTracks:
       ToggleCheckMark(p, id, p.FortyTracksMark, "40 tracks");

@@ -1,8 +1,222 @@
 #include "gcr/tools/g64_restore.h"
 
+// A G64 file holds the raw GCR bytes of each track of a disk (all numbers little-endian):
+//
+//   0      8 bytes        "GCR-1541"
+//   8      1 byte         version
+//   9      1 byte         N, the number of half-track entries (84 at most)
+//   10     2 bytes        largest track size
+//   12     N x 4 bytes    file offset of each half-track (entry 0 track 1, entry 1 track 1.5,
+//                         ...), 0 when the track is not in the file
+//   12+4N  N x 4 bytes    speed of each half-track: the bit-rate zone 0..3, or the file offset
+//                         of a speed map that gives each sector a zone of its own
+//   offset 2 bytes        track length, then the track's raw GCR bytes
+//
+// Only the whole tracks 1 to 40 are written; half-tracks are passed over.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "disk/pc_file.h"
+#include "disk/read_track.h"
+#include "gcr/zones.h"
+#include "link/detect.h"
+#include "link/drive_job.h"
+#include "link/exchange.h"
+#include "link/status_text.h"
+#include "shell/file_select.h"
+#include "shell/log.h"
+
 namespace dw {
 
-// Not built yet: the G64 restore route ends here without touching the drive.
-void RestoreG64Image(Program&, const std::string&) {}
+namespace {
+
+constexpr char kSignature[] = "GCR-1541";
+constexpr size_t kSignatureLength = 8;
+constexpr int kHeaderLength = 12;
+constexpr int kMaxEntries = 84;
+constexpr int kTracksWritten = 40;
+constexpr int kPageBytes = 256;
+constexpr int kUploadHeaderLength = 3;
+constexpr uint8_t kUploadTimeoutSeconds = 200;
+constexpr uint32_t kHighestZone = 3;
+// Drive memory of the disk controller port: bit 4 is clear while the disk is write-protected.
+constexpr int kControllerPort = 0x1C00;
+constexpr uint8_t kWriteEnabledBit = 0x10;
+constexpr uint8_t kWriteProtectCode = 8;
+
+struct G64Header {
+  uint8_t version = 0;
+  uint8_t entryCount = 0;
+  uint16_t maxTrackSize = 0;
+  std::vector<uint32_t> offsets;
+  std::vector<uint32_t> speeds;
+};
+
+uint32_t LittleEndian(const std::vector<uint8_t>& bytes, size_t at, size_t size) {
+  uint32_t value = 0;
+  for (size_t i = size; i-- > 0;) value = (value << 8) | bytes[at + i];
+  return value;
+}
+
+// The header and both tables, read by the entry count the file gives; nothing when the file is
+// no G64 image or its tables do not fit in it.
+std::optional<G64Header> ReadG64Header(PcFile& file) {
+  std::vector<uint8_t> head(kHeaderLength);
+  if (file.Read(head) != head.size()) return std::nullopt;
+  if (!std::equal(head.begin(), head.begin() + kSignatureLength, kSignature)) return std::nullopt;
+  G64Header header;
+  header.version = head[8];
+  header.entryCount = head[9];
+  header.maxTrackSize = static_cast<uint16_t>(LittleEndian(head, 10, 2));
+  if (header.entryCount > kMaxEntries) return std::nullopt;
+  std::vector<uint8_t> tables(size_t{header.entryCount} * 8);
+  if (file.Read(tables) != tables.size()) return std::nullopt;
+  for (size_t entry = 0; entry < header.entryCount; ++entry) {
+    header.offsets.push_back(LittleEndian(tables, entry * 4, 4));
+    header.speeds.push_back(LittleEndian(tables, (header.entryCount + entry) * 4, 4));
+  }
+  return header;
+}
+
+std::string Formatted(const char* format, auto... values) {
+  char text[96];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+uint32_t FilePosition(const PcFile& file) {
+  const long position = std::ftell(file.get());
+  return position < 0 ? 0 : static_cast<uint32_t>(position);
+}
+
+void LogNotRestored(Program& p, int track, const std::string& why) {
+  LogLine(p, Formatted("%02d", track) + "  not restored; " + why);
+}
+
+void LogColumnHeader(Program& p) {
+  const std::string header = Formatted("track%8s%6s%8s%5s%12s%12s", "offset", "cap", "RPM", "BR",
+                                       "drive cap", "drive RPM");
+  LogLine(p, header);
+  LogLine(p, std::string(header.size(), '='));
+}
+
+// A track's first writeLength bytes into GcrOutBuffer. Reading stops at a $00 byte, which the
+// drive code would take as the end of the data, and at the end of the file.
+enum class TrackRead { kComplete, kZeroByte, kFileEnd };
+TrackRead ReadTrackBytes(Program& p, PcFile& file, int writeLength) {
+  for (int i = 0; i < writeLength; ++i) {
+    const int byte = std::fgetc(file.get());
+    if (byte == EOF) return TrackRead::kFileEnd;
+    if (byte == 0) return TrackRead::kZeroByte;
+    p.GcrOutBuffer[static_cast<size_t>(i)] = static_cast<uint8_t>(byte);
+  }
+  return TrackRead::kComplete;
+}
+
+void WriteTrack(Program& p, int track, int zone, int writeLength) {
+  const int pages = (writeLength + 1) / kPageBytes + 1;
+  std::vector<uint8_t>& packet = p.CommandPacket;
+  packet[0] = kOpLoadPages;
+  packet[1] = 0x00;
+  packet[2] = static_cast<uint8_t>(pages);
+  std::copy_n(p.GcrOutBuffer.begin(), writeLength, packet.begin() + kUploadHeaderLength);
+  packet[static_cast<size_t>(kUploadHeaderLength + writeLength)] = 0x00;
+  AdapterExchange(p, pages * kPageBytes + kUploadHeaderLength, 16, kUploadTimeoutSeconds);
+  ShowStatusText(p, "Writing Track: " + std::to_string(track));
+  ShowProgress(p, track, 1, kTracksWritten);
+  DriveJob(p, 6, 2, track, ZoneBits(zone) | 0x80, 0);
+}
+
+void RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, float driveRpm) {
+  const size_t entry = static_cast<size_t>(track - 1) * 2;
+  const uint32_t offset = entry < header.offsets.size() ? header.offsets[entry] : 0;
+  const uint32_t speed = entry < header.speeds.size() ? header.speeds[entry] : 0;
+  const std::string zeroFound = "'00'-byte found @file: $";
+  if (offset == 0) {
+    LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
+    return;
+  }
+  // A speed map gives each sector its own zone; one track is written at one rate.
+  if (speed > kHighestZone) {
+    LogNotRestored(p, track, "speed entry $" + UpperHex(speed) + " is a speed map, not a zone");
+    return;
+  }
+  std::vector<uint8_t> lengthBytes(2);
+  if (!SeekImageFile(p, file.get(), static_cast<int32_t>(std::min<uint32_t>(offset, INT32_MAX)),
+                     false) ||
+      file.Read(lengthBytes) != lengthBytes.size()) {
+    LogNotRestored(p, track, "track beyond the end of the file");
+    return;
+  }
+  const int zone = static_cast<int>(speed);
+  const int trackLength = static_cast<int>(LittleEndian(lengthBytes, 0, 2));
+  if (trackLength == 0) {
+    LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
+    return;
+  }
+  const int writeLength = std::min(trackLength, NominalTrackCapacity(zone, driveRpm));
+  const int pages = (writeLength + 1) / kPageBytes + 1;
+  if (pages * kPageBytes + kUploadHeaderLength > std::ssize(p.CommandPacket)) {
+    LogNotRestored(p, track, std::to_string(writeLength) + " bytes do not fit the transfer");
+    return;
+  }
+  const float trackRpm =
+      4000000.0f / static_cast<float>(16 - zone) / 8 * 60 / static_cast<float>(trackLength);
+  const std::string line =
+      Formatted("%02d     %06X%6X%8.1f%5d%12X%12.1f", track, offset, trackLength,
+                static_cast<double>(trackRpm), zone, writeLength, static_cast<double>(driveRpm));
+  switch (ReadTrackBytes(p, file, writeLength)) {
+    case TrackRead::kZeroByte:
+      LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
+      return;
+    case TrackRead::kFileEnd:
+      LogNotRestored(p, track, "track beyond the end of the file");
+      return;
+    case TrackRead::kComplete:
+      break;
+  }
+  LogLine(p, line);
+  WriteTrack(p, track, zone, writeLength);
+}
+
+}  // namespace
+
+void RestoreG64Image(Program& p, const std::string& path) {
+  const float driveRpm = 60000000.0f / static_cast<float>(p.RevolutionTimeUs);
+  PcFile file = PcFile::OpenForReading(path);
+  if (!file.IsOpen()) {
+    ShowInfoBox(p, "Error: Can't read from file " + path);
+    return;
+  }
+  DetectDiskFormat(p, true);
+  StartSectorTransfer(p, kCodeTrackWrite, true);
+  const uint8_t port = DriveJob(p, 1, kControllerPort, 0, 0, 0);
+  // Without an answer the port byte says nothing about the disk.
+  if (p.LinkState != 0) return;
+  if ((port & kWriteEnabledBit) == 0) {
+    LogLine(p, StatusText(p, kWriteProtectCode, kJobCodeKind));
+    return;
+  }
+  const std::optional<G64Header> header = ReadG64Header(file);
+  if (!header) {
+    LogLine(p, "G64 image not valid");
+    return;
+  }
+  LogLine(p, "Restoring file: \"" + FilePart(path) + "\"");
+  LogLine(p, "G64 version: " + std::to_string(header->version));
+  LogLine(p, "G64 tracks: " + std::to_string(header->entryCount));
+  LogLine(p, "G64 track size max.: $" + UpperHex(header->maxTrackSize));
+  LogColumnHeader(p);
+  for (int track = 1; track <= kTracksWritten; ++track) {
+    RestoreTrack(p, file, *header, track, driveRpm);
+  }
+  file.Close();
+  DetectDiskFormat(p, true);
+}
 
 }  // namespace dw

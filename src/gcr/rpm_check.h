@@ -1,0 +1,34 @@
+#pragma once
+// The spindle speed of a GCR drive, measured by the drive code once per job: "RPM check" takes
+// five measurements, "RPM adjust" a long series to watch while turning the drive's speed
+// screw. The shortest revolution becomes RevolutionTimeUs.
+
+#include <cstdint>
+#include <string>
+
+#include "shell/program.h"
+
+namespace dw {
+
+inline constexpr int kRpmCheckCount = 5;
+inline constexpr int kRpmAdjustCount = 500;
+
+void CheckRpm(Program& p, int count);
+
+// Microseconds of one revolution from the drive's tick count (1/1.8432 us a tick), halves to
+// the even neighbour.
+int32_t RevolutionTimeFromTicks(uint32_t ticks);
+
+// The speed of a revolution of t microseconds, with one decimal: 200000 gives "300.0".
+std::string RpmText(int32_t revolutionUs);
+
+// The shortest and longest revolution of a series; 0 until the first.
+struct RevolutionRange {
+  int32_t minTime = 0;
+  int32_t maxTime = 0;
+  void Add(int32_t t);
+  // "RPM min: 298.5; max: 301.5": the slowest speed is the longest revolution.
+  std::string SummaryLine() const;
+};
+
+}  // namespace dw
