@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "gcr/codec.h"
 #include "gcr/hex_text.h"
-#include "shell/log.h"
 
 namespace dw {
 

@@ -3,7 +3,7 @@
 // they encode to, and a row of GCR bytes shown as the plain bytes they decode to. No drive is
 // involved; the results go to the log.
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

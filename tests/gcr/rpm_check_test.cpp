@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gcr/rpm_check.h"
+#include "gcr/tools/rpm_check.h"
 #include "shell/main_loop.h"
 #include "tool_test_support.h"
 

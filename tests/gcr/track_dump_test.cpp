@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gcr/track_dump.h"
+#include "gcr/tools/track_dump.h"
 #include "shell/main_loop.h"
 #include "tool_test_support.h"
 

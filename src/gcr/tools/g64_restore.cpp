@@ -21,15 +21,15 @@
 #include <string>
 #include <vector>
 
-#include "disk/pc_file.h"
+#include "core/image_file.h"
+#include "core/log.h"
 #include "disk/read_track.h"
 #include "gcr/zones.h"
 #include "link/detect.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/file_select.h"
-#include "shell/log.h"
+#include "platform/pc_file.h"
 
 namespace dw {
 

@@ -3,7 +3,7 @@
 // each sector decoded byte by byte in the log with its sync marks, the track's capacity and
 // bit-rate zone, and every raw byte in the "Track GCR" pane with the header starts marked.
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

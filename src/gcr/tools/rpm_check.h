@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/program.h"
+#include "core/program.h"
 
 namespace dw {
 

@@ -1,4 +1,4 @@
-#include "gcr/rom_dump.h"
+#include "gcr/tools/rom_dump.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,13 +6,13 @@
 #include <span>
 #include <string>
 
-#include "disk/pc_file.h"
+#include "core/image_file.h"
+#include "core/log.h"
 #include "disk/read_track.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/file_select.h"
-#include "shell/log.h"
+#include "platform/pc_file.h"
 
 namespace dw {
 

@@ -1,4 +1,4 @@
-#include "gcr/track_dump.h"
+#include "gcr/tools/track_dump.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/log.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
 #include "gcr/codec.h"
@@ -14,7 +15,6 @@
 #include "link/detect.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/log.h"
 
 namespace dw {
 

@@ -1,13 +1,13 @@
-#include "gcr/rpm_check.h"
+#include "gcr/tools/rpm_check.h"
 
 #include <cmath>
 #include <cstdio>
 
+#include "core/log.h"
 #include "disk/read_track.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
-#include "shell/log.h"
 
 namespace dw {
 
