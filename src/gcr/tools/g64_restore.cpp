@@ -23,6 +23,7 @@
 
 #include "core/image_file.h"
 #include "core/log.h"
+#include "disk/build_track.h"
 #include "disk/read_track.h"
 #include "gcr/zones.h"
 #include "link/detect.h"
@@ -42,11 +43,7 @@ constexpr int kMaxEntries = 84;
 constexpr int kTracksWritten = 40;
 constexpr int kPageBytes = 256;
 constexpr int kUploadHeaderLength = 3;
-constexpr uint8_t kUploadTimeoutSeconds = 200;
 constexpr uint32_t kHighestZone = 3;
-// Drive memory of the disk controller port: bit 4 is clear while the disk is write-protected.
-constexpr int kControllerPort = 0x1C00;
-constexpr uint8_t kWriteEnabledBit = 0x10;
 constexpr uint8_t kWriteProtectCode = 8;
 
 struct G64Header {
@@ -119,14 +116,9 @@ TrackRead ReadTrackBytes(Program& p, PcFile& file, int writeLength) {
 }
 
 void WriteTrack(Program& p, int track, int zone, int writeLength) {
-  const int pages = (writeLength + 1) / kPageBytes + 1;
-  std::vector<uint8_t>& packet = p.CommandPacket;
-  packet[0] = kOpLoadPages;
-  packet[1] = 0x00;
-  packet[2] = static_cast<uint8_t>(pages);
-  std::copy_n(p.GcrOutBuffer.begin(), writeLength, packet.begin() + kUploadHeaderLength);
-  packet[static_cast<size_t>(kUploadHeaderLength + writeLength)] = 0x00;
-  AdapterExchange(p, pages * kPageBytes + kUploadHeaderLength, 16, kUploadTimeoutSeconds);
+  // The drive code writes up to the $00 that closes the track.
+  p.GcrOutBuffer[static_cast<size_t>(writeLength)] = 0x00;
+  UploadBuiltTrack(p, writeLength + 1);
   ShowStatusText(p, "Writing Track: " + std::to_string(track));
   ShowProgress(p, track, 1, kTracksWritten);
   DriveJob(p, 6, 2, track, ZoneBits(zone) | 0x80, 0);
@@ -195,13 +187,14 @@ void RestoreG64Image(Program& p, const std::string& path) {
   }
   DetectDiskFormat(p, true);
   StartSectorTransfer(p, kCodeTrackWrite, true);
-  const uint8_t port = DriveJob(p, 1, kControllerPort, 0, 0, 0);
-  // Without an answer the port byte says nothing about the disk.
-  if (p.LinkState != 0) return;
-  if ((port & kWriteEnabledBit) == 0) {
+  if (DiskWriteProtected(p)) {
     LogLine(p, StatusText(p, kWriteProtectCode, kJobCodeKind));
+    // Nothing was restored: the command must not end as if it had been.
+    p.LinkState |= kLinkIecError;
     return;
   }
+  // Without an answer the port byte says nothing about the disk.
+  if (p.LinkState != 0) return;
   const std::optional<G64Header> header = ReadG64Header(file);
   if (!header) {
     LogLine(p, "G64 image not valid");
