@@ -16,6 +16,12 @@ namespace dw {
 // track 18.
 int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* image);
 
+// The track just built (`length` bytes with its closing 0) filled up with gap bytes to a whole
+// revolution at the drive's measured speed; returns the new length. A track shorter than the
+// revolution would leave the end of the old track on the disk: old headers, with the old ID,
+// that the drive's DOS and the reading meet before the new ones.
+int PadToRevolution(Program& p, int length, int track);
+
 // Sends the track just built (`length` bytes of GcrOutBuffer) to the adapter for the write
 // drive code.
 void UploadBuiltTrack(Program& p, int length);

@@ -106,7 +106,7 @@ void FormatDisk(Program& p) {
   BuildTrackTable(p);
   for (int track = 1; track <= kFormatTracks; ++track) {
     const int length = BuildGcrTrack(p, track, true, true, nullptr);
-    UploadBuiltTrack(p, length);
+    UploadBuiltTrack(p, PadToRevolution(p, length, track));
     ShowStatusText(p, "Formatting Track: " + std::to_string(track));
     ShowProgress(p, track, 1, kFormatTracks);
     DriveJob(p, 6, 2, track, 0, 0);

@@ -57,18 +57,40 @@ bool SyncCountImplausible(const Program& p, int sectorCount) {
   return p.TrackStats.syncCount < 2 * sectorCount || p.TrackStats.syncCount > 256;
 }
 
-// The data block behind the header just found: copied into the image when its block id is
-// right, also when its checksum then fails.
-uint8_t DecodeDataBlock(Program& p, const TrackRecord& record, int64_t place) {
+// The data block behind the header just found, decoded into PlainBuffer: its code (1, 4 or 5).
+uint8_t DecodeDataBlock(Program& p, const TrackRecord& record) {
   SeekSyncEnd(p);
   GcrDecode(p, 260);
   const int64_t end = std::ssize(p.ReplyData) - 1;
   if (p.PlainBuffer[0] != record.dataBlockId || p.GcrReadPos >= end) return kDataBlockNotFound;
-  auto data = p.PlainBuffer.begin() + 1;
-  std::copy_n(data, kSectorBytes, p.ImageBuffer.begin() + place);
   uint8_t sum = p.PlainBuffer[kSectorBytes + 1];
-  for (int i = 0; i < kSectorBytes; ++i) sum ^= data[i];
+  for (int i = 1; i <= kSectorBytes; ++i) sum ^= p.PlainBuffer[static_cast<size_t>(i)];
   return sum == 0 ? kSectorGood : kDataChecksumError;
+}
+
+void CopyDataToImage(Program& p, const TrackRecord& record, int sector) {
+  std::copy_n(p.PlainBuffer.begin() + 1, kSectorBytes,
+              p.ImageBuffer.begin() + record.imageOffset + int64_t{sector} * kSectorBytes);
+}
+
+bool HeaderIdIsTheDisks(const Program& p) {
+  // Header bytes 5 and 4 are the first and the second disk ID character.
+  return p.PlainBuffer[5] == p.DiskId[1] && p.PlainBuffer[4] == p.DiskId[2];
+}
+
+// A track written in one revolution from anywhere keeps a piece of what was there before: an
+// old header can come first in the read, with a data block the new track cut off, or with the
+// old disk's ID. A later copy of the header that reads well is the sector; without one the
+// first copy's code stands. (A sector damaged on the disk is damaged in every copy.)
+bool FindGoodLaterCopy(Program& p, const TrackRecord& record, int track, int sector, int64_t from) {
+  while (FindSectorHeaderFrom(p, track, sector, from) == kHeaderFound) {
+    from = p.GcrReadPos;
+    if (!HeaderIdIsTheDisks(p)) continue;
+    if (DecodeDataBlock(p, record) != kSectorGood) continue;
+    CopyDataToImage(p, record, sector);
+    return true;
+  }
+  return false;
 }
 
 uint8_t DecodeSector(Program& p, int track, int sector) {
@@ -84,11 +106,15 @@ uint8_t DecodeSector(Program& p, int track, int sector) {
     case kHeaderFound:
       break;
   }
-  // Header bytes 5 and 4 are the first and the second disk ID character.
-  const uint8_t id1 = p.PlainBuffer[5];
-  const uint8_t id2 = p.PlainBuffer[4];
-  uint8_t code = DecodeDataBlock(p, record, record.imageOffset + int64_t{sector} * kSectorBytes);
-  if (id1 != p.DiskId[1] || id2 != p.DiskId[2]) code = kDiskIdMismatch;
+  const int64_t headerEnd = p.GcrReadPos;
+  const bool idMatches = HeaderIdIsTheDisks(p);
+  uint8_t code = DecodeDataBlock(p, record);
+  // A data block that was found is kept, also when its checksum fails.
+  if (code != kDataBlockNotFound) CopyDataToImage(p, record, sector);
+  if (!idMatches) code = kDiskIdMismatch;
+  if (code != kSectorGood && FindGoodLaterCopy(p, record, track, sector, headerEnd)) {
+    code = kSectorGood;
+  }
   return code;
 }
 

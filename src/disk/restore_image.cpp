@@ -85,7 +85,7 @@ void RestoreDiskImage(Program& p, const std::string& path) {
   for (int track = 1; track <= tracks; ++track) {
     const int length = BuildGcrTrack(p, track, false, false, file.get());
     if (length <= 1) continue;
-    UploadBuiltTrack(p, length);
+    UploadBuiltTrack(p, PadToRevolution(p, length, track));
     ShowStatusText(p, "Writing Track: " + std::to_string(track));
     ShowProgress(p, track, 1, tracks);
     const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];

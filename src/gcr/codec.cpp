@@ -81,9 +81,13 @@ void SeekSyncEnd(Program& p) {
 }
 
 HeaderSearchResult FindSectorHeader(Program& p, int track, int sector) {
+  return FindSectorHeaderFrom(p, track, sector, 0);
+}
+
+HeaderSearchResult FindSectorHeaderFrom(Program& p, int track, int sector, int64_t start) {
   const int64_t end = std::ssize(p.ReplyData) - 1;
   const uint8_t headerBlockId = HeaderBlockIdOf(p, track);
-  p.GcrReadPos = 0;
+  p.GcrReadPos = std::max<int64_t>(start, 0);
   HeaderSearchResult result = kNoHeaderBlock;
   bool syncSeen = false;
   while (p.GcrReadPos < end && result < kHeaderChecksumBad) {

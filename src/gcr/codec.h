@@ -28,5 +28,8 @@ void GcrDecode(Program& p, int count);
 void GcrEncode(Program& p, int count);
 void SeekSyncEnd(Program& p);
 HeaderSearchResult FindSectorHeader(Program& p, int track, int sector);
+// The same search from a position in the raw track on (FindSectorHeader starts at 0): a later
+// copy of a header, behind one found before.
+HeaderSearchResult FindSectorHeaderFrom(Program& p, int track, int sector, int64_t start);
 
 }  // namespace dw

@@ -182,3 +182,34 @@ TEST_F(DecodeTrack, AnUnformattedTrackIsNoSyncEverywhere) {
 
 }  // namespace
 }  // namespace dw
+
+namespace dw {
+namespace {
+
+// A track rewritten in one revolution from anywhere keeps a piece of the old one where the
+// revolution is longer than the new track: an old header with the old ID and a data block cut
+// short. The read may meet it before the new header of that sector.
+TEST_F(DecodeTrack, AnOldHeaderLeftBehindANewTrackDoesNotHideTheNewSector) {
+  const ZoneCase& zone = kZones[0];
+  const auto plans = Plans(1, 21);
+  const sim::DiskId oldId = {'Q', 'Q'};
+  std::vector<sim::SectorPlan> oldPlans(21);
+  const std::vector<uint8_t> oldTrack = sim::BuildGcrTrack(1, oldId, oldPlans, 8, 7692);
+  std::vector<uint8_t> track = sim::BuildGcrTrack(1, kId, plans, 8, 21 * 359);
+  // The old sector 0 up into its data block, then the new track from its start.
+  std::vector<uint8_t> revolution(oldTrack.begin(), oldTrack.begin() + 150);
+  revolution.insert(revolution.end(), track.begin(), track.end());
+  p.ReplyData.assign(revolution.begin(), revolution.end());
+  p.ReplyData.resize(32 * 256);
+  for (size_t i = revolution.size(); i < p.ReplyData.size(); ++i) {
+    p.ReplyData[i] = revolution[i - revolution.size()];
+  }
+  p.ReplyData.push_back(static_cast<uint8_t>(zone.byteRate & 0xFF));
+  p.ReplyData.push_back(static_cast<uint8_t>(zone.byteRate >> 8));
+  EXPECT_TRUE(DecodeGcrTrack(p, 1));
+  EXPECT_EQ(desk.logTexts()[0].substr(0, 25), "T01:111111111111111111111");
+  EXPECT_EQ(SectorInImage(1, 0), std::vector<uint8_t>(plans[0].data.begin(), plans[0].data.end()));
+}
+
+}  // namespace
+}  // namespace dw

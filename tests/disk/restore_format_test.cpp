@@ -79,6 +79,31 @@ INSTANTIATE_TEST_SUITE_P(EveryLayout, RestoreGcr,
                                            RoundTrip{"1571", "disk.d71", "", false, 70},
                                            RoundTrip{"1541-II+", "forty.d64", "-4", true, 40}));
 
+TEST(RestoreGcrOverData, ADiskThatHeldAnotherImageReadsBackAsTheNewOne) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  fake::TempDir dir("overdata");
+  // The disk in the drive: other files, another ID; its old track content outlasts the new
+  // tracks where a revolution is longer than what the program writes.
+  const std::string old = dir / "old.d64";
+  ASSERT_TRUE(
+      oracle::Run("cd " + oracle::Quoted(dir.path()) +
+                  " && head -c 60000 /dev/zero | tr '\\0' 'x' > filler && cc1541 -q -n old -i "
+                  "qq -f filler -w filler old.d64 > /dev/null"));
+  const std::string image = dir / "new.d64";
+  ASSERT_TRUE(MakeGcrImage(dir, image, ""));
+  Harness h("8=1541-II+:" + old);
+  h.desk.QueueFile(image);
+  h.desk.QueueCommand(kCmdRestoreImage);
+  h.desk.QueueFile(dir / "copy.d64");
+  h.desk.QueueCommand(kCmdCreateImage);
+  h.Run();
+  EXPECT_EQ(fake::ReadFile(dir / "copy.d64"), fake::ReadFile(image));
+  EXPECT_FALSE(h.desk.Logged("-- aborted --"));
+  for (const std::string& line : h.desk.logTexts()) {
+    if (line.find("<!") != std::string::npos) ADD_FAILURE() << line;
+  }
+}
+
 TEST(RestoreGcrErrors, TheRecordedErrorsAreBuiltIntoTheDiskAndReadBackAsThemselves) {
   if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
   RestoreBench bench("1541-II+", "blank");
