@@ -90,9 +90,12 @@ int CountBadSectors(const std::vector<std::string>& log) {
 
 int CreateEachDisk(Session& s) {
   const std::string pattern = s.call.Option("--each-disk");
-  if (NameForDisk(pattern, 1).empty()) {
-    s.desk.PrintError("diskwright-cli: create: --each-disk " + pattern +
-                      ": the pattern needs one number, e.g. box1-%03d.d64");
+  const Program& p = s.program;
+  if (p.DriveFamily == kFamily1581 || p.DriveFamily == kFamilyUnknown) {
+    s.desk.PrintError(
+        "diskwright-cli: create: --each-disk sees disk changes by the write-protect "
+        "sense of a 1541, 1570 or 1571, not of a " +
+        p.DriveModelName);
     return kExitWrongCall;
   }
   const int limit = s.call.Has("--count") ? std::stoi(s.call.Option("--count")) : 0;
@@ -107,8 +110,13 @@ int CreateEachDisk(Session& s) {
                    !s.desk.problemShown() && PcPathExists(file.path);
     file.badSectors = CountBadSectors(s.desk.commandLog());
     files.push_back(file);
-    if (!file.written) status = std::max(status, created == kExitDone ? kExitDriveError : created);
-    if (created == kExitLinkFailed || (limit > 0 && number >= limit)) break;
+    // A disk that could not be archived (the drive cannot make images, the file exists, the
+    // PC's disk is full, the link failed) ends the batch: the next disks would fare no better.
+    if (!file.written) {
+      status = created == kExitDone ? kExitDriveError : created;
+      break;
+    }
+    if (limit > 0 && number >= limit) break;
     const DiskChangeSeen change = WaitForDiskChange(s);
     if (change == DiskChangeSeen::kChanged) continue;
     if (change == DiskChangeSeen::kLinkFailed) {

@@ -3,11 +3,15 @@
 #include <charconv>
 #include <string_view>
 
+#include "cli/batch.h"
 #include "disk/pc_file.h"
 
 namespace dw::cli {
 
 namespace {
+
+// More disks than anyone archives in one go; a larger --count is a typing error.
+constexpr int64_t kMostDisks = 99999;
 
 struct OptionSpec {
   std::string_view name;
@@ -170,10 +174,16 @@ bool CheckCommandOptions(const Call& call, std::string* error) {
       *error = "create: give either FILE or --each-disk PATTERN";
       return false;
     }
+    if (batch && NameForDisk(call.Option("--each-disk"), 1).empty()) {
+      *error = "create: --each-disk " + call.Option("--each-disk") +
+               ": the pattern needs one number, e.g. box1-%03d.d64";
+      return false;
+    }
     int64_t count = 0;
-    if (call.Has("--count") &&
-        (!batch || !ParseNumber(call.Option("--count"), &count) || count < 1)) {
-      *error = "create: --count takes a number of disks (1 or more) with --each-disk";
+    if (call.Has("--count") && (!batch || !ParseNumber(call.Option("--count"), &count) ||
+                                count < 1 || count > kMostDisks)) {
+      *error = "create: --count takes a number of disks (1 to " + std::to_string(kMostDisks) +
+               ") with --each-disk";
       return false;
     }
   }

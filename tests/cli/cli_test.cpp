@@ -211,6 +211,8 @@ TEST_F(CliTest, AWrongCallSaysWhatIsWrongInOneLineAndExitsTwo) {
       {"dir", "--40"},
       {"--drive", "12", "dir"},
       {"create", "x.d64", "--each-disk", "b%d.d64"},
+      {"create", "--each-disk", "box.d64"},
+      {"create", "--each-disk", "b%d.d64", "--count", "9999999999"},
       {"restore", "x.d64", "--format", "maybe"},
       {"rpm", "7"},
       {"format", "NOID"},
