@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -16,6 +17,11 @@ namespace dw::cli {
 namespace {
 
 using Runner = std::function<int(Session&)>;
+
+std::string AsciiLower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 
 void PrintDirectory(Session& s) {
   for (const std::string& line : s.desk.directory()) s.desk.PrintResult(line);
@@ -136,7 +142,14 @@ int Restore(Session& s) {
                                                                              : MessageAnswer::kNo);
   }
   s.desk.QueueFile(path);
-  return RunMenuCommand(s, kCmdRestoreImage);
+  const int status = RunMenuCommand(s, kCmdRestoreImage);
+  // Every restore tells what it writes; a route that logs nothing wrote nothing.
+  if (status == kExitDone && !s.desk.loggedAfterFileChosen()) {
+    s.desk.PrintError("diskwright-cli: restore: this build cannot restore ." +
+                      AsciiLower(extension) + " files yet");
+    return kExitWrongCall;
+  }
+  return status;
 }
 
 int Format(Session& s) {

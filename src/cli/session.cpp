@@ -1,5 +1,9 @@
 #include "cli/session.h"
 
+#include <array>
+#include <string_view>
+#include <vector>
+
 #include "link/connect.h"
 #include "link/exchange.h"
 #include "shell/log.h"
@@ -12,6 +16,25 @@ namespace {
 // ConnectDrives waits about 1.5 s between two scans of the bus; after one such wait without a
 // drive answering the terminal gives up.
 constexpr int kConnectGiveUpMs = 1500;
+
+// What the commands log when they refuse to work on this drive; the window still closes them
+// with "-- done --", but nothing was done.
+constexpr std::array<std::string_view, 2> kRefusals = {
+    "NOT APPLICABLE TO 1581",
+    "Not supported without 6522 Fast Serial Driver!",
+};
+
+bool CommandRefused(const std::vector<std::string>& log) {
+  for (const std::string& line : log) {
+    for (std::string_view refusal : kRefusals) {
+      if (line.size() >= refusal.size() &&
+          line.compare(line.size() - refusal.size(), refusal.size(), refusal) == 0) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
 
 bool Connect(Session& s) {
   s.desk.SetConnecting(true, kConnectGiveUpMs);
@@ -99,7 +122,7 @@ int ExitStatusOf(Session& s) {
   const Program& p = s.program;
   if (p.LinkState >= kLinkTimeout) return kExitLinkFailed;
   if (p.LinkState != 0 || p.DosErrorFlag != 0 || s.desk.problemShown() ||
-      s.desk.requesterCancelled()) {
+      s.desk.requesterCancelled() || CommandRefused(s.desk.commandLog())) {
     return kExitDriveError;
   }
   return kExitDone;

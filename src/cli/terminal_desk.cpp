@@ -69,6 +69,7 @@ void TerminalDesk::BeginCommand() {
   problemShown_ = false;
   requesterCancelled_ = false;
   showedSomething_ = false;
+  loggedAfterFile_ = false;
   commandLog_.clear();
 }
 
@@ -94,7 +95,10 @@ void TerminalDesk::AppendLogLine(const std::string& line) {
   commandLog_.push_back(line);
   const bool closing = line.find("-- done --") != std::string::npos ||
                        line.find("-- aborted --") != std::string::npos;
-  if (!closing) showedSomething_ = true;
+  if (!closing) {
+    showedSomething_ = true;
+    loggedAfterFile_ = true;
+  }
   if (!quiet_ || (logIsResult_ && !closing)) PrintResult(line);
 }
 
@@ -218,6 +222,7 @@ std::optional<std::string> TerminalDesk::AskText(const TextRequest& request) {
 
 FileAnswer TerminalDesk::ChooseFile(const FileRequest& request) {
   showedSomething_ = true;
+  loggedAfterFile_ = false;
   FileAnswer answer;
   // Typed names keep their extension; entry 0 adds the image type to a bare one.
   answer.selectedEntry = request.entry;

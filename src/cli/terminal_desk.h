@@ -46,6 +46,8 @@ class TerminalDesk final : public Desk {
   const std::vector<std::string>& commandLog() const { return commandLog_; }
   // Whether the command showed anything of its own besides the closing line.
   bool commandShowedAnything() const { return showedSomething_; }
+  // Whether the command logged anything after its last file requester was answered.
+  bool loggedAfterFileChosen() const { return loggedAfterFile_; }
   const std::string& statusText() const { return statusText_; }
   const std::vector<std::string>& devices() const { return devices_; }
   const std::vector<std::string>& directory() const { return directory_; }
@@ -111,6 +113,7 @@ class TerminalDesk final : public Desk {
   bool problemShown_ = false;
   bool requesterCancelled_ = false;
   bool showedSomething_ = false;
+  bool loggedAfterFile_ = false;
   std::vector<std::string> commandLog_;
   std::string statusText_;
   std::vector<std::string> devices_;

@@ -272,6 +272,26 @@ TEST_F(CliTest, BatchArchivingMakesOneImageForEveryDiskPutIn) {
   EXPECT_FALSE(Contains(run.err, "\r"));
 }
 
+TEST_F(CliTest, ACommandTheDriveCannotDoIsNoSuccess) {
+  MakeGameDisk("a.d64", 300, 13);
+  MakePrg("m.prg", 300, 14);
+  const std::string command = "cd '" + folder_.path() + "' && cc1541 -q -w m.prg m.d81 >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  CliRun run = Run({"--port", "sim:10=1581:m.d81", "--virtual-time", "--quiet", "format", "A,B"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "NOT APPLICABLE TO 1581")) << run.err;
+
+  // A 1541 without the fast serial driver cannot make images: no file, and the batch stops.
+  run = Run({"--port", "sim:8=1541-II:a.d64", "--virtual-time", "--quiet", "create", "--each-disk",
+             "box-%d.d64"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "Not supported without 6522 Fast Serial Driver!")) << run.err;
+  EXPECT_EQ(Lines(run.out),
+            (std::vector<std::string>{"Summary: 1 disk(s)", "box-1.d64: not written"}));
+  EXPECT_FALSE(std::filesystem::exists(Path("box-1.d64")));
+}
+
 TEST_F(CliTest, ErrorInfoKeepsItsTableWithQuiet) {
   MakeGameDisk("a.d64", 300, 12);
   CliRun run = Run({"--port", "sim:8=1541-II+:a.d64", "--quiet", "error-info"});
