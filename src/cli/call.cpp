@@ -35,7 +35,7 @@ const std::vector<CommandSpec>& Commands() {
       {"dir", "dir", "show the disk's directory", 0, 0, {}, false},
       {"get",
        "get NAME [FILE] [--replace]",
-       "copy the program file NAME from the disk to FILE (default: NAME)",
+       "copy the program file NAME from the disk to FILE (default: NAME.prg)",
        1,
        2,
        {{"--replace", false}},
@@ -60,7 +60,8 @@ const std::vector<CommandSpec>& Commands() {
       {"verify", "verify FILE", "compare the disk with an image file", 1, 1, {}, false},
       {"restore",
        "restore FILE [--format yes|no]",
-       "write a D64, D71, D81, G64 image or a PRG file to the disk",
+       "write a D64, D71, D81, G64 image or a PRG file to the disk (--format: a 1581\n"
+       "       disk is formatted first, or not)",
        1,
        1,
        {{"--format", true}},
@@ -269,8 +270,13 @@ std::optional<Call> ParseCall(int argc, const char* const* argv, std::string* er
 
 std::string UsageText(const std::string& command) {
   if (const CommandSpec* spec = FindCommand(command)) {
+    // The table indents continued lines for the program's list of commands.
+    std::string summary(spec->summary);
+    for (size_t at = 0; (at = summary.find("\n       ", at)) != std::string::npos; ++at) {
+      summary.replace(at, 8, "\n  ");
+    }
     return "usage: diskwright-cli [--port PORT] [--drive N] [--quiet] " +
-           std::string(spec->synopsis) + "\n  " + std::string(spec->summary) + "\n";
+           std::string(spec->synopsis) + "\n  " + summary + "\n";
   }
   std::string text =
       "usage: diskwright-cli [--port COMn|DEVICE|sim:...] [--drive N] [--quiet] COMMAND [ARGS]\n"

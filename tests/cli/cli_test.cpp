@@ -149,6 +149,10 @@ TEST_F(CliTest, CmdPrintsTheDrivesAnswerAndAnErrorAnswerExitsOne) {
   EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"01, FILES SCRATCHED,01,00"}));
   run = Run({"--port", "sim:8=1541-II+:a.d64", "--quiet", "dir"});
   EXPECT_FALSE(Contains(run.out, "GAME")) << run.out;
+
+  run = Run({"--port", "sim:8=1541-II+:a.d64", "--quiet", "status"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"00, OK,00,00"}));
 }
 
 TEST_F(CliTest, CreateInRealTimeMakesTheImageWithAProgressBarOnATerminal) {
