@@ -1,0 +1,219 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <system_error>
+
+#include "cli/batch.h"
+#include "link/exchange.h"
+#include "platform/desk.h"
+#include "platform/pc_file.h"
+
+namespace dw::cli {
+
+namespace {
+
+using Runner = std::function<int(Session&)>;
+
+void PrintDirectory(Session& s) {
+  for (const std::string& line : s.desk.directory()) s.desk.PrintResult(line);
+}
+
+// The name between the quotes of a file line of the listing; the header line (0) is no file.
+int FindDirectoryLine(Session& s, const std::string& name) {
+  const std::vector<std::string>& lines = s.desk.directory();
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const size_t open = lines[i].find('"');
+    const size_t close = open == std::string::npos ? open : lines[i].find('"', open + 1);
+    if (close != std::string::npos && lines[i].substr(open + 1, close - open - 1) == name) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+bool IsReadableFile(Session& s, const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_regular_file(path, error)) return true;
+  s.desk.PrintError("diskwright-cli: " + s.call.command + ": cannot read " + path);
+  return false;
+}
+
+void AnswerReplace(Session& s) {
+  if (s.call.Has("--replace")) s.desk.AnswerQuestion("File already exists", MessageAnswer::kYes);
+}
+
+int Directory(Session& s) {
+  const int status = RunMenuCommand(s, kCmdDirectory);
+  PrintDirectory(s);
+  return status;
+}
+
+int Get(Session& s) {
+  const std::string& name = s.call.arguments[0];
+  int status = RunMenuCommand(s, kCmdDirectory);
+  if (status != kExitDone) return status;
+  const int line = FindDirectoryLine(s, name);
+  if (line < 0) {
+    s.desk.PrintError("diskwright-cli: get: no file \"" + name + "\" on the disk");
+    return kExitDriveError;
+  }
+  const std::string target = s.call.arguments.size() > 1 ? s.call.arguments[1] : std::string();
+  const bool existed = !target.empty() && PcPathExists(target);
+  AnswerReplace(s);
+  s.desk.QueueFile(target);
+  s.desk.SelectDirectoryLine(line);
+  status = RunMenuCommand(s, kDirectoryListId);
+  // A download cut short by the link leaves no part of a file behind.
+  if (status == kExitLinkFailed && !target.empty() && !existed) {
+    std::error_code error;
+    std::filesystem::remove(target, error);
+  }
+  return status;
+}
+
+int Put(Session& s) {
+  const std::string& path = s.call.arguments[0];
+  if (UpperExtension(path) != "PRG") {
+    s.desk.PrintError("diskwright-cli: put: " + path +
+                      " is no .prg file (restore writes disk images)");
+    return kExitWrongCall;
+  }
+  if (!IsReadableFile(s, path)) return kExitWrongCall;
+  s.desk.QueueFile(path);
+  return RunMenuCommand(s, kCmdRestoreImage);
+}
+
+int DosCommand(Session& s) {
+  s.desk.QueueText(s.call.arguments[0]);
+  const int status = RunMenuCommand(s, kCmdDosCommand);
+  if (status != kExitLinkFailed) s.desk.PrintResult(s.desk.statusText());
+  return status;
+}
+
+int Status(Session& s) {
+  s.desk.BeginCommand();
+  s.program.LinkState = 0;
+  const std::string answer = ReadErrorChannel(s.program);
+  const int status = ExitStatusOf(s);
+  if (status == kExitLinkFailed) {
+    ReportFailure(s, status);
+  } else {
+    s.desk.PrintResult(answer);
+  }
+  return status;
+}
+
+int Create(Session& s) {
+  s.program.FortyTracksMark = s.call.Has("--40");
+  s.program.ImageErrorsMark = s.call.Has("--errors");
+  if (s.call.Has("--each-disk")) return CreateEachDisk(s);
+  AnswerReplace(s);
+  s.desk.QueueFile(s.call.arguments[0]);
+  return RunMenuCommand(s, kCmdCreateImage);
+}
+
+int Verify(Session& s) {
+  if (!IsReadableFile(s, s.call.arguments[0])) return kExitWrongCall;
+  s.desk.QueueFile(s.call.arguments[0]);
+  return RunMenuCommand(s, kCmdVerifyImage);
+}
+
+int Restore(Session& s) {
+  const std::string& path = s.call.arguments[0];
+  static const std::vector<std::string> kRestorable = {"D64", "D71", "D81", "G64", "PRG"};
+  const std::string extension = UpperExtension(path);
+  if (std::find(kRestorable.begin(), kRestorable.end(), extension) == kRestorable.end()) {
+    s.desk.PrintError("diskwright-cli: restore: " + path +
+                      ": the type is told by the extension: .d64, .d71, .d81, .g64 or .prg");
+    return kExitWrongCall;
+  }
+  if (!IsReadableFile(s, path)) return kExitWrongCall;
+  if (s.call.Has("--format")) {
+    s.desk.AnswerQuestion("Resore Image", s.call.Option("--format") == "yes" ? MessageAnswer::kYes
+                                                                             : MessageAnswer::kNo);
+  }
+  s.desk.QueueFile(path);
+  return RunMenuCommand(s, kCmdRestoreImage);
+}
+
+int Format(Session& s) {
+  s.desk.QueueText(s.call.arguments[0]);
+  return RunMenuCommand(s, kCmdFastFormat);
+}
+
+int ErrorInfo(Session& s) {
+  s.desk.SetLogIsResult(true);
+  return RunMenuCommand(s, kCmdErrorInfo);
+}
+
+// The GCR tools ask their input as the window asks it.
+int Tool(Session& s, int id) {
+  s.desk.SetLogIsResult(true);
+  return RunMenuCommand(s, id);
+}
+
+std::string JoinedArguments(const Session& s) {
+  std::string text;
+  for (const std::string& word : s.call.arguments) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+const std::map<std::string, Runner>& Runners() {
+  static const std::map<std::string, Runner> runners = {
+      {"drives",
+       [](Session& s) {
+         for (const std::string& device : s.desk.devices()) s.desk.PrintResult(device);
+         return kExitDone;
+       }},
+      {"dir", Directory},
+      {"get", Get},
+      {"put", Put},
+      {"cmd", DosCommand},
+      {"status", Status},
+      {"create", Create},
+      {"verify", Verify},
+      {"restore", Restore},
+      {"format", Format},
+      {"error-info", ErrorInfo},
+      {"dump-track",
+       [](Session& s) {
+         s.desk.QueueText(s.call.arguments[0]);
+         return Tool(s, kCmdDumpTrack);
+       }},
+      {"rpm",
+       [](Session& s) {
+         const bool series = !s.call.arguments.empty() && s.call.arguments[0] == "500";
+         return Tool(s, series ? kCmdRpmAdjust : kCmdRpmCheck);
+       }},
+      {"dump-rom",
+       [](Session& s) {
+         AnswerReplace(s);
+         s.desk.QueueFile(s.call.arguments[0]);
+         return Tool(s, kCmdDumpRom);
+       }},
+      {"hex2gcr",
+       [](Session& s) {
+         s.desk.QueueText(JoinedArguments(s));
+         return Tool(s, kCmdHexToGcr);
+       }},
+      {"gcr2hex",
+       [](Session& s) {
+         s.desk.QueueText(JoinedArguments(s));
+         return Tool(s, kCmdGcrToHex);
+       }},
+  };
+  return runners;
+}
+
+}  // namespace
+
+int RunCommandOfCall(Session& s) {
+  auto found = Runners().find(s.call.command);
+  return found == Runners().end() ? kExitWrongCall : found->second(s);
+}
+
+}  // namespace dw::cli
