@@ -25,7 +25,7 @@ struct CommandSpec {
   int fewestArguments;
   int mostArguments;  // -1: any number
   std::vector<OptionSpec> options;
-  // Writes through the drive's DOS: a virtual disk's image file keeps what was written.
+  // Writes to the disk: a virtual disk's image file keeps what was written.
   bool writesDisk;
 };
 
@@ -65,8 +65,8 @@ const std::vector<CommandSpec>& Commands() {
        1,
        1,
        {{"--format", true}},
-       false},
-      {"format", "format NAME,ID", "fast format of a GCR disk", 1, 1, {}, false},
+       true},
+      {"format", "format NAME,ID", "fast format of a GCR disk", 1, 1, {}, true},
       {"dump-track",
        "dump-track TRACK",
        "raw GCR dump of one track (36p: physical track)",
@@ -297,12 +297,9 @@ std::string UsageText(const std::string& command) {
   return text;
 }
 
-bool WritesThroughDos(const Call& call) {
+bool WritesTheDisk(const Call& call) {
   const CommandSpec* spec = FindCommand(call.command);
-  if (spec != nullptr && spec->writesDisk) return true;
-  // A PRG file is restored as a file saved through the DOS.
-  return call.command == "restore" && !call.arguments.empty() &&
-         UpperExtension(call.arguments[0]) == "PRG";
+  return spec != nullptr && spec->writesDisk;
 }
 
 }  // namespace dw::cli

@@ -41,9 +41,8 @@ std::optional<Call> ParseCall(int argc, const char* const* argv, std::string* er
 // The usage of the program (command empty) or of one command.
 std::string UsageText(const std::string& command);
 
-// Whether the call writes files through the drive's DOS (put, cmd, restore of a PRG): a virtual
-// disk is then written back to its image file, as a real disk keeps what was written. Whole-track
-// writes (restore, format) change a virtual disk for the run only.
-bool WritesThroughDos(const Call& call);
+// Whether the call writes to the disk (put, cmd, restore, format): a virtual disk is then written
+// back to its image file, as a real disk keeps what was written.
+bool WritesTheDisk(const Call& call);
 
 }  // namespace dw::cli

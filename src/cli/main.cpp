@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   if (status == kExitDone) status = RunCommandOfCall(session);
   program.LinkPort.reset();
   desk.Close();
-  if (WritesThroughDos(*call) && !ports.SaveVirtualDisks(&error)) {
+  if (WritesTheDisk(*call) && !ports.SaveVirtualDisks(&error)) {
     std::fprintf(stderr, "diskwright-cli: %s\n", error.c_str());
     status = std::max(status, kExitDriveError);
   }

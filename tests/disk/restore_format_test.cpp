@@ -193,6 +193,7 @@ TEST(FastFormat, TheNameAndIdTypedGiveAnEmptyDiskTheToolsReadAsValid) {
   EXPECT_EQ(h.desk.logTexts().back(), "-- done --");
 
   const std::string saved = SavedDisk(h, dir / "formatted.d64");
+  EXPECT_EQ(fake::ReadFile(saved).size(), kD64Data) << "every sector reads well: no error bytes";
   EXPECT_EQ(oracle::BamProblems(fake::ReadFile(saved)), "");
   const std::vector<std::string> listing = oracle::Cc1541Listing(saved);
   ASSERT_FALSE(listing.empty());
