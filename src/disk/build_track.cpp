@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/image_file.h"
+#include "core/job_codes.h"
 #include "core/log.h"
 #include "disk/geometry.h"
 #include "gcr/codec.h"
@@ -23,16 +24,6 @@ constexpr uint8_t kNoSyncFill = 0x55;
 constexpr int kBamTrack = 18;
 constexpr int kHeaderPlainBytes = 8;
 constexpr int kDataPlainBytes = 260;
-
-// The defects an error byte asks for (its low four bits).
-enum SectorDefect : uint8_t {
-  kHeaderMissing = 2,
-  kSyncMissing = 3,
-  kDataBlockMissing = 4,
-  kDataChecksumWrong = 5,
-  kHeaderChecksumWrong = 9,
-  kForeignDiskId = 11,
-};
 
 void Append(Program& p, uint8_t byte, int count) {
   for (int i = 0; i < count && p.GcrWritePos < std::ssize(p.GcrOutBuffer); ++i) {
@@ -55,11 +46,11 @@ uint8_t ReadErrorCode(Program& p, int track, int sector, std::FILE* image) {
 void EncodeHeader(Program& p, const TrackRecord& record, int track, int sector, uint8_t code) {
   uint8_t id1 = p.DiskId[1];
   const uint8_t id2 = p.DiskId[2];
-  if (code == kForeignDiskId) ++id1;
+  if (code == kJobDiskIdMismatch) ++id1;
   uint8_t checksum = static_cast<uint8_t>(sector ^ track ^ id2 ^ id1);
-  if (code == kHeaderChecksumWrong) ++checksum;
+  if (code == kJobHeaderChecksum) ++checksum;
   p.PlainBuffer.assign(kHeaderPlainBytes, 0);
-  p.PlainBuffer[0] = code == kHeaderMissing ? 0x00 : record.headerBlockId;
+  p.PlainBuffer[0] = code == kJobHeaderNotFound ? 0x00 : record.headerBlockId;
   p.PlainBuffer[1] = checksum;
   p.PlainBuffer[2] = static_cast<uint8_t>(sector);
   p.PlainBuffer[3] = static_cast<uint8_t>(track);
@@ -88,8 +79,8 @@ void EncodeData(Program& p, const TrackRecord& record, int track, int sector, ui
     checksum = record.formatType;
   }
   p.PlainBuffer[kSectorBytes + 1] = checksum;
-  if (code == kDataBlockMissing) p.PlainBuffer[0] = 0x00;
-  if (code == kDataChecksumWrong) ++p.PlainBuffer[kSectorBytes + 1];
+  if (code == kJobDataBlockNotFound) p.PlainBuffer[0] = 0x00;
+  if (code == kJobDataChecksum) ++p.PlainBuffer[kSectorBytes + 1];
   GcrEncode(p, kDataPlainBytes);
 }
 
@@ -105,7 +96,7 @@ int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* im
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
   for (int sector = 0; sector < record.sectorCount; ++sector) {
     const uint8_t code = !blank && p.ImageErrors ? ReadErrorCode(p, track, sector, image) : 0;
-    const uint8_t sync = code == kSyncMissing ? kNoSyncFill : kSyncByte;
+    const uint8_t sync = code == kJobNoSync ? kNoSyncFill : kSyncByte;
     Append(p, sync, record.headerSyncLength);
     EncodeHeader(p, record, track, sector, code);
     Append(p, record.headerGapByte, record.headerGapLength);

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "core/job_codes.h"
 #include "core/log.h"
 #include "disk/build_track.h"
 #include "disk/directory.h"
@@ -22,7 +23,6 @@ namespace {
 
 constexpr size_t kAnswerLength = 19;
 constexpr int kFormatTracks = 35;
-constexpr uint8_t kWriteProtectCode = 8;
 constexpr uint8_t kFormatTypeMismatch = 73;
 // The drive's job queue: the first job's code at $0000, its track at $0006.
 constexpr int kJobCodeAddress = 0x0000;
@@ -95,7 +95,7 @@ void FormatDisk(Program& p) {
 
   StartSectorTransfer(p, kCodeTrackWrite, true);
   if (DiskWriteProtected(p)) {
-    LogLine(p, StatusText(p, kWriteProtectCode, kJobCodeKind));
+    LogLine(p, StatusText(p, kJobWriteProtected, kJobCodeKind));
     p.DosErrorFlag = 1;
     // Nothing was formatted: the command must not end as if it had been.
     p.LinkState |= kLinkIecError;

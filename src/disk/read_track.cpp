@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/job_codes.h"
 #include "core/log.h"
 #include "disk/geometry.h"
 #include "gcr/codec.h"
@@ -19,15 +20,6 @@ namespace {
 constexpr int kStatusTextWidth = 23;
 // The last sector number a GCR track has, for the ruler.
 constexpr int kRulerLastSector = 20;
-
-// Sector codes of a GCR track as the drive's controller names them.
-constexpr uint8_t kSectorGood = 1;
-constexpr uint8_t kHeaderNotFound = 2;
-constexpr uint8_t kNoSync = 3;
-constexpr uint8_t kDataBlockNotFound = 4;
-constexpr uint8_t kDataChecksumError = 5;
-constexpr uint8_t kHeaderChecksumError = 9;
-constexpr uint8_t kDiskIdMismatch = 11;
 
 // The 1581's burst read: 20 sectors of a track, a status byte in front of them.
 constexpr int kBurstPacketLength = 10;
@@ -62,10 +54,10 @@ uint8_t DecodeDataBlock(Program& p, const TrackRecord& record) {
   SeekSyncEnd(p);
   GcrDecode(p, 260);
   const int64_t end = std::ssize(p.ReplyData) - 1;
-  if (p.PlainBuffer[0] != record.dataBlockId || p.GcrReadPos >= end) return kDataBlockNotFound;
+  if (p.PlainBuffer[0] != record.dataBlockId || p.GcrReadPos >= end) return kJobDataBlockNotFound;
   uint8_t sum = p.PlainBuffer[kSectorBytes + 1];
   for (int i = 1; i <= kSectorBytes; ++i) sum ^= p.PlainBuffer[static_cast<size_t>(i)];
-  return sum == 0 ? kSectorGood : kDataChecksumError;
+  return sum == 0 ? kJobGood : kJobDataChecksum;
 }
 
 void CopyDataToImage(Program& p, const TrackRecord& record, int sector) {
@@ -86,7 +78,7 @@ bool FindGoodLaterCopy(Program& p, const TrackRecord& record, int track, int sec
   while (FindSectorHeaderFrom(p, track, sector, from) == kHeaderFound) {
     from = p.GcrReadPos;
     if (!HeaderIdIsTheDisks(p)) continue;
-    if (DecodeDataBlock(p, record) != kSectorGood) continue;
+    if (DecodeDataBlock(p, record) != kJobGood) continue;
     CopyDataToImage(p, record, sector);
     return true;
   }
@@ -98,11 +90,11 @@ uint8_t DecodeSector(Program& p, int track, int sector) {
   switch (FindSectorHeader(p, track, sector)) {
     case kNoHeaderBlock:
     case kOtherHeadersOnly:
-      return SyncCountImplausible(p, record.sectorCount) ? kNoSync : kHeaderNotFound;
+      return SyncCountImplausible(p, record.sectorCount) ? kJobNoSync : kJobHeaderNotFound;
     case kHeaderChecksumBad:
-      return kHeaderChecksumError;
+      return kJobHeaderChecksum;
     case kNoSyncAtAll:
-      return kNoSync;
+      return kJobNoSync;
     case kHeaderFound:
       break;
   }
@@ -110,10 +102,10 @@ uint8_t DecodeSector(Program& p, int track, int sector) {
   const bool idMatches = HeaderIdIsTheDisks(p);
   uint8_t code = DecodeDataBlock(p, record);
   // A data block that was found is kept, also when its checksum fails.
-  if (code != kDataBlockNotFound) CopyDataToImage(p, record, sector);
-  if (!idMatches) code = kDiskIdMismatch;
-  if (code != kSectorGood && FindGoodLaterCopy(p, record, track, sector, headerEnd)) {
-    code = kSectorGood;
+  if (code != kJobDataBlockNotFound) CopyDataToImage(p, record, sector);
+  if (!idMatches) code = kJobDiskIdMismatch;
+  if (code != kJobGood && FindGoodLaterCopy(p, record, track, sector, headerEnd)) {
+    code = kJobGood;
   }
   return code;
 }
@@ -205,7 +197,7 @@ bool DecodeGcrTrack(Program& p, int track) {
   std::string codes;
   for (int sector = 0; sector < record.sectorCount; ++sector) {
     const uint8_t code = DecodeSector(p, track, sector);
-    if (code > kSectorGood) good = false;
+    if (code > kJobGood) good = false;
     codes += "0123456789ABCDEF"[code & 0x0F];
     if (p.ImageErrors) StoreErrorByte(p, code);
     ++p.ErrorByteCursor;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/image_file.h"
+#include "core/job_codes.h"
 #include "core/log.h"
 #include "disk/build_track.h"
 #include "disk/geometry.h"
@@ -19,7 +20,6 @@ namespace dw {
 
 namespace {
 
-constexpr uint8_t kWriteProtectCode = 8;
 // Where the BAM sector of a GCR image keeps the disk ID.
 constexpr int kBamIdOffset = 0xA2;
 constexpr int kBamTrack = 18;
@@ -30,7 +30,7 @@ constexpr uint8_t kBurstWriteTimeoutSeconds = 5;
 constexpr uint8_t kFormatTimeoutSeconds = 200;
 
 void LogWriteProtected(Program& p) {
-  LogLine(p, StatusText(p, kWriteProtectCode, kJobCodeKind));
+  LogLine(p, StatusText(p, kJobWriteProtected, kJobCodeKind));
   p.DosErrorFlag = 1;
   // Nothing was restored: the command must not end as if it had been.
   p.LinkState |= kLinkIecError;
@@ -147,7 +147,7 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     if (status > 1) {
       ++failed;
       LogLine(p, "Track " + std::to_string(track) + ": " + StatusText(p, reply, kJobCodeKind));
-      if (status == kWriteProtectCode) break;
+      if (status == kJobWriteProtected) break;
     } else {
       ++restored;
     }

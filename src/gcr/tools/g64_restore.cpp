@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/image_file.h"
+#include "core/job_codes.h"
 #include "core/log.h"
 #include "disk/build_track.h"
 #include "disk/read_track.h"
@@ -44,7 +45,6 @@ constexpr int kTracksWritten = 40;
 constexpr int kPageBytes = 256;
 constexpr int kUploadHeaderLength = 3;
 constexpr uint32_t kHighestZone = 3;
-constexpr uint8_t kWriteProtectCode = 8;
 
 struct G64Header {
   uint8_t version = 0;
@@ -188,7 +188,7 @@ void RestoreG64Image(Program& p, const std::string& path) {
   DetectDiskFormat(p, true);
   StartSectorTransfer(p, kCodeTrackWrite, true);
   if (DiskWriteProtected(p)) {
-    LogLine(p, StatusText(p, kWriteProtectCode, kJobCodeKind));
+    LogLine(p, StatusText(p, kJobWriteProtected, kJobCodeKind));
     // Nothing was restored: the command must not end as if it had been.
     p.LinkState |= kLinkIecError;
     return;
