@@ -29,8 +29,7 @@ namespace {
 
 // An empty disk image made by cc1541, an independent tool; its extension names the layout.
 bool MakeImage(const std::string& path) {
-  return std::system(("cc1541 -n 'map disk' -i 'mp' '" + path + "' > /dev/null 2>&1").c_str()) ==
-         0;
+  return std::system(("cc1541 -n 'map disk' -i 'mp' '" + path + "' > /dev/null 2>&1").c_str()) == 0;
 }
 
 // Damaged sectors as error bytes behind the D64's data: track, sector, code.
@@ -58,7 +57,8 @@ void AppendErrorBytes(const std::string& path) {
 struct Session {
   explicit Session(const std::string& description) {
     std::string error;
-    bus = sim::VirtualBus::FromDescription(description, [this] { return clock.NowUs(); }, &error);
+    bus = sim::VirtualBus::FromDescription(
+        description, [this] { return clock.NowUs(); }, &error);
     if (bus) ports.Attach(0, bus.get());
     dw::StartUp(program);
     if (bus) dw::ConnectDrives(program);
@@ -150,13 +150,46 @@ class DiskMapTest : public QObject {
     QVERIFY(!damaged.contains(colourAt(1, 0)));
   }
 
+  // The desk calls only store; the view paints later, once for many tracks, when the program
+  // next lets the window handle its events.
+  void tracksArePaintedLaterNotOnEachCall() {
+    dw::QtDesk desk;
+    dw::DiskMapView* map = desk.window().diskMap();
+    desk.window().show();
+    desk.window().outputPanel()->setCurrentWidget(map);
+    QVERIFY(QTest::qWaitForWindowExposed(&desk.window()));
+    QTest::qWait(100);
+    struct PaintCounter : QObject {
+      int paints = 0;
+      bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+      }
+    } counter;
+    map->installEventFilter(&counter);
+
+    desk.StartDiskMap({std::vector<int>(35, 17), {{2, "SECTOR NOT FOUND"}}});
+    for (int track = 1; track <= 35; ++track) {
+      desk.ShowTrackOnMap(track, std::vector<uint8_t>(17, track == 9 ? 2 : 1));
+    }
+    QCOMPARE(counter.paints, 0);
+    QVERIFY(map->repaintPending());
+    QTRY_VERIFY(counter.paints > 0);
+    QVERIFY2(counter.paints <= 2, qPrintable(QString::number(counter.paints)));
+    QVERIFY(!map->repaintPending());
+    QCOMPARE(map->HoverText(9, 16), QString("Track 9, sector 16: code 2, SECTOR NOT FOUND"));
+    QCOMPARE(map->HoverText(36, 0), QString());
+  }
+
   void doubleSidedAnd35InchLayoutsGiveTheirColumns_data() {
     QTest::addColumn<QString>("model");
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("rows");
-    QTest::newRow("1571 D71") << "1571" << "disk.d71" << 70 << 21;
-    QTest::newRow("1581 D81") << "1581" << "disk.d81" << 80 << 40;
+    QTest::newRow("1571 D71") << "1571"
+                              << "disk.d71" << 70 << 21;
+    QTest::newRow("1581 D81") << "1581"
+                              << "disk.d81" << 80 << 40;
   }
 
   void doubleSidedAnd35InchLayoutsGiveTheirColumns() {

@@ -91,8 +91,7 @@ void RpmChartView::paintEvent(QPaintEvent* /*event*/) {
                     std::max(1, width() - 2 * kMargin - kAxisLabelWidth),
                     std::max(1, height() - kHeaderHeight - 2 * kMargin - kBottomLabelHeight));
   const double low = std::min(kShownLow, values_.empty() ? kShownLow : std::floor(minimum_ - 1));
-  const double high =
-      std::max(kShownHigh, values_.empty() ? kShownHigh : std::ceil(maximum_ + 1));
+  const double high = std::max(kShownHigh, values_.empty() ? kShownHigh : std::ceil(maximum_ + 1));
   auto yOf = [&](double rpm) { return plot.bottom() - (rpm - low) / (high - low) * plot.height(); };
   const int places = std::max({planned_, static_cast<int>(values_.size()), 2});
   auto xOf = [&](size_t index) {
@@ -100,8 +99,9 @@ void RpmChartView::paintEvent(QPaintEvent* /*event*/) {
   };
 
   // The band, its edges and the nominal speed.
-  painter.fillRect(QRectF(plot.left(), yOf(kBandHigh), plot.width(), yOf(kBandLow) - yOf(kBandHigh)),
-                   QColor(86, 180, 233, 60));
+  painter.fillRect(
+      QRectF(plot.left(), yOf(kBandHigh), plot.width(), yOf(kBandLow) - yOf(kBandHigh)),
+      QColor(86, 180, 233, 60));
   painter.setPen(QPen(kOkabeSkyBlue, 1, Qt::DashLine));
   for (double edge : {kBandLow, kBandHigh}) {
     painter.drawLine(QPointF(plot.left(), yOf(edge)), QPointF(plot.right(), yOf(edge)));
