@@ -230,4 +230,30 @@ FileAnswer ScriptedDesk::ChooseFile(const FileRequest& request) {
   return answer;
 }
 
+void ScriptedDesk::StartDiskMap(const DiskMapLayout& layout) {
+  diskMapLayout_ = layout;
+  diskMap_.clear();
+  for (int sectors : layout.sectorsPerTrack) {
+    diskMap_.emplace_back(static_cast<size_t>(std::max(0, sectors)), kMapNotRead);
+  }
+  ++diskMapStarts_;
+  trackMapCalls_ = 0;
+}
+
+// Cells beyond the layout are dropped, as a window would have no place for them.
+void ScriptedDesk::ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) {
+  ++trackMapCalls_;
+  for (size_t sector = 0; sector < cells.size(); ++sector) {
+    ShowSectorOnMap(track, static_cast<int>(sector), cells[sector]);
+  }
+}
+
+void ScriptedDesk::ShowSectorOnMap(int track, int sector, uint8_t cell) {
+  if (track < 1 || track > static_cast<int>(diskMap_.size())) return;
+  std::vector<uint8_t>& column = diskMap_[static_cast<size_t>(track - 1)];
+  if (sector >= 0 && sector < static_cast<int>(column.size())) {
+    column[static_cast<size_t>(sector)] = cell;
+  }
+}
+
 }  // namespace dw

@@ -82,6 +82,15 @@ class ScriptedDesk final : public Desk {
   bool closed() const { return closed_; }
   bool resetDown() const { return resetDown_; }
   size_t pendingEvents() const { return events_.size() + idleEvents_.size(); }
+  // The disk map as the last operation left it: one vector of cells per track (index 0 is
+  // track 1), and how often it was started and how many track calls it got since.
+  const DiskMapLayout& diskMapLayout() const { return diskMapLayout_; }
+  const std::vector<std::vector<uint8_t>>& diskMap() const { return diskMap_; }
+  int diskMapStarts() const { return diskMapStarts_; }
+  int trackMapCalls() const { return trackMapCalls_; }
+  // The speeds of the last RPM series and the number it planned.
+  const std::vector<double>& rpmValues() const { return rpmValues_; }
+  int rpmPlanned() const { return rpmPlanned_; }
 
   // --- Desk -------------------------------------------------------------------------
   void AppendLogLine(const std::string& line) override;
@@ -118,6 +127,14 @@ class ScriptedDesk final : public Desk {
   std::optional<std::string> AskText(const TextRequest& request) override;
   FileAnswer ChooseFile(const FileRequest& request) override;
   void Close() override { closed_ = true; }
+  void StartDiskMap(const DiskMapLayout& layout) override;
+  void ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) override;
+  void ShowSectorOnMap(int track, int sector, uint8_t cell) override;
+  void StartRpmSeries(int planned) override {
+    rpmPlanned_ = planned;
+    rpmValues_.clear();
+  }
+  void ShowRpm(double rpm) override { rpmValues_.push_back(rpm); }
 
  private:
   struct Timed {
@@ -154,6 +171,12 @@ class ScriptedDesk final : public Desk {
   bool commandButtonsEnabled_ = true;
   bool resetDown_ = false;
   bool closed_ = false;
+  DiskMapLayout diskMapLayout_;
+  std::vector<std::vector<uint8_t>> diskMap_;
+  int diskMapStarts_ = 0;
+  int trackMapCalls_ = 0;
+  std::vector<double> rpmValues_;
+  int rpmPlanned_ = 0;
 };
 
 }  // namespace dw

@@ -86,8 +86,10 @@ void EncodeData(Program& p, const TrackRecord& record, int track, int sector, ui
 
 }  // namespace
 
-int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* image) {
+int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* image,
+                  std::vector<uint8_t>* cells) {
   p.GcrWritePos = 0;
+  if (cells != nullptr) cells->clear();
   if (track == 1) p.ErrorByteCursor = 0;
   if (track < 1 || track >= kTrackTableSize) {
     p.GcrOutBuffer[0] = 0;
@@ -103,6 +105,7 @@ int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* im
     Append(p, sync, record.dataSyncLength + 1);
     EncodeData(p, record, track, sector, code, blank, bamMark, image);
     Append(p, record.tailGapByte, record.tailGapLength);
+    if (cells != nullptr) cells->push_back(code > kMapGood ? code : kMapGood);
     ++p.ErrorByteCursor;
   }
   const int64_t end = std::min<int64_t>(p.GcrWritePos, std::ssize(p.GcrOutBuffer) - 1);

@@ -5,6 +5,7 @@
 
 #include "core/image_file.h"
 #include "core/log.h"
+#include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
 #include "link/detect.h"
@@ -27,6 +28,7 @@ void CreateDiskImage(Program& p) {
                         MessageIcon::kNone, MessageButtons::kOk, MessageAnswer::kOk});
   }
   LogLine(p, "Reading " + std::to_string(p.TrackCount) + " tracks");
+  StartDiskMap(p, p.TrackCount);
   StartSectorTransfer(p, kCodeTrackRead, true);
   for (int track = 1; track <= p.TrackCount; ++track) {
     ShowProgress(p, track, 1, p.TrackCount);

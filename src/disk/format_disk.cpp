@@ -11,6 +11,7 @@
 #include "core/log.h"
 #include "disk/build_track.h"
 #include "disk/directory.h"
+#include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
 #include "link/drive_job.h"
@@ -104,12 +105,17 @@ void FormatDisk(Program& p) {
   if (p.LinkState != 0) return;
   BumpHead(p);
   BuildTrackTable(p);
+  StartDiskMap(p, kFormatTracks);
   for (int track = 1; track <= kFormatTracks; ++track) {
     const int length = BuildGcrTrack(p, track, true, true, nullptr);
     UploadBuiltTrack(p, PadToRevolution(p, length, track));
     ShowStatusText(p, "Formatting Track: " + std::to_string(track));
     ShowProgress(p, track, 1, kFormatTracks);
     DriveJob(p, 6, 2, track, 0, 0);
+    if (p.LinkState == 0) {
+      ShowTrackOnMap(p, track,
+                     SameCells(p.TrackTable[static_cast<size_t>(track)].sectorCount, kMapGood));
+    }
   }
   if (!name.empty()) NameTheDisk(p, name);
 }

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/job_codes.h"
 #include "core/log.h"
+#include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "gcr/codec.h"
 #include "gcr/raw_track_stats.h"
@@ -143,8 +145,10 @@ void BuildBurstReadPacket(Program& p, int track, int firstSector) {
   std::copy(std::begin(packet), std::end(packet), p.CommandPacket.begin());
 }
 
+// Each half's 20 sectors are judged together by the burst status in front of them.
 bool ReadBurstTrack(Program& p, int track) {
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  std::vector<uint8_t> cells;
   for (int half = 0; half < 2; ++half) {
     const int firstSector = half * kBurstSectors;
     BuildBurstReadPacket(p, track, firstSector);
@@ -158,15 +162,21 @@ bool ReadBurstTrack(Program& p, int track) {
                        "; @Adr.: " + UpperHex(static_cast<uint32_t>(record.imageOffset)));
         LogLine(p, StatusText(p, status, kJobCodeKind));
       }
+      const std::vector<uint8_t> same = SameCells(kBurstSectors, MapCell(status & 0x8F));
+      cells.insert(cells.end(), same.begin(), same.end());
     } else if (length == kBurstReplyLength) {
       std::copy_n(p.ReplyData.begin() + 1, kBurstSectors * kSectorBytes,
                   p.ImageBuffer.begin() + record.imageOffset +
                       int64_t{half} * kBurstSectors * kSectorBytes);
+      const std::vector<uint8_t> same = SameCells(kBurstSectors, MapCell(p.ReplyData[0] & 0x8F));
+      cells.insert(cells.end(), same.begin(), same.end());
     } else {
       LogLine(p, "Data packet has wrong size");
+      ShowTrackOnMap(p, track, cells);
       return false;
     }
   }
+  ShowTrackOnMap(p, track, cells);
   return true;
 }
 
@@ -195,13 +205,16 @@ bool DecodeGcrTrack(Program& p, int track) {
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
   bool good = true;
   std::string codes;
+  std::vector<uint8_t> cells;
   for (int sector = 0; sector < record.sectorCount; ++sector) {
     const uint8_t code = DecodeSector(p, track, sector);
     if (code > kJobGood) good = false;
     codes += "0123456789ABCDEF"[code & 0x0F];
+    cells.push_back(code);
     if (p.ImageErrors) StoreErrorByte(p, code);
     ++p.ErrorByteCursor;
   }
+  ShowTrackOnMap(p, track, cells);
   LogLine(p, TrackStatusLine(p, track, codes, good));
   return good;
 }

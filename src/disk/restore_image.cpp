@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/image_file.h"
 #include "core/job_codes.h"
 #include "core/log.h"
 #include "disk/build_track.h"
+#include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
 #include "link/detect.h"
@@ -82,8 +84,10 @@ void RestoreDiskImage(Program& p, const std::string& path) {
 
   LogLine(p,
           "Restoring from file: \"" + FilePart(path) + "\"; " + std::to_string(tracks) + " Tracks");
+  StartDiskMap(p, tracks);
+  std::vector<uint8_t> cells;
   for (int track = 1; track <= tracks; ++track) {
-    const int length = BuildGcrTrack(p, track, false, false, file.get());
+    const int length = BuildGcrTrack(p, track, false, false, file.get(), &cells);
     if (length <= 1) continue;
     UploadBuiltTrack(p, PadToRevolution(p, length, track));
     ShowStatusText(p, "Writing Track: " + std::to_string(track));
@@ -91,6 +95,8 @@ void RestoreDiskImage(Program& p, const std::string& path) {
     const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
     const int density = p.FortyTracks ? (record.zoneBits | 0x80) : 0;
     DriveJob(p, 6, 2, track, density, 0);
+    // A job the drive did not run wrote nothing.
+    if (p.LinkState == 0) ShowTrackOnMap(p, track, cells);
   }
   file.Close();
   // The disk now carries the image's ID and format.
@@ -125,6 +131,7 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
   if (p.DosErrorFlag != 0 || p.LinkState != 0) return;
 
   LogLine(p, "Restoring from file: \"" + FilePart(path) + "\"");
+  StartDiskMap(p, p.TrackCount);
   int restored = 0;
   int failed = 0;
   for (int track = 1; track <= p.TrackCount; ++track) {
@@ -144,6 +151,7 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     // Without a reply there is no status to judge.
     if (p.LinkState >= kLinkTimeout) return;
     const uint8_t status = reply & 0x8F;
+    ShowTrackOnMap(p, track, SameCells(record.sectorCount, MapCell(status)));
     if (status > 1) {
       ++failed;
       LogLine(p, "Track " + std::to_string(track) + ": " + StatusText(p, reply, kJobCodeKind));

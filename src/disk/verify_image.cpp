@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
 #include "link/exchange.h"
@@ -40,6 +41,7 @@ void VerifyDiskImage(Program& p, const std::string& path) {
     return;
   }
   LogLine(p, "Verifying " + std::to_string(trackCount) + " tracks");
+  StartDiskMap(p, trackCount);
   StartSectorTransfer(p, kCodeTrackRead, true);
   std::array<uint8_t, kSectorBytes> fileSector{};
   for (int track = 1; track <= trackCount; ++track) {
@@ -55,6 +57,7 @@ void VerifyDiskImage(Program& p, const std::string& path) {
       for (int i = 0; i < kSectorBytes; ++i) {
         const uint8_t diskByte = p.ImageBuffer[place + static_cast<size_t>(i)];
         if (diskByte == fileSector[static_cast<size_t>(i)]) continue;
+        p.desk.ShowSectorOnMap(track, sector, kMapDiffers);
         ReportFirstDifference(p, track, sector, i, diskByte, fileSector[static_cast<size_t>(i)],
                               trackCount);
         return;

@@ -7,8 +7,11 @@
 // Texts are byte strings; each byte is the character with the same code (Latin-1), which is
 // how the drive's own bytes (directory names, error texts) reach the window.
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dw {
 
@@ -83,6 +86,21 @@ struct FileAnswer {
   int selectedEntry = 0;  // entry of the type list selected when the requester closed
 };
 
+// The disk map: one column per track of the layout an operation works on, one cell per sector.
+// A cell holds 0 while its sector has not been read or written yet, 1 when it is good, else the
+// drive's job code for it (2, 3, 4, 5, 9 and 11 are what a track read finds; $80 a 1581 burst
+// status of another format), or kMapDiffers for the sector where a verify found the disk unlike
+// the image.
+inline constexpr uint8_t kMapNotRead = 0;
+inline constexpr uint8_t kMapGood = 1;
+inline constexpr uint8_t kMapDiffers = 0xFF;
+
+struct DiskMapLayout {
+  std::vector<int> sectorsPerTrack;  // index 0 is track 1
+  // The words of each code as the drive's controller names it (the drive family decides).
+  std::map<uint8_t, std::string> codeTexts;
+};
+
 class Desk {
  public:
   virtual ~Desk() = default;
@@ -145,6 +163,17 @@ class Desk {
 
   // Releases the window; the program is ending.
   virtual void Close() = 0;
+
+  // Pictures of the disk. A desk without them ignores these calls. The disk map starts empty
+  // with each whole-disk operation and gets a track at a time; what it draws is up to the desk,
+  // which must not hold the operation up.
+  virtual void StartDiskMap(const DiskMapLayout& /*layout*/) {}
+  // The cells of one track, sector 0 first (fewer than its sectors leaves the rest as they are).
+  virtual void ShowTrackOnMap(int /*track*/, const std::vector<uint8_t>& /*cells*/) {}
+  virtual void ShowSectorOnMap(int /*track*/, int /*sector*/, uint8_t /*cell*/) {}
+  // A series of spindle speed measurements: `planned` of them at most, then one call each.
+  virtual void StartRpmSeries(int /*planned*/) {}
+  virtual void ShowRpm(double /*rpm*/) {}
 };
 
 }  // namespace dw

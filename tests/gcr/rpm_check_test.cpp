@@ -67,6 +67,10 @@ TEST_F(RpmCheck, FiveMeasurementsOfADriveAt310RpmAndItsRevolutionTime) {
   EXPECT_EQ(SpeedLines(logs[0]), Lines(5, "310.0"));
   EXPECT_EQ(logs[0][logs[0].size() - 2], "RPM min: 310.0; max: 310.0");
   EXPECT_EQ(logs[0].back(), "-- done --");
+  // The desk's chart gets the same five speeds.
+  EXPECT_EQ(h.desk.rpmPlanned(), 5);
+  ASSERT_EQ(h.desk.rpmValues().size(), 5u);
+  for (double rpm : h.desk.rpmValues()) EXPECT_NEAR(rpm, 310.0, 0.05);
   // 368640 ticks a turn at 300 rpm.
   EXPECT_EQ(h.program.RevolutionTimeUs,
             static_cast<uint32_t>(RevolutionTimeFromTicks(368640 * 300 / 310)));
@@ -98,6 +102,7 @@ TEST_F(RpmCheck, ATurnTooSlowToTimeEndsTheSeriesAndTheNominalTimeIsBack) {
   EXPECT_EQ(tooltest::CommandLogs(h.desk).at(0),
             (Lines{kHeadLine, "Error: RPM Timeout", "-- done --"}));
   EXPECT_EQ(h.program.RevolutionTimeUs, 200000u);
+  EXPECT_TRUE(h.desk.rpmValues().empty()) << "a turn too slow to time is no speed to chart";
 }
 
 TEST_F(RpmCheck, NotForThe1581AndNotWithoutTheFastSerialDriver) {

@@ -143,11 +143,14 @@ class MainWindowTest : public QObject {
     QVERIFY(!window.resetButton()->isChecked());
     QCOMPARE(window.resetButton()->text(), QString("RESET"));
     QCOMPARE(window.deviceFrame()->title(), QString("Device"));
-    QCOMPARE(window.outputPanel()->count(), 2);
+    QCOMPARE(window.outputPanel()->count(), 4);
     QCOMPARE(window.outputPanel()->tabText(0), QString("Output"));
     QCOMPARE(window.outputPanel()->tabText(1), QString("Track GCR"));
+    QCOMPARE(window.outputPanel()->tabText(2), QString("Disk map"));
+    QCOMPARE(window.outputPanel()->tabText(3), QString("RPM"));
     QCOMPARE(window.outputPanel()->widget(0), window.outputSplitter());
     QCOMPARE(window.outputPanel()->widget(1), window.gcrTrackPane());
+    QCOMPARE(window.outputPanel()->currentIndex(), 0);
     QCOMPARE(window.outputSplitter()->orientation(), Qt::Vertical);
     QCOMPARE(window.outputSplitter()->widget(0), window.directoryList());
     QCOMPARE(window.outputSplitter()->widget(1), window.logPane());

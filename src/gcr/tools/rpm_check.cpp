@@ -58,6 +58,7 @@ void CheckRpm(Program& p, int count) {
   if (p.DosErrorFlag != 0) return;
   LogLine(p, "Drive Spindle Speed; nominal 300 RPM [294 < RPM < 306]");
   StartSectorTransfer(p, kCodeRpmCheck, true);
+  p.desk.StartRpmSeries(count);
 
   RevolutionRange range;
   for (; count > 0; --count) {
@@ -76,6 +77,7 @@ void CheckRpm(Program& p, int count) {
     const uint32_t ticks = reply[0] | (reply[1] << 8) | (uint32_t{highByte} << 16);
     const int32_t t = RevolutionTimeFromTicks(ticks);
     range.Add(t);
+    p.desk.ShowRpm(kUsPerMinute / t);
     LogLine(p, RpmText(t));
   }
   if (range.minTime > 0) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
 #include "gcr/codec.h"
@@ -160,7 +161,7 @@ void DumpChosenTrack(Program& p, int64_t track) {
   DetectDiskFormat(p, true);
   StartSectorTransfer(p, kCodeTrackRead, true);
   if (p.LinkState != 0) return;
-  SelectGeometry(p, true);
+  StartDiskMap(p, SelectGeometry(p, true));
   ReadTrack(p, t);
   // A read that did not come back leaves an old reply behind, not this track.
   if (p.LinkState != 0) return;

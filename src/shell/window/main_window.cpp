@@ -18,6 +18,8 @@
 
 #include "shell/window/command_bar.h"
 #include "shell/window/directory_list.h"
+#include "shell/window/disk_map_view.h"
+#include "shell/window/rpm_chart_view.h"
 #include "shell/window/window_tables.h"
 
 namespace dw {
@@ -184,6 +186,11 @@ void MainWindow::BuildControls() {
 
   gcrTrackPane_ = MakeTextPane("GcrTrackPane", nullptr);
   outputPanel_->addTab(gcrTrackPane_, "Track GCR");
+
+  diskMap_ = new DiskMapView;
+  outputPanel_->addTab(diskMap_, "Disk map");
+  rpmChart_ = new RpmChartView;
+  outputPanel_->addTab(rpmChart_, "RPM");
 }
 
 QAction* MainWindow::menuAction(int id) const {

@@ -1,6 +1,7 @@
 #pragma once
 // The program's one window: menu bar, command bar, the "Device" row, the output panel with
-// the directory list, the log pane and the "Track GCR" pane, and the status bar.
+// the directory list, the log pane, the "Track GCR" pane, the disk map and the RPM chart, and
+// the status bar.
 //
 // The inner area (everything below the menu bar, 650 x 600 at start) holds the command bar at
 // its top, the status bar at its bottom and the controls in between, all placed by pixel
@@ -25,6 +26,8 @@ namespace dw {
 
 class CommandBar;
 class DirectoryList;
+class DiskMapView;
+class RpmChartView;
 
 class MainWindow final : public QMainWindow {
   Q_OBJECT
@@ -45,6 +48,8 @@ class MainWindow final : public QMainWindow {
   DirectoryList* directoryList() const { return directoryList_; }
   QPlainTextEdit* logPane() const { return logPane_; }
   QPlainTextEdit* gcrTrackPane() const { return gcrTrackPane_; }
+  DiskMapView* diskMap() const { return diskMap_; }
+  RpmChartView* rpmChart() const { return rpmChart_; }
   // The menu item with this id, nullptr when there is none.
   QAction* menuAction(int id) const;
 
@@ -84,6 +89,8 @@ class MainWindow final : public QMainWindow {
   DirectoryList* directoryList_ = nullptr;
   QPlainTextEdit* logPane_ = nullptr;
   QPlainTextEdit* gcrTrackPane_ = nullptr;
+  DiskMapView* diskMap_ = nullptr;
+  RpmChartView* rpmChart_ = nullptr;
   std::map<int, QAction*> menuActions_;
   int commandBarHeight_ = 0;
   int statusBarHeight_ = 0;

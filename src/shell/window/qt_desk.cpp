@@ -20,7 +20,9 @@
 
 #include "shell/window/command_bar.h"
 #include "shell/window/directory_list.h"
+#include "shell/window/disk_map_view.h"
 #include "shell/window/file_type_filters.h"
+#include "shell/window/rpm_chart_view.h"
 
 namespace dw {
 
@@ -370,6 +372,31 @@ FileAnswer QtDesk::ChooseFile(const FileRequest& request) {
       std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
   if (chosen) answer.path = PathFromQt(dialog.selectedFiles().first());
   return answer;
+}
+
+// --- disk map and RPM chart ----------------------------------------------------------
+// The views only take the data here; they paint on their own timer.
+
+void QtDesk::StartDiskMap(const DiskMapLayout& layout) {
+  window_->diskMap()->Start(layout);
+}
+
+void QtDesk::ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) {
+  window_->diskMap()->SetTrack(track, cells);
+}
+
+void QtDesk::ShowSectorOnMap(int track, int sector, uint8_t cell) {
+  window_->diskMap()->SetSector(track, sector, cell);
+}
+
+// A speed series is there to be watched while the user turns the drive's adjustment screw.
+void QtDesk::StartRpmSeries(int planned) {
+  window_->rpmChart()->Start(planned);
+  window_->outputPanel()->setCurrentWidget(window_->rpmChart());
+}
+
+void QtDesk::ShowRpm(double rpm) {
+  window_->rpmChart()->Add(rpm);
 }
 
 // --- the end ---------------------------------------------------------------------------

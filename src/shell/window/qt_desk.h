@@ -66,6 +66,12 @@ class QtDesk final : public Desk {
 
   void Close() override;
 
+  void StartDiskMap(const DiskMapLayout& layout) override;
+  void ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) override;
+  void ShowSectorOnMap(int track, int sector, uint8_t cell) override;
+  void StartRpmSeries(int planned) override;
+  void ShowRpm(double rpm) override;
+
  private:
   void Queue(EventKind kind, int id = 0) { events_.push_back({kind, id}); }
   std::optional<DeskEvent> Next();
