@@ -111,7 +111,9 @@ void FormatDisk(Program& p) {
     ShowProgress(p, track, 1, kFormatTracks);
     DriveJob(p, 6, 2, track, 0, 0);
   }
-  if (!name.empty()) NameTheDisk(p, name);
+  // A link that failed on the tracks would only fail again (and the listing's open would
+  // wait out another timeout).
+  if (!name.empty() && p.LinkState == 0) NameTheDisk(p, name);
 }
 
 }  // namespace dw

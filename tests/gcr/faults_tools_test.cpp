@@ -2,8 +2,6 @@
 // nothing is claimed done that was not and nothing on the PC is lost.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "testkit/pc_disk_full.h"
 #include "tool_test_support.h"
 
 namespace dw {
@@ -124,22 +123,14 @@ TEST(RomDumpFaults, APcDiskFullKeepsTheOlderFileAndLeavesNoPart) {
   const std::string path = folder / "rom.bin";
   const std::vector<uint8_t> older(1000, 0xEE);
   tooltest::WriteBytes(path, older);
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  struct sigaction previous {};
-  sigaction(SIGXFSZ, &ignore, &previous);
-  rlimit limit{};
-  getrlimit(RLIMIT_FSIZE, &limit);
-  rlimit small = limit;
-  small.rlim_cur = 4000;
-  setrlimit(RLIMIT_FSIZE, &small);
   Harness h("8=1541-II+");
   h.desk.QueueFile(path);
   h.desk.QueueMessageAnswer(MessageAnswer::kYes);  // replace it
   h.desk.QueueCommand(kCmdDumpRom);
-  h.Run();
-  setrlimit(RLIMIT_FSIZE, &limit);
-  sigaction(SIGXFSZ, &previous, nullptr);
+  {
+    PcDiskFull full(4000);
+    h.Run();
+  }
 
   ASSERT_EQ(h.desk.messages().size(), 2u);
   EXPECT_EQ(h.desk.messages()[1].request.text, "Error: Can't write to file " + path);
