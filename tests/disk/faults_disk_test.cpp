@@ -246,5 +246,68 @@ TEST(PcFileFaults, FilesGoneBetweenTheRequesterAndTheOpenAreToldAndNothingIsWrit
   EXPECT_EQ(fake::ReadFile(bench.dir / "after.d64"), fake::ReadFile(bench.image));
 }
 
+// A reply with a wrong echo, or junk ahead of it, is told and its track still decoded from what
+// arrived; a reply too large to take loses its track, which is then recorded as unreadable and
+// not as the disk's data.
+TEST(LineFaults, GarbledRepliesInTheTracksAreToldAndNeverPassForTheDisk) {
+  DW_REQUIRE_CC1541();
+  for (const std::string fault : {"echo", "junk", "oversize"}) {
+    SCOPED_TRACE(fault);
+    DiskBench bench("garbled" + fault);
+    ASSERT_TRUE(bench.made);
+    bench.Fault({fault}, 5'000'000);
+    bench.h->desk.QueueCommand(kCmdImageErrors);
+    bench.h->desk.QueueFile(bench.dir / "copy.d64");
+    bench.h->desk.QueueCommand(kCmdCreateImage);
+    bench.h->Run();
+    EXPECT_EQ(bench.Ending("Reading 35 tracks"), "-- done --");
+    const std::vector<uint8_t> copy = fake::ReadFile(bench.dir / "copy.d64");
+    const std::vector<uint8_t> original = fake::ReadFile(bench.image);
+    ASSERT_EQ(copy.size(), kD64Data + kD64Sectors);
+    int lostSectors = 0;
+    for (size_t sector = 0; sector < kD64Sectors; ++sector) {
+      const bool same =
+          std::equal(original.begin() + sector * 256, original.begin() + sector * 256 + 256,
+                     copy.begin() + sector * 256);
+      const uint8_t code = copy[kD64Data + sector];
+      EXPECT_TRUE(code == 1 ? same : code == 2) << "sector " << sector << " code " << int{code};
+      lostSectors += code != 1;
+    }
+    if (fault == "oversize") {
+      EXPECT_GT(lostSectors, 0);
+    } else {
+      EXPECT_EQ(lostSectors, 0);
+      EXPECT_EQ(bench.Count("Response Error"), 1);
+    }
+  }
+}
+
+// The 1581 knows when its disk is gone: every track after it is refused, and the command ends
+// aborted with the drive's message.
+TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldTrackByTrackAndEndsAborted) {
+  DW_REQUIRE_CC1541();
+  fake::TempDir dir("eject1581");
+  const std::string image = dir / "full.d81";
+  const std::string blank = dir / "formatted.d81";
+  ASSERT_TRUE(oracle::MakeImage(dir, image, {{"big", oracle::Noise(254 * 1200, 7)}}));
+  ASSERT_TRUE(oracle::MakeImage(dir, blank, {}));
+  Harness h("8=1581:" + blank);
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h.bus, {"eject", "8"}, 2'000'000, &error)) << error;
+  h.desk.QueueFile(image);
+  h.desk.QueueMessageAnswer(MessageAnswer::kNo);  // no format first
+  h.desk.QueueCommand(kCmdRestoreImage);
+  h.Run();
+  const Lines log = h.desk.fullLogTexts();
+  const auto refused = std::count_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.rfind("Track ", 0) == 0 && line.find(": NO DRIVE PRESENT") != std::string::npos;
+  });
+  EXPECT_GT(refused, 5);
+  auto ending = std::find(log.begin(), log.end(), "74,DRIVE NOT READY,40,00");
+  ASSERT_NE(ending, log.end());
+  ASSERT_NE(ending + 1, log.end());
+  EXPECT_EQ(*(ending + 1), "-- aborted --");
+}
+
 }  // namespace
 }  // namespace dw

@@ -69,8 +69,7 @@ struct CreateWithCode {
 
 TEST(DriveCodeFaults, AFileWithoutACodeByteIsToldAndTheCreateEndsAtOnce) {
   for (const std::string& text :
-       {std::string("zzzz ZZ ZZ ZZ ZZ\nnot our own typing, no\n\x01\x02\x03\n"),
-        std::string()}) {
+       {std::string("zzzz ZZ ZZ ZZ ZZ\nnot our own typing, no\n\x01\x02\x03\n"), std::string()}) {
     SCOPED_TRACE(text);
     CreateWithCode create(text);
     ASSERT_EQ(create.h.desk.messages().size(), 1u);
