@@ -53,7 +53,9 @@ class NamedPortOpener final : public PortOpener {
 
  private:
   VirtualPortFactory virtualPorts_;
+#ifndef _WIN32
   std::vector<std::string> systemPorts_;
+#endif
 };
 
 }  // namespace
