@@ -1,7 +1,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "sim/media/images.h"
 
@@ -54,8 +56,11 @@ bool WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes, std
       return false;
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    if (error) *error = "cannot replace \"" + path + "\": " + std::strerror(errno);
+  // Not std::rename: on Windows it refuses to replace a file that exists.
+  std::error_code failure;
+  std::filesystem::rename(temporary, path, failure);
+  if (failure) {
+    if (error) *error = "cannot replace \"" + path + "\": " + failure.message();
     std::remove(temporary.c_str());
     return false;
   }

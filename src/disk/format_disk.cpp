@@ -117,7 +117,9 @@ void FormatDisk(Program& p) {
                      SameCells(p.TrackTable[static_cast<size_t>(track)].sectorCount, kMapGood));
     }
   }
-  if (!name.empty()) NameTheDisk(p, name);
+  // A link that failed on the tracks would only fail again (and the listing's open would
+  // wait out another timeout).
+  if (!name.empty() && p.LinkState == 0) NameTheDisk(p, name);
 }
 
 }  // namespace dw

@@ -89,6 +89,9 @@ int LoadDriveCodeFile(Program& p, const std::string& name, int offset) {
     }
     stored += count;
   }
+  // Not a single code byte (an empty file, text that is no drive code): as useless as a file
+  // that is missing, and the operation that wanted it ends without a word otherwise.
+  if (stored == 0) ShowInfoBox(p, "Error: Can't read from file " + fileName);
   return offset + stored;
 }
 

@@ -1,4 +1,4 @@
-// The real link port, through libserialport (Linux, Windows, macOS).
+// The real link port, through libserialport (Linux, macOS; Windows has its own backend).
 
 #include <libserialport.h>
 
@@ -6,10 +6,6 @@
 #include <string>
 
 #include "platform/port_names.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace dw {
 
@@ -54,14 +50,7 @@ bool Configure(sp_port* port) {
   if (sp_set_parity(port, SP_PARITY_NONE) != SP_OK) return false;
   if (sp_set_stopbits(port, 1) != SP_OK) return false;
   // No handshake of any kind: no RTS/CTS, no DTR/DSR, no XON/XOFF.
-  if (sp_set_flowcontrol(port, SP_FLOWCONTROL_NONE) != SP_OK) return false;
-#ifdef _WIN32
-  void* handle = nullptr;
-  if (sp_get_port_handle(port, &handle) == SP_OK) {
-    SetupComm(static_cast<HANDLE>(handle), kLinkInputBufferSize, kLinkOutputBufferSize);
-  }
-#endif
-  return true;
+  return sp_set_flowcontrol(port, SP_FLOWCONTROL_NONE) == SP_OK;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "platform/port_names.h"
 
+#ifndef _WIN32
 #include <libserialport.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,6 +15,7 @@ namespace {
 
 constexpr const char* kVirtualPrefix = "sim:";
 
+#ifndef _WIN32
 std::vector<std::string> ListSystemPorts() {
   std::vector<std::string> names;
   sp_port** ports = nullptr;
@@ -22,6 +25,7 @@ std::vector<std::string> ListSystemPorts() {
   std::sort(names.begin(), names.end());
   return names;
 }
+#endif
 
 class NamedPortOpener final : public PortOpener {
  public:
@@ -49,7 +53,9 @@ class NamedPortOpener final : public PortOpener {
 
  private:
   VirtualPortFactory virtualPorts_;
+#ifndef _WIN32
   std::vector<std::string> systemPorts_;
+#endif
 };
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <thread>
 
 #ifdef _WIN32
-#include <timeapi.h>
+// timeapi.h needs the types of windows.h before it.
 #include <windows.h>
+
+#include <timeapi.h>
 #endif
 
 namespace dw {

@@ -205,11 +205,12 @@ void RestoreG64Image(Program& p, const std::string& path) {
   LogLine(p, "G64 tracks: " + std::to_string(header->entryCount));
   LogLine(p, "G64 track size max.: $" + UpperHex(header->maxTrackSize));
   LogColumnHeader(p);
-  for (int track = 1; track <= kTracksWritten; ++track) {
+  // After a timeout or RESET no track goes down any more: none may be listed as written.
+  for (int track = 1; track <= kTracksWritten && p.LinkState == 0; ++track) {
     RestoreTrack(p, file, *header, track, driveRpm);
   }
   file.Close();
-  DetectDiskFormat(p, true);
+  if (p.LinkState == 0) DetectDiskFormat(p, true);
 }
 
 }  // namespace dw

@@ -1,0 +1,13 @@
+# Cross-compiling for 64-bit Windows with Debian's mingw-w64. The POSIX thread model of the
+# compiler gives the whole C++ thread library (std::this_thread::sleep_for in the clock).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(DISKWRIGHT_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${DISKWRIGHT_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${DISKWRIGHT_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${DISKWRIGHT_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${DISKWRIGHT_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

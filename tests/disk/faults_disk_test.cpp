@@ -1,0 +1,313 @@
+// The whole-disk commands when the drive, the disk or the PC fails them, end to end on the
+// virtual bus with cc1541 disks: what the user is told, how the command ends, and that nothing
+// is claimed done that was not and nothing on the PC or the disk is lost.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "gcr_image_support.h"
+#include "sim/media/gcr_disk.h"
+#include "testkit/harness.h"
+
+namespace dw {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr size_t kD64Data = 174848;
+constexpr size_t kD64Sectors = 683;
+
+// A 1541-II with the fast serial driver and a cc1541 disk (or "blank") in drive 8.
+struct DiskBench {
+  explicit DiskBench(const std::string& name, bool blank = false) : dir(name) {
+    made = MakeGcrImage(dir, image, "");
+    h = std::make_unique<Harness>("8=1541-II+:" + (blank ? std::string("blank") : image));
+  }
+  void Fault(const std::vector<std::string>& words, int64_t atUs) {
+    std::string error;
+    ASSERT_TRUE(ApplyBusFault(*h->bus, words, atUs, &error)) << error;
+  }
+  // The log from the connection on, without the connection reports.
+  Lines After(const std::string& first) const {
+    const Lines log = h->desk.fullLogTexts();
+    auto at = std::find(log.begin(), log.end(), first);
+    return Lines(at, log.end());
+  }
+  // How the first command after `first` ended: its "-- done --" or "-- aborted --".
+  std::string Ending(const std::string& first) const {
+    const Lines log = After(first);
+    auto end = std::find_if(log.begin(), log.end(),
+                            [](const std::string& line) { return line.rfind("-- ", 0) == 0; });
+    return end == log.end() ? std::string() : *end;
+  }
+  int Count(const std::string& line) const {
+    const Lines log = h->desk.fullLogTexts();
+    return static_cast<int>(std::count(log.begin(), log.end(), line));
+  }
+
+  fake::TempDir dir;
+  std::string image = dir / "disk.d64";
+  bool made = false;
+  std::unique_ptr<Harness> h;
+};
+
+#define DW_REQUIRE_CC1541() \
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed"
+
+TEST(CreateFaults, DriveCodeThatStopsAnsweringEndsTheCreateWithoutAFile) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("hungcreate");
+  ASSERT_TRUE(bench.made);
+  bench.Fault({"hangcode", "8"}, 8'000'000);
+  bench.h->desk.QueueFile(bench.dir / "copy.d64");
+  bench.h->desk.QueueCommand(kCmdCreateImage);
+  bench.h->Run();
+  EXPECT_EQ(bench.Count("Connection Timeout"), 1);
+  EXPECT_EQ(bench.Ending("Connection Timeout"), "-- aborted --");
+  EXPECT_TRUE(bench.h->desk.fileRequests().empty());
+  EXPECT_FALSE(std::filesystem::exists(bench.dir / "copy.d64"));
+}
+
+// An erased track has no sync at all; a track recorded at another bit rate has syncs but no
+// sector the drive can read. Both are recorded as errors; every other track is the disk.
+TEST(CreateFaults, ErasedAndWrongRateTracksComeBackAsErrorsAndTheRestAsTheDisk) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("badtracks");
+  ASSERT_TRUE(bench.made);
+  bench.Fault({"unformat", "8", "20"}, 0);
+  bench.Fault({"wrongrate", "8", "25"}, 0);
+  bench.h->desk.QueueCommand(kCmdImageErrors);
+  bench.h->desk.QueueFile(bench.dir / "copy.d64");
+  bench.h->desk.QueueCommand(kCmdCreateImage);
+  bench.h->Run();
+  const std::vector<uint8_t> copy = fake::ReadFile(bench.dir / "copy.d64");
+  const std::vector<uint8_t> original = fake::ReadFile(bench.image);
+  ASSERT_EQ(copy.size(), kD64Data + kD64Sectors);
+  EXPECT_TRUE(bench.h->desk.Logged("T20:3333333333333333333<!  SY:0000  BRZ:2"));
+  for (int sector = 0; sector < 19; ++sector) {
+    EXPECT_EQ(copy[kD64Data + SectorIndex(20, sector)], 3) << "20/" << sector;
+  }
+  for (int sector = 0; sector < 18; ++sector) {
+    EXPECT_NE(copy[kD64Data + SectorIndex(25, sector)], 1) << "25/" << sector;
+  }
+  for (int track : {1, 18, 19, 21, 24, 26, 35}) {
+    const size_t from = static_cast<size_t>(SectorIndex(track, 0)) * 256;
+    const size_t to = static_cast<size_t>(SectorIndex(track + 1, 0)) * 256;
+    EXPECT_TRUE(std::equal(copy.begin() + from, copy.begin() + to, original.begin() + from))
+        << "track " << track;
+  }
+  EXPECT_EQ(bench.h->desk.logTexts().back(), "-- done --");
+}
+
+TEST(VerifyFaults, ADriveSwitchedOffEndsTheVerifyAbortedWithoutAVerdict) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("offverify");
+  ASSERT_TRUE(bench.made);
+  bench.Fault({"poweroff", "8"}, 8'000'000);
+  bench.h->desk.QueueFile(bench.image);
+  bench.h->desk.QueueCommand(kCmdVerifyImage);
+  bench.h->Run();
+  EXPECT_TRUE(bench.h->desk.Logged("Verifying 35 tracks"));
+  EXPECT_EQ(bench.Count("Connection Timeout"), 1);
+  EXPECT_EQ(bench.Ending("Connection Timeout"), "-- aborted --");
+  EXPECT_EQ(bench.Count("Verify OK"), 0);
+  EXPECT_TRUE(bench.h->desk.messages().empty()) << "no \"Verify failed!\"";
+}
+
+// The tracks time out: the disk is not named afterwards, which would only wait out a second
+// time-out for the listing and tell it twice.
+TEST(FormatFaults, ADriveSwitchedOffTimesOutOnceAndTheFormatEndsAborted) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("offformat");
+  ASSERT_TRUE(bench.made);
+  bench.Fault({"poweroff", "8"}, 3'000'000);
+  bench.h->desk.QueueText("NEW,AB");
+  bench.h->desk.QueueCommand(kCmdFastFormat);
+  bench.h->Run();
+  const Lines log = bench.After("Fast Format 35 Tracks (GCR)");
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_EQ(Lines(log.begin(), log.begin() + 4), (Lines{"Fast Format 35 Tracks (GCR)", "\"NEW,AB\"",
+                                                        "Connection Timeout", "-- aborted --"}));
+}
+
+// Cut, padded, an image of another drive under a D64 name, empty, and gone between the
+// requester and the open: the size decides before the disk is touched.
+TEST(RestoreFaults, FilesOfAWrongSizeAreRefusedBeforeTheDiskIsTouched) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("wrongsize", true);
+  ASSERT_TRUE(bench.made);
+  const std::vector<uint8_t> disk = fake::ReadFile(bench.image);
+  std::vector<uint8_t> padded = disk;
+  padded.push_back(0);
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
+      {"cut.d64", std::vector<uint8_t>(disk.begin(), disk.end() - 1)},
+      {"padded.d64", padded},
+      {"d81.d64", std::vector<uint8_t>(819200, 0)},
+      {"empty.d64", {}}};
+  for (const auto& [name, bytes] : files) {
+    fake::WriteFile(bench.dir / name, bytes);
+    bench.h->desk.QueueFile(bench.dir / name);
+    bench.h->desk.QueueCommand(kCmdRestoreImage);
+  }
+  bench.h->desk.QueueFile(bench.dir / "gone.d64");
+  bench.h->desk.QueueCommand(kCmdRestoreImage);
+  bench.h->Run();
+  ASSERT_EQ(bench.h->desk.messages().size(), files.size() + 1);
+  for (const auto& shown : bench.h->desk.messages()) {
+    EXPECT_EQ(shown.request.text, "File size does not match drive capacity.");
+  }
+  EXPECT_EQ(bench.Count("-- done --"), static_cast<int>(files.size()) + 1);
+  for (const std::string& line : bench.h->desk.logTexts()) {
+    EXPECT_EQ(line.rfind("Restoring from file", 0), std::string::npos) << line;
+  }
+  auto* held = dynamic_cast<sim::GcrDisk*>(bench.h->bus->drive(8)->heldDisk());
+  ASSERT_NE(held, nullptr);
+  for (int track = 1; track <= 35; ++track) EXPECT_FALSE(held->TrackOnSide(0, track).present);
+}
+
+// A 1541 has no disk sensor: the tracks after the pull go nowhere, and only the listing after
+// the restore can tell, with the drive's read error.
+TEST(RestoreFaults, ADiskPulledOutDuringTheTracksIsToldByTheListingAfterThem) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("pulledrestore", true);
+  ASSERT_TRUE(bench.made);
+  bench.Fault({"pullout", "8"}, 12'000'000);
+  bench.h->desk.QueueFile(bench.image);
+  bench.h->desk.QueueCommand(kCmdRestoreImage);
+  bench.h->Run();
+  const Lines log = bench.After("Restoring from file: \"disk.d64\"; 35 Tracks");
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(*(log.end() - 2), "21,READ ERROR,18,00");
+  EXPECT_TRUE(bench.h->desk.directory().empty());
+}
+
+TEST(PrgDownloadFaults, ResetKeepsTheBytesReceivedAndSaysTheFileIsIncomplete) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("resetdownload");
+  ASSERT_TRUE(bench.made);
+  // Line 6 of the listing is "large", 260 blocks: well over 10 s on the bus.
+  bench.h->desk.QueueCommand(kCmdDirectory);
+  bench.h->desk.QueueIdleEvent({EventKind::kDirectoryDoubleClick, 6});
+  bench.h->desk.QueueFile(bench.dir / "large.prg");
+  bench.h->desk.ScheduleEvent(10'000'000, {EventKind::kResetButton, 0});
+  bench.h->Run();
+  const std::vector<uint8_t> whole = ManySizes()[5].bytes;
+  const std::vector<uint8_t> kept = fake::ReadFile(bench.dir / "large.prg");
+  ASSERT_GT(kept.size(), 0u);
+  ASSERT_LT(kept.size(), whole.size());
+  EXPECT_TRUE(std::equal(kept.begin(), kept.end(), whole.begin()));
+  EXPECT_TRUE(bench.h->desk.Logged("Incomplete file: " + std::to_string(kept.size()) +
+                                   " bytes received, 260 blocks hold at least 65787 bytes"));
+  EXPECT_EQ(bench.Count("-- aborted --"), 1);
+}
+
+// A path whose folder is a plain file stands in for a folder that takes no file: the system
+// refuses it for root as well.
+TEST(PcFileFaults, AnImageIntoAFolderThatTakesNoFileGetsABoxAndNothingIsLeft) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("nofolder");
+  ASSERT_TRUE(bench.made);
+  fake::WriteFile(bench.dir / "plain", {'x'});
+  const std::string path = bench.dir / "plain/copy.d64";
+  bench.h->desk.QueueFile(path);
+  bench.h->desk.QueueCommand(kCmdCreateImage);
+  bench.h->Run();
+  ASSERT_EQ(bench.h->desk.messages().size(), 1u);
+  EXPECT_EQ(bench.h->desk.messages()[0].request.text, "Error: Can't write to file " + path);
+  EXPECT_EQ(bench.h->desk.messages()[0].request.icon, MessageIcon::kWarning);
+  for (const auto& entry : std::filesystem::directory_iterator(bench.dir.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos);
+  }
+}
+
+TEST(PcFileFaults, FilesGoneBetweenTheRequesterAndTheOpenAreToldAndNothingIsWritten) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("gonefiles");
+  ASSERT_TRUE(bench.made);
+  bench.h->desk.QueueFile(bench.dir / "gone.d64");
+  bench.h->desk.QueueCommand(kCmdVerifyImage);
+  bench.h->desk.QueueCommand(kCmdDirectory);
+  bench.h->desk.QueueFile(bench.dir / "gone.prg");
+  bench.h->desk.QueueCommand(kCmdRestoreImage);
+  bench.h->Run();
+  const auto& boxes = bench.h->desk.messages();
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].request.text, "File size does not match drive capacity.");
+  EXPECT_EQ(boxes[1].request.text, "File size does not match disk capacity.");
+  EXPECT_EQ(boxes[2].request.text, "Error: Can't read from file " + bench.dir / "gone.prg");
+  EXPECT_FALSE(bench.h->desk.Logged("Verifying 35 tracks"));
+  EXPECT_FALSE(bench.h->desk.Logged("Restoring \"GONE\" [PRG]"));
+  std::string error;
+  ASSERT_TRUE(bench.h->bus->SaveDisk(8, bench.dir / "after.d64", &error)) << error;
+  EXPECT_EQ(fake::ReadFile(bench.dir / "after.d64"), fake::ReadFile(bench.image));
+}
+
+// A reply with a wrong echo, or junk ahead of it, is told and its track still decoded from what
+// arrived; a reply too large to take loses its track, which is then recorded as unreadable and
+// not as the disk's data.
+TEST(LineFaults, GarbledRepliesInTheTracksAreToldAndNeverPassForTheDisk) {
+  DW_REQUIRE_CC1541();
+  for (const std::string fault : {"echo", "junk", "oversize"}) {
+    SCOPED_TRACE(fault);
+    DiskBench bench("garbled" + fault);
+    ASSERT_TRUE(bench.made);
+    bench.Fault({fault}, 5'000'000);
+    bench.h->desk.QueueCommand(kCmdImageErrors);
+    bench.h->desk.QueueFile(bench.dir / "copy.d64");
+    bench.h->desk.QueueCommand(kCmdCreateImage);
+    bench.h->Run();
+    EXPECT_EQ(bench.Ending("Reading 35 tracks"), "-- done --");
+    const std::vector<uint8_t> copy = fake::ReadFile(bench.dir / "copy.d64");
+    const std::vector<uint8_t> original = fake::ReadFile(bench.image);
+    ASSERT_EQ(copy.size(), kD64Data + kD64Sectors);
+    int lostSectors = 0;
+    for (size_t sector = 0; sector < kD64Sectors; ++sector) {
+      const bool same =
+          std::equal(original.begin() + sector * 256, original.begin() + sector * 256 + 256,
+                     copy.begin() + sector * 256);
+      const uint8_t code = copy[kD64Data + sector];
+      EXPECT_TRUE(code == 1 ? same : code == 2) << "sector " << sector << " code " << int{code};
+      lostSectors += code != 1;
+    }
+    if (fault == "oversize") {
+      EXPECT_GT(lostSectors, 0);
+    } else {
+      EXPECT_EQ(lostSectors, 0);
+      EXPECT_EQ(bench.Count("Response Error"), 1);
+    }
+  }
+}
+
+// The 1581 knows when its disk is gone: every track after it is refused, and the command ends
+// aborted with the drive's message.
+TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldTrackByTrackAndEndsAborted) {
+  DW_REQUIRE_CC1541();
+  fake::TempDir dir("eject1581");
+  const std::string image = dir / "full.d81";
+  const std::string blank = dir / "formatted.d81";
+  ASSERT_TRUE(oracle::MakeImage(dir, image, {{"big", oracle::Noise(254 * 1200, 7)}}));
+  ASSERT_TRUE(oracle::MakeImage(dir, blank, {}));
+  Harness h("8=1581:" + blank);
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h.bus, {"eject", "8"}, 2'000'000, &error)) << error;
+  h.desk.QueueFile(image);
+  h.desk.QueueMessageAnswer(MessageAnswer::kNo);  // no format first
+  h.desk.QueueCommand(kCmdRestoreImage);
+  h.Run();
+  const Lines log = h.desk.fullLogTexts();
+  const auto refused = std::count_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.rfind("Track ", 0) == 0 && line.find(": NO DRIVE PRESENT") != std::string::npos;
+  });
+  EXPECT_GT(refused, 5);
+  auto ending = std::find(log.begin(), log.end(), "74,DRIVE NOT READY,40,00");
+  ASSERT_NE(ending, log.end());
+  ASSERT_NE(ending + 1, log.end());
+  EXPECT_EQ(*(ending + 1), "-- aborted --");
+}
+
+}  // namespace
+}  // namespace dw
