@@ -24,10 +24,17 @@ done
 
 "$build/fuzz/fuzz_make_seeds" "$work/disk.d64" "$work/disk.d81" "$PWD/$corpus"
 
-# Images behind the selector byte of the targets: restore (even) and verify (odd); D64, D71, D81.
+# Images behind the selector byte of the disk image target: bit 0 verify, the rest the kind of
+# file (fuzz/disk_image.cpp): 0 a D64 as it is, 2 a D64 with error bytes, 6 a D71, 9 a D81; the
+# input lies at the end of a file of that size.
 { printf '\000'; cat "$work/disk.d64"; } >"$corpus/fuzz_disk_image/restore-d64"
-{ printf '\003'; head -c 4096 "$work/disk.d71"; } >"$corpus/fuzz_disk_image/verify-d71-cut"
-{ printf '\004'; head -c 4096 "$work/disk.d81"; } >"$corpus/fuzz_disk_image/restore-d81-cut"
+# Error bytes: good sectors, then a header not found, a data checksum error and an ID mismatch.
+errors() { head -c "$1" /dev/zero | tr '\0' '\1'; printf '\002\005\013'; }
+{ printf '\004'; tail -c 3840 "$work/disk.d64"; errors 680; } >"$corpus/fuzz_disk_image/restore-d64-errors"
+# The D71's directory track (18) as the last sectors of side 2.
+{ printf '\015'; head -c 95488 "$work/disk.d71" | tail -c 4096; } >"$corpus/fuzz_disk_image/verify-d71-end"
+# The D81's header and BAM sectors (track 40) as the last track.
+{ printf '\022'; head -c 403456 "$work/disk.d81" | tail -c 4096; } >"$corpus/fuzz_disk_image/restore-d81-end"
 { printf '\000'; head -c 8192 "$work/disk.d64"; } >"$corpus/fuzz_bus_images/d64-cut"
 { printf '\001'; head -c 4096 "$work/disk.d71"; } >"$corpus/fuzz_bus_images/d71-cut"
 { printf '\002'; head -c 12000 "$work/disk.g64"; } >"$corpus/fuzz_bus_images/g64-cut"
