@@ -76,7 +76,8 @@ std::unique_ptr<GcrDisk> GcrDiskFromG64(std::span<const uint8_t> image, std::str
     const int side = is1571 && entry >= kEntriesPerSide ? 1 : 0;
     const int track =
         static_cast<int>((entry - static_cast<size_t>(side * kEntriesPerSide)) / 2) + 1;
-    const uint32_t offset = Little(image, kHeaderSize + 4 * entry, 4);
+    // Counted in size_t: an offset near 4 GB must not wrap around past the checks below.
+    const size_t offset = Little(image, kHeaderSize + 4 * entry, 4);
     if (offset == 0 || track > kGcrMaxTrack) continue;
     const std::string where = "G64 track " + std::to_string(GcrDisk::HeaderTrack(side, track));
     if (offset + 2 > image.size()) {
@@ -84,7 +85,7 @@ std::unique_ptr<GcrDisk> GcrDiskFromG64(std::span<const uint8_t> image, std::str
                       " lies beyond the end of the file");
       return nullptr;
     }
-    const uint32_t length = Little(image, offset, 2);
+    const size_t length = Little(image, offset, 2);
     if (offset + 2 + length > image.size()) {
       Fail(error, where + ": " + std::to_string(length) + " bytes at offset " +
                       std::to_string(offset) + " run past the end of the file");

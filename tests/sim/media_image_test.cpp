@@ -212,6 +212,10 @@ TEST(MediaImage, BrokenFilesAreRefusedWithAClearReason) {
   trackPastEnd.resize(12 + 8 * 84);
   trackPastEnd[12] = 0xAC;  // track 1 record at $2AC: beyond the file's end
   trackPastEnd[13] = 0x02;
+  // Track 1's record at $FFFFFFFF: two bytes further would wrap around to the file's start.
+  Bytes offsetWraps = Text("GCR-1541");
+  offsetWraps.insert(offsetWraps.end(), {0x01, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                         0x00, 0x00, 0x94, 0xA5, 0x29, 0x4A});
   const Broken cases[] = {
       {"short.d64", RandomBytes(1000, 1), "1000 bytes"},
       {"long.d64", RandomBytes(174849, 1), "174849 bytes"},
@@ -221,6 +225,7 @@ TEST(MediaImage, BrokenFilesAreRefusedWithAClearReason) {
       {"tiny.g64", Text("GCR"), "only 3 bytes"},
       {"table.g64", badTable, "track tables"},
       {"track.g64", trackPastEnd, "G64 track 1"},
+      {"wraps.g64", offsetWraps, "offset 4294967295"},
       {"disk.txt", RandomBytes(174848, 1), ".d64"},
   };
   for (const Broken& c : cases) {
