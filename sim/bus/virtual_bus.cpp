@@ -19,11 +19,8 @@ constexpr std::array<uint8_t, 5> kJunkBytes{0xFF, 0x13, 0x00, 0xA5, 0x5A};
 
 // The adapter's answer to a double BREAK, zero bytes around the text.
 std::vector<uint8_t> Banner() {
-  const std::string text = "\r\nBUSLINK V2.0 virtual adapter\r\n";
-  std::vector<uint8_t> bytes{0x00, 0x00};
-  bytes.insert(bytes.end(), text.begin(), text.end());
-  bytes.push_back(0x00);
-  return bytes;
+  const std::string text = std::string(2, '\0') + "\r\nBUSLINK V2.0 virtual adapter\r\n" + '\0';
+  return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 }  // namespace
