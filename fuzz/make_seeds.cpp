@@ -11,12 +11,12 @@
 
 #include "disk/directory.h"
 #include "fuzz/fuzz_session.h"
-#include "gcr/tools/track_dump.h"
 #include "link/connect.h"
 #include "link/exchange.h"
 #include "shell/main_loop.h"
 #include "sim/bus/virtual_bus.h"
 #include "testkit/scripted_desk.h"
+#include "tools/track_dump.h"
 
 namespace dw::fuzz {
 namespace {

@@ -10,7 +10,7 @@
 #include "fuzz/fuzz_session.h"
 #include "gcr/codec.h"
 #include "gcr/raw_track_stats.h"
-#include "gcr/tools/track_dump.h"
+#include "tools/track_dump.h"
 
 using namespace dw;
 using namespace dw::fuzz;

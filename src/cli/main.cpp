@@ -13,9 +13,9 @@
 #include "cli/link_ports.h"
 #include "cli/session.h"
 #include "cli/terminal_desk.h"
+#include "commands/dispatch.h"
 #include "core/program.h"
 #include "platform/system_clock.h"
-#include "shell/main_loop.h"
 
 int main(int argc, char** argv) {
   using namespace dw::cli;

@@ -4,10 +4,10 @@
 #include <string_view>
 #include <vector>
 
+#include "commands/dispatch.h"
 #include "core/log.h"
 #include "link/connect.h"
 #include "link/exchange.h"
-#include "shell/main_loop.h"
 
 namespace dw::cli {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "gcr/tools/rpm_check.h"
 #include "shell/main_loop.h"
 #include "tool_test_support.h"
+#include "tools/rpm_check.h"
 
 namespace dw {
 namespace {

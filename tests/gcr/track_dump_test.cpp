@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "gcr/tools/track_dump.h"
 #include "shell/main_loop.h"
 #include "tool_test_support.h"
+#include "tools/track_dump.h"
 
 namespace dw {
 namespace {

@@ -1,8 +1,8 @@
 // The file requesters (type lists, starting folders, extension completion, the overwrite
 // question), the Restore command's routing and the bounded seek in image files.
 
+#include "commands/restore_from_file.h"
 #include "core/image_file.h"
-#include "shell/restore_from_file.h"
 #include "testkit/harness.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "shell/restore_from_file.h"
+#include "commands/restore_from_file.h"
 
 #include <algorithm>
 #include <array>
@@ -7,9 +7,9 @@
 #include "core/log.h"
 #include "disk/prg_restore.h"
 #include "disk/restore_image.h"
-#include "gcr/tools/g64_restore.h"
 #include "link/status_text.h"
 #include "platform/pc_file.h"
+#include "tools/g64_restore.h"
 
 namespace dw {
 

@@ -1,4 +1,4 @@
-#include "gcr/tools/track_dump.h"
+#include "tools/track_dump.h"
 
 #include <algorithm>
 #include <cstdio>

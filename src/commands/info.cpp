@@ -1,4 +1,4 @@
-#include "shell/info.h"
+#include "commands/info.h"
 
 #include <cstdio>
 

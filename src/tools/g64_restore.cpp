@@ -1,4 +1,4 @@
-#include "gcr/tools/g64_restore.h"
+#include "tools/g64_restore.h"
 
 // A G64 file holds the raw GCR bytes of each track of a disk (all numbers little-endian):
 //

@@ -1,4 +1,4 @@
-#include "gcr/tools/rpm_check.h"
+#include "tools/rpm_check.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "gcr/tools/rom_dump.h"
+#include "tools/rom_dump.h"
 
 #include <algorithm>
 #include <cstdint>

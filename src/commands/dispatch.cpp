@@ -1,0 +1,128 @@
+#include "commands/dispatch.h"
+
+#include <string>
+
+#include "commands/info.h"
+#include "commands/restore_from_file.h"
+#include "core/image_file.h"
+#include "core/log.h"
+#include "disk/create_image.h"
+#include "disk/directory.h"
+#include "disk/format_disk.h"
+#include "disk/prg_restore.h"
+#include "gcr/codec.h"
+#include "gcr/hex_gcr_converter.h"
+#include "link/detect.h"
+#include "link/dos_command.h"
+#include "link/exchange.h"
+#include "tools/rom_dump.h"
+#include "tools/rpm_check.h"
+#include "tools/track_dump.h"
+
+namespace dw {
+
+namespace {
+
+constexpr int kFirstCommandButton = kCmdDirectory;
+constexpr int kLastCommandButton = kCmdDosCommand;
+
+void ToggleCheckMark(Program& p, int id, bool& mark, const std::string& what) {
+  mark = !mark;
+  p.desk.SetChecked(id, mark);
+  LogLine(p, what + (mark ? " enabled" : " disabled"));
+}
+
+void RunCommand(Program& p, int id) {
+  switch (id) {
+    case kCmdDirectory:
+      ShowDirectory(p);
+      break;
+    case kCmdCreateImage:
+      ShowDirectory(p);
+      CreateDiskImage(p);
+      break;
+    case kCmdRestoreImage:
+      ShowDirectory(p);
+      RestoreFromFile(p);
+      // A new listing would clear the IEC error of a restore that failed on the way.
+      if (p.DosErrorFlag == 0 && p.LinkState == 0) ShowDirectory(p);
+      break;
+    case kCmdVerifyImage:
+      VerifyFromFile(p);
+      break;
+    case kCmdDosCommand:
+      SendDosCommand(p);
+      break;
+    case kCmdFastFormat:
+      FormatDisk(p);
+      break;
+    case kDirectoryListId:
+      DownloadPrg(p);
+      break;
+    case kCmdRpmCheck:
+      CheckRpm(p, kRpmCheckCount);
+      break;
+    case kCmdRpmAdjust:
+      CheckRpm(p, kRpmAdjustCount);
+      break;
+    case kCmdDumpRom:
+      DumpRom(p);
+      break;
+    case kCmdDumpTrack:
+      DumpTrack(p);
+      break;
+    case kCmdGcrToHex:
+      ConvertGcrToHex(p);
+      break;
+    case kCmdHexToGcr:
+      ConvertHexToGcr(p);
+      break;
+    case kCmdFortyTracks:
+      ToggleCheckMark(p, id, p.FortyTracksMark, "40 tracks");
+      break;
+    case kCmdImageErrors:
+      ToggleCheckMark(p, id, p.ImageErrorsMark, "Image errors");
+      break;
+    case kCmdErrorInfo:
+      ShowErrorInfo(p);
+      break;
+    case kCmdAbout:
+      ShowAbout(p);
+      break;
+    case kCmdQuit:
+      ShutDown(p);
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+void StartUp(Program& p) {
+  p.FortyTracks = false;
+  p.RevolutionTimeUs = 200000;
+  p.desk.SetDevicesEnabled(false);
+  FillGcrTables(p);
+}
+
+void DispatchCommand(Program& p, int id) {
+  DetectDriveModel(p);
+  int selected = p.desk.SelectedDevice();
+  if (selected >= 0) {
+    std::string item = p.desk.DeviceText(selected);
+    if (item.find(p.DriveModelName) == std::string::npos) {
+      p.desk.SetDeviceText(selected, std::to_string(p.CurrentDevice) + ": " + p.DriveModelName);
+    }
+  }
+  p.desk.SetCommandButtonsEnabled(false);
+  if (p.LinkState == 0) {
+    p.desk.SetCommandButtonEnabled(id, true);
+    RunCommand(p, id);
+  }
+  ShowProgress(p, 0, 0, 100);
+  LogLine(p, p.LinkState == 0 ? "-- done --" : "-- aborted --");
+  if (id >= kFirstCommandButton && id <= kLastCommandButton) p.desk.ReleaseCommandButton(id);
+  p.desk.SetCommandButtonsEnabled(true);
+}
+
+}  // namespace dw
