@@ -21,14 +21,11 @@ constexpr int kFirstTrack = 1;
 constexpr int kLastTrack = 42;
 // A seek reads the first header that comes by: a part of a turn.
 constexpr double kSeekTurns = 0.1;
-// Drives are not in step with one another: each disk starts at its own angle.
-constexpr int64_t kPhasePerDeviceUs = 37'000;
 
 }  // namespace
 
-DriveMechanics::DriveMechanics(int device)
-    : phaseUs_(device * kPhasePerDeviceUs),
-      jitterState_(0x9E3779B9u ^ static_cast<uint32_t>(device)) {}
+DriveMechanics::DriveMechanics(int device, double rpm)
+    : spindle_(device, rpm), jitterState_(0x9E3779B9u ^ static_cast<uint32_t>(device)) {}
 
 void DriveMechanics::Restart() {
   jobRunning_ = false;
@@ -43,13 +40,7 @@ int64_t DriveMechanics::MoveHead(int trackOnSide) {
   return halfSteps * timing_.halfStepUs + timing_.settleUs;
 }
 
-double DriveMechanics::TurnAt(int64_t us, double revolutionUs) const {
-  const double turns = static_cast<double>(us + phaseUs_) / revolutionUs;
-  return turns - std::floor(turns);
-}
-
-void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs,
-                                    double revolutionUs) {
+void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs) {
   const uint8_t code = memory.Read(static_cast<uint16_t>(slot));
   if (code < kJobCodeMin || slot >= kQueueSlots) return;
   const int track = memory.Read(static_cast<uint16_t>(kQueueTracks + 2 * slot));
@@ -63,8 +54,9 @@ void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, i
     takesUs = timing_.bumpHalfSteps * timing_.halfStepUs + timing_.settleUs;
   } else if ((code & 0xF0) == kJobSeek) {
     jobEndTrack_ = std::clamp(track, kFirstTrack, kLastTrack);
-    takesUs = 2 * std::abs(jobEndTrack_ - headTrack_) * timing_.halfStepUs + timing_.settleUs +
-              static_cast<int64_t>(kSeekTurns * revolutionUs);
+    takesUs =
+        2 * std::abs(jobEndTrack_ - headTrack_) * timing_.halfStepUs + timing_.settleUs +
+        static_cast<int64_t>(kSeekTurns * spindle_.RevolutionUsFrom(static_cast<double>(nowUs)));
     std::array<uint8_t, 2> id{};
     jobResult_ = disk != nullptr && !motorStopped_
                      ? static_cast<uint8_t>(disk->SeekHeader(track, id))

@@ -1,11 +1,12 @@
 #pragma once
 // The moving parts of a GCR drive as drive code and the DOS controller use them: the head (the
-// track and side it is on, the time steps take), the turning disk, the controller's job queue
-// at $0000, the spindle as a speed measurement sees it, and the faults of these parts.
+// track and side it is on, the time steps take), the turning disk (spindle.h), the controller's
+// job queue at $0000, the speed measurement's jitter, and the faults of these parts.
 
 #include <cstdint>
 
 #include "sim/bus/drive_memory.h"
+#include "sim/bus/spindle.h"
 #include "sim/media/disk.h"
 
 namespace sim {
@@ -19,7 +20,7 @@ struct MechanicsTiming {
 
 class DriveMechanics {
  public:
-  explicit DriveMechanics(int device);
+  DriveMechanics(int device, double rpm);
 
   // Power-on or reset: the job queue is empty and drive code that hung is gone. The head stays
   // where it is; the mechanical faults stay.
@@ -33,15 +34,15 @@ class DriveMechanics {
   int headTrack() const { return headTrack_; }
   int64_t MoveHead(int trackOnSide);
 
-  // The fraction of a turn (0 <= turn < 1) the disk has made at a moment.
-  double TurnAt(int64_t us, double revolutionUs) const;
+  // The one turning disk of the drive.
+  Spindle& spindle() { return spindle_; }
+  const Spindle& spindle() const { return spindle_; }
 
   // The controller's job queue: a job code ($80 or more) written to slot 0-5 ($0000-$0005),
   // its track at $0006 + 2 x slot. The slot keeps the code while the job runs and gets the
   // result when it is done. Carried out: bump ($C0) and seek ($B0); a job for drive 1 (bit 0
   // set) ends with $0F. Other codes stay in the slot.
-  void StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs,
-                      double revolutionUs);
+  void StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs);
   // Brings the queue up to a moment: a job that is done leaves its result in its slot.
   void Settle(DriveMemory& memory, int64_t nowUs);
 
@@ -60,7 +61,7 @@ class DriveMechanics {
 
  private:
   MechanicsTiming timing_;
-  int64_t phaseUs_;
+  Spindle spindle_;
   int headTrack_ = 18;
   bool jobRunning_ = false;
   int jobSlot_ = 0;

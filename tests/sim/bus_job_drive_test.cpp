@@ -155,6 +155,17 @@ TEST(BusJobSpeed, OneTurnInTicksOfTheDrivesSpeed) {
   EXPECT_EQ(SpeedTicks(link), 368640u);
 }
 
+TEST(BusJobSpeed, ADriftingDriveTimesTheTurnAtItsSpeedOfTheMoment) {
+  // 3 % either way along a minute: fastest at 15 s, back at its speed at 30 s.
+  TestLink link("sim:8=1541-II+@300~3/60s:blank:steady");
+  LayPatternTrack(link, 8, 0, 18, 1);
+  ASSERT_EQ(StartCode(link, 8, "1541_U3"), 0x00);
+  link.SleepUntil(15'000'000);
+  EXPECT_NEAR(SpeedTicks(link), 368640 / 1.03, 300.0);
+  link.SleepUntil(30'000'000);
+  EXPECT_NEAR(SpeedTicks(link), 368640, 300.0);
+}
+
 TEST(BusJobFaults, UnformattedAndWrongRateTracks) {
   TestLink link("sim:8=1541-II+:blank");
   LayPatternTrack(link, 8, 0, 5, 1);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tests/sim/bus_job_support.h"
 
 namespace sim::test {
@@ -200,6 +202,39 @@ TEST(BusJobWriteTrack, AFastDriveFitsLessIntoATurn) {
   SectorData data{};
   const DiskId id{'J', 'B'};
   EXPECT_NE(ReadGcrSector(ring, 2, 20, &id, data), kJobOk);
+}
+
+// Turns made by a disk at 300 rpm drifting D percent along a period P from time 0 to t: the
+// integral of 300 x (1 + D / 100 x sin(2 pi t / P)).
+double DriftingTurns(double percent, double periodUs, double us) {
+  const double omega = 2 * 3.14159265358979323846 / periodUs;
+  return (us + percent / 100 * (1 - std::cos(omega * us)) / omega) * 300 / 60e6;
+}
+
+TEST(BusJobWriteTrack, ADriftingDiskIsReadWhereItHasTurnedToSinceTheWrite) {
+  TestLink link("sim:8=1541-II+@300~3/6s:blank:steady");
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  ReadTrackJob(link, 1, 7);  // the head on track 7
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  Bytes loaded = BuiltTrack(7, PatternSectors(20, 8), 7400);
+  link.Exchange(LoadPagesPacket(loaded), 16);
+  // Written while the drive turns at its speed, going faster; read half a drift period later,
+  // turning at its speed again, going slower: the disk has turned by the integral of its speed.
+  constexpr int64_t kWriteUs = 6'000'000;
+  constexpr int64_t kReadUs = 9'050'000;
+  link.SleepUntil(kWriteUs);
+  WriteTrackJob(link, 7);
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  link.SleepUntil(kReadUs);
+  const Reply reply = ReadTrackJob(link, 32, 7);
+  const Bytes& ring = link.bus().disk(8)->RawTrack(7);
+  const size_t written = OffsetInRing(ring, loaded, 0);
+  const size_t read = ReadStartInRing(ring, RawBytes(reply));
+  ASSERT_NE(written, kNotFound);
+  ASSERT_NE(read, kNotFound);
+  const double turns = DriftingTurns(3, 6e6, kReadUs) - DriftingTurns(3, 6e6, kWriteUs);
+  const double expected = (turns - std::floor(turns)) * static_cast<double>(ring.size());
+  EXPECT_NEAR(static_cast<double>((read + ring.size() - written) % ring.size()), expected, 3.0);
 }
 
 TEST(BusJobWriteTrack, ATrackWrittenAtAnotherZoneKeepsThatBitRate) {
