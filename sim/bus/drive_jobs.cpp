@@ -150,23 +150,24 @@ JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
   const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
   drive.AddWorkUs(mechanics.MoveHead(place.track));
   GcrDisk* disk = GcrDiskIn(drive);
-  const double startUs = static_cast<double>(drive.OperationNowUs());
-  const Spindle& spindle = mechanics.spindle();
-  const double revolutionUs = spindle.RevolutionUsFrom(startUs);
-  size_t written = std::min(bytes.size(), RevolutionBytes(place.zone, revolutionUs));
+  // The code sends every byte to the head, whether a disk turns under it or not: a 1541 has no
+  // sensor for either. A disk pulled out halfway gets only the first half.
+  const size_t sent = bytes.size();
   if (disk != nullptr && !mechanics.motorStopped()) {
     const bool pull = mechanics.TakePullDisk();
     if (pull) bytes = bytes.first(bytes.size() / 2);
     GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
-    written =
-        WriteRevolution(track.bytes, place.zone, revolutionUs, spindle.AngleAt(startUs), bytes);
+    const double startUs = static_cast<double>(drive.OperationNowUs());
+    const Spindle& spindle = mechanics.spindle();
+    WriteRevolution(track.bytes, place.zone, spindle.RevolutionUsFrom(startUs),
+                    spindle.AngleAt(startUs), bytes);
     track.density = place.zone;
     track.present = true;
     NoteWrittenTrack(*disk, place.side, place.track);
     if (pull) drive.Eject();
   }
-  const int64_t writeUs = static_cast<int64_t>(written) * ZoneByteUs(place.zone);
-  drive.AddWorkUs(std::max(writeUs, LinkUs(drive, timing, bytes.size())));
+  const int64_t writeUs = static_cast<int64_t>(sent) * ZoneByteUs(place.zone);
+  drive.AddWorkUs(std::max(writeUs, LinkUs(drive, timing, sent)));
   return {{kWriteDone}, kStatusReplyArea};
 }
 
