@@ -20,7 +20,7 @@ VirtualDrive::VirtualDrive(int device, const DriveModel& model, bool fastSerialD
       model_(model),
       timing_(timing),
       memory_(model, device),
-      mechanics_(device, rpm) {
+      mechanics_(device, rpm, model.kind == DriveKind::k1571) {
   memory_.SetFastSerialDriver(fastSerialDriver);
   Restart();
 }
