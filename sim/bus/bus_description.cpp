@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 #include "sim/bus/adapter.h"
@@ -13,6 +14,10 @@ namespace {
 
 constexpr double kSlowestRpm = 200.0;
 constexpr double kFastestRpm = 400.0;
+// A drift's period: from a second to an hour.
+constexpr double kShortestDriftPeriodS = 1.0;
+constexpr double kLongestDriftPeriodS = 3600.0;
+constexpr double kUsPerSecond = 1e6;
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
@@ -29,6 +34,19 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return std::tolower(static_cast<unsigned char>(x)) ==
            std::tolower(static_cast<unsigned char>(y));
   });
+}
+
+// The text before the first `mark` and, when there is one, the text after it.
+struct Cut {
+  std::string_view before;
+  std::string_view after;
+  bool found = false;
+};
+
+Cut CutAt(std::string_view text, char mark) {
+  const size_t at = text.find(mark);
+  if (at == std::string_view::npos) return {text, {}, false};
+  return {text.substr(0, at), text.substr(at + 1), true};
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -55,26 +73,59 @@ bool ParseDevice(std::string_view text, int* device) {
   return !text.empty() && status == std::errc() && end == text.data() + text.size();
 }
 
-bool ParseRpm(std::string_view text, double* rpm) {
-  if (text.size() > 3 && EqualsIgnoringCase(text.substr(text.size() - 3), "rpm")) {
-    text.remove_suffix(3);
+// A number that is the whole text, with an optional unit after it (any case).
+bool ParseNumber(std::string_view text, std::string_view unit, double* value) {
+  if (text.size() > unit.size() &&
+      EqualsIgnoringCase(text.substr(text.size() - unit.size()), unit)) {
+    text.remove_suffix(unit.size());
   }
   std::string number(text);
   char* end = nullptr;
-  *rpm = std::strtod(number.c_str(), &end);
-  return !number.empty() && end == number.c_str() + number.size() && *rpm >= kSlowestRpm &&
-         *rpm <= kFastestRpm;
+  *value = std::strtod(number.c_str(), &end);
+  return !number.empty() && end == number.c_str() + number.size() && std::isfinite(*value);
 }
 
-// MODEL[+][@RPM] into the description.
-bool ParseDrive(std::string_view text, DriveDescription* drive, std::string* error) {
-  std::string_view speed;
-  bool hasSpeed = false;
-  if (size_t at = text.find('@'); at != std::string_view::npos) {
-    hasSpeed = true;
-    speed = text.substr(at + 1);
-    text = text.substr(0, at);
+bool ParseRpm(std::string_view text, double* rpm) {
+  // Without a number the drive keeps the default speed (a drift may follow the "@").
+  if (text.empty()) return true;
+  return ParseNumber(text, "rpm", rpm) && *rpm >= kSlowestRpm && *rpm <= kFastestRpm;
+}
+
+// D[/S[s]]: the drift in percent and its period in seconds.
+bool ParseDrift(std::string_view text, DriveDescription* drive) {
+  const Cut period = CutAt(text, '/');
+  if (period.found) {
+    double seconds = 0;
+    if (!ParseNumber(period.after, "s", &seconds) || seconds < kShortestDriftPeriodS ||
+        seconds > kLongestDriftPeriodS) {
+      return false;
+    }
+    drive->driftPeriodUs = static_cast<int64_t>(std::llround(seconds * kUsPerSecond));
   }
+  return ParseNumber(period.before, "", &drive->driftPercent) && drive->driftPercent > 0 &&
+         drive->driftPercent <= kMaxDriftPercent;
+}
+
+// RPM[rpm][~DRIFT] after the "@".
+bool ParseSpeed(std::string_view text, DriveDescription* drive, std::string* error) {
+  const Cut drift = CutAt(text, '~');
+  if (!ParseRpm(drift.before, &drive->rpm) || (!drift.found && drift.before.empty())) {
+    *error = "bad disk speed \"@" + std::string(drift.before) + "\" (e.g. @310rpm, 200 to 400)";
+    return false;
+  }
+  if (drift.found && !ParseDrift(drift.after, drive)) {
+    *error = "bad speed drift \"~" + std::string(drift.after) +
+             "\" (e.g. ~0.4 or ~0.25/6s: more than 0 and at most 3 percent, a period of 1 to "
+             "3600 s)";
+    return false;
+  }
+  return true;
+}
+
+// MODEL[+][@RPM[~DRIFT]] into the description.
+bool ParseDrive(std::string_view text, DriveDescription* drive, std::string* error) {
+  const Cut speed = CutAt(text, '@');
+  text = speed.before;
   if (!text.empty() && text.back() == '+') {
     drive->fastSerialDriver = true;
     text.remove_suffix(1);
@@ -88,11 +139,7 @@ bool ParseDrive(std::string_view text, DriveDescription* drive, std::string* err
     *error = "the " + std::string(drive->model->name) + " has no 6522 for a fast serial driver";
     return false;
   }
-  if (hasSpeed && !ParseRpm(speed, &drive->rpm)) {
-    *error = "bad disk speed \"@" + std::string(speed) + "\" (e.g. @310rpm, 200 to 400)";
-    return false;
-  }
-  return true;
+  return !speed.found || ParseSpeed(speed.after, drive, error);
 }
 
 bool ParseEntry(std::string_view entry, DriveDescription* drive, std::string* error) {

@@ -6,6 +6,9 @@
 // Drives are separated by commas. Each is DEVICE=MODEL, then optionally:
 //   +          the 6522 fast serial driver (1541 family, 1570, 1571)
 //   @RPM[rpm]  the disk speed (default 300 rpm), 200 to 400
+//   ~D[/S[s]]  after the speed: a slow drift of the speed, D percent (more than 0, at most 3)
+//              either way along a sine of S seconds (1 to 3600, default 10), e.g.
+//              @300rpm~0.4 or @294~0.25/6s
 //   :IMAGE     the disk in the drive: a .d64, .d71, .d81 or .g64 file, or "blank" for an
 //              unformatted disk; without it the drive is empty
 //   :wp        the disk is write-protected
@@ -15,12 +18,14 @@
 // 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581 (any case). The "sim:" prefix is optional here.
 // Image paths may hold ":" (C:\disks\a.d64) but no ",".
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sim/bus/bus_timing.h"
 #include "sim/bus/drive_models.h"
+#include "sim/bus/spindle.h"
 
 namespace sim {
 
@@ -32,6 +37,8 @@ struct DriveDescription {
   const DriveModel* model = nullptr;
   bool fastSerialDriver = false;
   double rpm = kDefaultRpm;
+  double driftPercent = 0.0;  // 0: no drift
+  int64_t driftPeriodUs = kDefaultDriftPeriodUs;
   std::string imagePath;  // empty: no image file
   bool blankDisk = false;
   bool writeProtected = false;

@@ -65,8 +65,9 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
   }
   const bool is1581 = model_.kind == DriveKind::k1581;
   const bool canFormat = disk() != nullptr && !disk()->writeProtected;
-  afterReleaseUs_ += static_cast<int64_t>(std::llround(
-      DosCommandRevolutions(command, is1581, canFormat) * static_cast<double>(RevolutionUs())));
+  afterReleaseUs_ +=
+      static_cast<int64_t>(std::llround(DosCommandRevolutions(command, is1581, canFormat) *
+                                        static_cast<double>(RevolutionUsAt(DosStartUs()))));
   dos_->Command(std::vector<uint8_t>(command.begin(), command.end()));
   CopyDosStateToRam();
 }
@@ -82,7 +83,7 @@ void VirtualDrive::Open(int sa, std::span<const uint8_t> name) {
     return;
   }
   TurnDiskToDosStart();
-  afterReleaseUs_ += RevolutionUs();  // the directory search
+  afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // the directory search
   dos_->Open(sa, std::vector<uint8_t>(name.begin(), name.end()));
   CopyDosStateToRam();
 }
@@ -99,7 +100,7 @@ void VirtualDrive::Close(int sa) {
   }
   if (!dos_->IsOpen(sa)) return;
   TurnDiskToDosStart();
-  afterReleaseUs_ += RevolutionUs();  // last block, directory entry and BAM
+  afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // last block, directory entry and BAM
   dos_->Close(sa);
   CopyDosStateToRam();
 }

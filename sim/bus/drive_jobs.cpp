@@ -88,10 +88,6 @@ int64_t LinkUs(VirtualDrive& drive, const BusTiming& timing, size_t bytes) {
   return static_cast<int64_t>(bytes) * (fast ? timing.fastSerialByteUs : timing.slowSerialByteUs);
 }
 
-double RevolutionUs(const VirtualDrive& drive) {
-  return static_cast<double>(kUsPerMinute) / drive.rpm();
-}
-
 std::vector<uint8_t> LittleEndian(uint32_t value, int bytes) {
   std::vector<uint8_t> out;
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -109,7 +105,7 @@ JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const 
   int measuredZone = place.zone;
   if (disk != nullptr && !mechanics.motorStopped()) {
     const GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
-    const double turn = mechanics.TurnAt(drive.OperationNowUs(), RevolutionUs(drive));
+    const double turn = mechanics.spindle().AngleAt(static_cast<double>(drive.OperationNowUs()));
     const size_t startBit = static_cast<size_t>(turn * static_cast<double>(track.bytes.size() * 8));
     data = ReadAsHead(track.bytes, track.density, place.zone, startBit, count);
     measuredZone = track.density;
@@ -153,22 +149,25 @@ JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
   std::span<const uint8_t> bytes(loadedBytes.begin(), end);
   const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
   drive.AddWorkUs(mechanics.MoveHead(place.track));
-  const double revolutionUs = RevolutionUs(drive);
   GcrDisk* disk = GcrDiskIn(drive);
-  size_t written = std::min(bytes.size(), RevolutionBytes(place.zone, revolutionUs));
+  // The code sends every byte to the head, whether a disk turns under it or not: a 1541 has no
+  // sensor for either. A disk pulled out halfway gets only the first half.
+  const size_t sent = bytes.size();
   if (disk != nullptr && !mechanics.motorStopped()) {
     const bool pull = mechanics.TakePullDisk();
     if (pull) bytes = bytes.first(bytes.size() / 2);
     GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
-    const double turn = mechanics.TurnAt(drive.OperationNowUs(), revolutionUs);
-    written = WriteRevolution(track.bytes, place.zone, revolutionUs, turn, bytes);
+    const double startUs = static_cast<double>(drive.OperationNowUs());
+    const Spindle& spindle = mechanics.spindle();
+    WriteRevolution(track.bytes, place.zone, spindle.RevolutionUsFrom(startUs),
+                    spindle.AngleAt(startUs), bytes);
     track.density = place.zone;
     track.present = true;
     NoteWrittenTrack(*disk, place.side, place.track);
     if (pull) drive.Eject();
   }
-  const int64_t writeUs = static_cast<int64_t>(written) * ZoneByteUs(place.zone);
-  drive.AddWorkUs(std::max(writeUs, LinkUs(drive, timing, bytes.size())));
+  const int64_t writeUs = static_cast<int64_t>(sent) * ZoneByteUs(place.zone);
+  drive.AddWorkUs(std::max(writeUs, LinkUs(drive, timing, sent)));
   return {{kWriteDone}, kStatusReplyArea};
 }
 
@@ -177,27 +176,30 @@ JobAnswer MeasureSpeed(VirtualDrive& drive, std::span<const uint8_t> packet,
   DriveMechanics& mechanics = drive.mechanics();
   const HeadPlace place = PlaceOf(drive, packet[kP1At], 0);
   drive.AddWorkUs(mechanics.MoveHead(place.track));
-  const double revolutionUs = RevolutionUs(drive);
+  const Spindle& spindle = mechanics.spindle();
+  const double startUs = static_cast<double>(drive.OperationNowUs());
   GcrDisk* disk = GcrDiskIn(drive);
   uint32_t ticks = 0;
-  double waitedTurns = kSpeedTimeoutTurns;
+  double waitedUs = spindle.UsForTurns(startUs, kSpeedTimeoutTurns);
   // The code times the same sync coming round again: it needs a turning disk with a sync.
   const bool turning = disk != nullptr && !mechanics.motorStopped();
   const bool pulled = turning && mechanics.TakePullDisk();
   if (turning && !pulled) {
     const std::vector<uint8_t>& ring = disk->TrackOnSide(place.side, place.track).bytes;
     const RawTrackBits bits(ring);
-    const double turn = mechanics.TurnAt(drive.OperationNowUs(), revolutionUs);
-    const size_t startBit = static_cast<size_t>(turn * static_cast<double>(bits.BitCount()));
+    const double trackBits = static_cast<double>(bits.BitCount());
+    const size_t startBit = static_cast<size_t>(spindle.AngleAt(startUs) * trackBits);
     if (auto sync = bits.NextSyncEnd(startBit, bits.BitCount() + 16)) {
-      waitedTurns =
-          1.0 + static_cast<double>(*sync - startBit) / static_cast<double>(bits.BitCount());
+      const double syncUs =
+          startUs + spindle.UsForTurns(startUs, static_cast<double>(*sync - startBit) / trackBits);
+      const double revolutionUs = spindle.RevolutionUsFrom(syncUs);
+      waitedUs = syncUs - startUs + revolutionUs;
       ticks = static_cast<uint32_t>(std::llround(revolutionUs * kTicksPerUs) +
                                     mechanics.NextJitterTicks());
     }
   }
   if (pulled) drive.Eject();
-  drive.AddWorkUs(static_cast<int64_t>(waitedTurns * revolutionUs) + LinkUs(drive, timing, 3));
+  drive.AddWorkUs(static_cast<int64_t>(waitedUs) + LinkUs(drive, timing, 3));
   return {LittleEndian(ticks, 3), kStatusReplyArea};
 }
 
@@ -221,8 +223,7 @@ JobAnswer AccessMemory(VirtualDrive& drive, std::span<const uint8_t> packet, Job
     const uint8_t value = packet[kP3At];
     memory.Write(address, value);
     if (address < kQueueSlots && value >= kJobCodeMin) {
-      drive.mechanics().StartQueuedJob(memory, drive.disk(), address, drive.OperationNowUs(),
-                                       RevolutionUs(drive));
+      drive.mechanics().StartQueuedJob(memory, drive.disk(), address, drive.OperationNowUs());
     }
   }
   drive.AddWorkUs(LinkUs(drive, timing, 1));

@@ -7,7 +7,8 @@
 //                       of the bit rate the track was written at)
 //   $0E sub $08         p1 pages of drive memory from an address (low, high), then two bytes
 //   $0F sub $81         write the bytes loaded with $0B, up to their $00 end byte, onto track p2
-//                       at density p3, in one revolution from where the head is
+//                       at density p3 from where the head is; past a revolution the write goes
+//                       on over its own start
 //   $10 sub $06         one revolution timed on track p1, in ticks of 1/1.8432 us (3 bytes)
 //
 // Density 0 is the zone of the track; bit 7 set takes the zone from bits 5-6. Tracks are the

@@ -1,9 +1,11 @@
 #include "sim/bus/drive_mechanics.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
+
+#include "sim/media/gcr_disk.h"
+#include "sim/media/gcr_sector.h"
 
 namespace sim {
 
@@ -19,15 +21,29 @@ constexpr uint8_t kResultOk = 0x01;
 constexpr uint8_t kResultNoDrive = 0x0F;
 constexpr int kFirstTrack = 1;
 constexpr int kLastTrack = 42;
-// A seek reads the first header that comes by: a part of a turn.
-constexpr double kSeekTurns = 0.1;
-// Drives are not in step with one another: each disk starts at its own angle.
-constexpr int64_t kPhasePerDeviceUs = 37'000;
+// Where the controller keeps the disk ID and the last header it read.
+constexpr uint16_t kDiskIdAddress = 0x0012;
+constexpr uint16_t kLastHeaderAddress = 0x0016;
+
+struct SeekPlace {
+  int side = 0;
+  int trackOnSide = kFirstTrack;
+};
+
+// A track as the DOS numbers it: a double-sided disk in a drive with two heads has DOS tracks
+// 36-70 on its second side; other numbers outside 1-42 leave the head at the stop.
+SeekPlace SeekPlaceOf(int track, const Disk* disk, bool twoHeads) {
+  const bool secondSide = twoHeads && disk != nullptr && disk->IsGcr() && disk->IsDoubleSided() &&
+                          track >= kSideTwoFirstTrack && track < 2 * kSideTwoFirstTrack - 1;
+  if (secondSide) return {1, track - (kSideTwoFirstTrack - 1)};
+  return {0, std::clamp(track, kFirstTrack, kLastTrack)};
+}
 
 }  // namespace
 
-DriveMechanics::DriveMechanics(int device)
-    : phaseUs_(device * kPhasePerDeviceUs),
+DriveMechanics::DriveMechanics(int device, double rpm, bool twoHeads)
+    : spindle_(device, rpm),
+      twoHeads_(twoHeads),
       jitterState_(0x9E3779B9u ^ static_cast<uint32_t>(device)) {}
 
 void DriveMechanics::Restart() {
@@ -35,25 +51,25 @@ void DriveMechanics::Restart() {
   codeHung_ = false;
 }
 
-int64_t DriveMechanics::MoveHead(int trackOnSide) {
+int64_t DriveMechanics::StepsUs(int trackOnSide) const {
   trackOnSide = std::clamp(trackOnSide, kFirstTrack, kLastTrack);
   if (trackOnSide == headTrack_) return 0;
   const int64_t halfSteps = 2 * std::abs(trackOnSide - headTrack_);
-  headTrack_ = trackOnSide;
   return halfSteps * timing_.halfStepUs + timing_.settleUs;
 }
 
-double DriveMechanics::TurnAt(int64_t us, double revolutionUs) const {
-  const double turns = static_cast<double>(us + phaseUs_) / revolutionUs;
-  return turns - std::floor(turns);
+int64_t DriveMechanics::MoveHead(int trackOnSide) {
+  const int64_t us = StepsUs(trackOnSide);
+  headTrack_ = std::clamp(trackOnSide, kFirstTrack, kLastTrack);
+  return us;
 }
 
-void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs,
-                                    double revolutionUs) {
+void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs) {
   const uint8_t code = memory.Read(static_cast<uint16_t>(slot));
   if (code < kJobCodeMin || slot >= kQueueSlots) return;
   const int track = memory.Read(static_cast<uint16_t>(kQueueTracks + 2 * slot));
   int64_t takesUs = 0;
+  jobReadHeader_ = false;
   if (code & kJobForDriveOne) {
     jobResult_ = kResultNoDrive;
     jobEndTrack_ = headTrack_;
@@ -62,13 +78,7 @@ void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, i
     jobEndTrack_ = kFirstTrack;
     takesUs = timing_.bumpHalfSteps * timing_.halfStepUs + timing_.settleUs;
   } else if ((code & 0xF0) == kJobSeek) {
-    jobEndTrack_ = std::clamp(track, kFirstTrack, kLastTrack);
-    takesUs = 2 * std::abs(jobEndTrack_ - headTrack_) * timing_.halfStepUs + timing_.settleUs +
-              static_cast<int64_t>(kSeekTurns * revolutionUs);
-    std::array<uint8_t, 2> id{};
-    jobResult_ = disk != nullptr && !motorStopped_
-                     ? static_cast<uint8_t>(disk->SeekHeader(track, id))
-                     : static_cast<uint8_t>(kJobNoSync);
+    takesUs = StartSeek(disk, track, nowUs);
   } else {
     return;
   }
@@ -77,10 +87,41 @@ void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, i
   jobDoneUs_ = nowUs + takesUs;
 }
 
+int64_t DriveMechanics::StartSeek(Disk* disk, int track, int64_t nowUs) {
+  const SeekPlace place = SeekPlaceOf(track, disk, twoHeads_);
+  jobEndTrack_ = place.trackOnSide;
+  const int64_t stepsUs = StepsUs(place.trackOnSide);
+  jobResult_ = static_cast<uint8_t>(kJobNoSync);
+  // Without a disk turning under it the head finds no sync: a 1541 has no sensor for either.
+  if (disk == nullptr || !disk->IsGcr() || motorStopped_) return stepsUs + timing_.noSyncUs;
+  const std::vector<uint8_t>& ring =
+      static_cast<GcrDisk*>(disk)->TrackOnSide(place.side, place.trackOnSide).bytes;
+  const double bits = static_cast<double>(ring.size() * 8);
+  // The head reads from where the disk stands once it is on the track.
+  const double readyUs = static_cast<double>(nowUs + stepsUs);
+  const SeekedHeader seek =
+      SeekGcrHeader(ring, static_cast<size_t>(spindle_.AngleAt(readyUs) * bits));
+  jobResult_ = static_cast<uint8_t>(seek.code);
+  if (seek.code == kJobNoSync) return stepsUs + timing_.noSyncUs;
+  jobReadHeader_ = seek.code == kJobOk || seek.code == kJobHeaderChecksum;
+  jobHeader_ = {seek.id[0], seek.id[1], seek.track, seek.sector, seek.checksum};
+  const double turns = static_cast<double>(seek.bitsPassed) / bits;
+  return stepsUs + static_cast<int64_t>(std::ceil(spindle_.UsForTurns(readyUs, turns)));
+}
+
 void DriveMechanics::Settle(DriveMemory& memory, int64_t nowUs) {
   if (!jobRunning_ || nowUs < jobDoneUs_) return;
   jobRunning_ = false;
   headTrack_ = jobEndTrack_;
+  if (jobReadHeader_) {
+    for (size_t i = 0; i < jobHeader_.size(); ++i) {
+      memory.Write(static_cast<uint16_t>(kLastHeaderAddress + i), jobHeader_[i]);
+    }
+  }
+  if (jobReadHeader_ && jobResult_ == kResultOk) {
+    memory.Write(kDiskIdAddress, jobHeader_[0]);
+    memory.Write(kDiskIdAddress + 1, jobHeader_[1]);
+  }
   memory.Write(static_cast<uint16_t>(jobSlot_), jobResult_);
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The moving parts of a GCR drive as drive code and the DOS controller use them: the head (the
-// track and side it is on, the time steps take), the turning disk, the controller's job queue
-// at $0000, the spindle as a speed measurement sees it, and the faults of these parts.
+// track and side it is on, the time steps take), the turning disk (spindle.h), the controller's
+// job queue at $0000, the speed measurement's jitter, and the faults of these parts.
 
+#include <array>
 #include <cstdint>
 
 #include "sim/bus/drive_memory.h"
+#include "sim/bus/spindle.h"
 #include "sim/media/disk.h"
 
 namespace sim {
@@ -15,11 +17,13 @@ struct MechanicsTiming {
   int64_t settleUs = 15000;   // the head settling after it moved
   int bumpHalfSteps = 92;     // the bump job steps outward against the stop
   int64_t codeUs = 1000;      // the drive code taking a job packet and starting its answer
+  int64_t noSyncUs = 20000;   // the controller gives up on a track without a sync
 };
 
 class DriveMechanics {
  public:
-  explicit DriveMechanics(int device);
+  // twoHeads: the drive reads the second side of a double-sided disk (the 1571).
+  DriveMechanics(int device, double rpm, bool twoHeads);
 
   // Power-on or reset: the job queue is empty and drive code that hung is gone. The head stays
   // where it is; the mechanical faults stay.
@@ -33,15 +37,22 @@ class DriveMechanics {
   int headTrack() const { return headTrack_; }
   int64_t MoveHead(int trackOnSide);
 
-  // The fraction of a turn (0 <= turn < 1) the disk has made at a moment.
-  double TurnAt(int64_t us, double revolutionUs) const;
+  // The one turning disk of the drive.
+  Spindle& spindle() { return spindle_; }
+  const Spindle& spindle() const { return spindle_; }
 
   // The controller's job queue: a job code ($80 or more) written to slot 0-5 ($0000-$0005),
   // its track at $0006 + 2 x slot. The slot keeps the code while the job runs and gets the
-  // result when it is done. Carried out: bump ($C0) and seek ($B0); a job for drive 1 (bit 0
-  // set) ends with $0F. Other codes stay in the slot.
-  void StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs,
-                      double revolutionUs);
+  // result when it is done. Carried out: bump ($C0) and seek ($B0, below); a job for drive 1
+  // (bit 0 set) ends with $0F. Other codes stay in the slot.
+  //
+  // The seek steps to the track (numbered as the DOS numbers tracks: on a 1571 with a
+  // double-sided disk 36-70 lie on the second side), waits for the first header that comes
+  // under the head once it is there and leaves it in RAM: $16 ID1, $17 ID2, $18 track, $19
+  // sector, $1A checksum, as read. Results: $01 (its ID also into $12/$13), $09 a bad header
+  // checksum, $02 no header among 90 syncs, $03 no sync at all (no disk, a stopped motor, an
+  // erased track).
+  void StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs);
   // Brings the queue up to a moment: a job that is done leaves its result in its slot.
   void Settle(DriveMemory& memory, int64_t nowUs);
 
@@ -59,14 +70,23 @@ class DriveMechanics {
   bool TakePullDisk();
 
  private:
+  // The time the head takes from where it is to a track: steps and settling, 0 when it is there.
+  int64_t StepsUs(int trackOnSide) const;
+  // Sets up a seek's result and header; returns the time it takes.
+  int64_t StartSeek(Disk* disk, int track, int64_t nowUs);
+
   MechanicsTiming timing_;
-  int64_t phaseUs_;
+  Spindle spindle_;
+  bool twoHeads_;
   int headTrack_ = 18;
   bool jobRunning_ = false;
   int jobSlot_ = 0;
   uint8_t jobResult_ = 0;
   int jobEndTrack_ = 0;
   int64_t jobDoneUs_ = 0;
+  // The header a seek read, left in RAM when it is done ($16-$1A in the order there).
+  bool jobReadHeader_ = false;
+  std::array<uint8_t, 5> jobHeader_{};
   int jitterTicks_ = 120;
   uint32_t jitterState_;
   bool motorStopped_ = false;

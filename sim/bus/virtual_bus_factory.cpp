@@ -61,6 +61,7 @@ std::unique_ptr<VirtualBus> VirtualBus::FromDescription(const std::string& descr
     if (!LoadDisk(drive, *added, error)) return nullptr;
     if (drive.poweredOff) added->SetPower(false);
     if (drive.steadySpeed) added->mechanics().SetSpeedJitterTicks(0);
+    if (drive.driftPercent > 0) added->SetSpeedDrift(drive.driftPercent, drive.driftPeriodUs);
   }
   return bus;
 }

@@ -19,9 +19,8 @@ VirtualDrive::VirtualDrive(int device, const DriveModel& model, bool fastSerialD
     : device_(device),
       model_(model),
       timing_(timing),
-      rpm_(rpm),
       memory_(model, device),
-      mechanics_(device) {
+      mechanics_(device, rpm, model.kind == DriveKind::k1571) {
   memory_.SetFastSerialDriver(fastSerialDriver);
   Restart();
 }
@@ -90,15 +89,14 @@ void VirtualDrive::UpdateWriteProtectSense() {
   memory_.SetWriteProtected(disk() != nullptr && disk()->writeProtected);
 }
 
-int64_t VirtualDrive::RevolutionUs() const {
-  return static_cast<int64_t>(std::llround(kUsPerMinute / rpm_));
+int64_t VirtualDrive::RevolutionUsAt(int64_t us) const {
+  return static_cast<int64_t>(
+      std::llround(mechanics_.spindle().RevolutionUsFrom(static_cast<double>(us))));
 }
 
 void VirtualDrive::TurnDiskToDosStart() {
   if (disk() == nullptr) return;
-  const int64_t revolutionUs = RevolutionUs();
-  disk()->angle =
-      static_cast<double>(DosStartUs() % revolutionUs) / static_cast<double>(revolutionUs);
+  disk()->angle = mechanics_.spindle().AngleAt(static_cast<double>(DosStartUs()));
 }
 
 int64_t VirtualDrive::SectorUs() const {

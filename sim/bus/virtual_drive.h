@@ -61,9 +61,16 @@ class VirtualDrive {
   // The head, the turning disk and the controller's job queue, as drive code uses them.
   DriveMechanics& mechanics() { return mechanics_; }
 
-  double rpm() const { return rpm_; }
-  void SetRpm(double rpm) { rpm_ = rpm; }
-  int64_t RevolutionUs() const;
+  // The disk's speed and its slow drift (spindle.h): the rotation from time 0 on.
+  double rpm() const { return mechanics_.spindle().rpm(); }
+  void SetRpm(double rpm) { mechanics_.spindle().SetRpm(rpm); }
+  // percent 0 turns the drift off; otherwise 0 < percent <= 3, the period more than 0.
+  void SetSpeedDrift(double percent, int64_t periodUs) {
+    mechanics_.spindle().SetDrift(percent, periodUs);
+  }
+  // One revolution from a moment on, and from the moment the operation has reached.
+  int64_t RevolutionUsAt(int64_t us) const;
+  int64_t RevolutionUs() const { return RevolutionUsAt(OperationNowUs()); }
 
   // The IEC side. Each operation adds the time the bus and the drive need to the work time.
   void Open(int sa, std::span<const uint8_t> name);
@@ -98,15 +105,13 @@ class VirtualDrive {
   void CopyDosStateToRam();
   void UpdateWriteProtectSense();
   int64_t SectorUs() const;
-  // The disk turns from virtual time 0 on (byte 0 of every track under the head then, and at
-  // every whole revolution since); the DOS starts its work at `DosStartUs` with the disk there.
+  // The DOS starts its work on the disk at `DosStartUs`, where the spindle has turned it then.
   void TurnDiskToDosStart();
   int64_t DosStartUs() const { return operationStartUs_ + workUs_ + afterReleaseUs_; }
 
   int device_;
   const DriveModel& model_;
   const BusTiming& timing_;
-  double rpm_;
   bool powered_ = true;
   std::unique_ptr<Disk> disk_;
   bool inserted_ = false;

@@ -53,7 +53,7 @@ class Disk {
 
   bool writeProtected = false;
   // How far the disk has turned under the head, in revolutions (0 up to 1): the byte at that
-  // fraction of a track's length is passing. The drive sets it from its clock before the DOS
+  // fraction of a track's length is passing. The drive sets it from its spindle before the DOS
   // works with the disk; a seek starts reading there.
   double angle = 0.0;
 

@@ -208,21 +208,34 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
   return kJobOk;
 }
 
-int SeekGcrHeader(std::span<const uint8_t> track, size_t startBit, DiskId& id) {
+SeekedHeader SeekGcrHeader(std::span<const uint8_t> track, size_t startBit) {
   const RawTrackBits bits(track);
-  if (!bits.HasSync()) return kJobNoSync;
-  size_t pos = StartOfOnesRun(bits, startBit % bits.BitCount());
+  SeekedHeader seek;
+  if (!bits.HasSync()) return seek;
+  const size_t count = bits.BitCount();
+  startBit %= count;
+  // Positions count on from startBit + count, so that a sync that began before startBit lies
+  // behind a position the search can start from.
+  const size_t origin = startBit + count;
+  const size_t runBack = (startBit + count - StartOfOnesRun(bits, startBit)) % count;
+  size_t pos = origin - runBack;
+  seek.code = kJobHeaderNotFound;
   for (int sync = 0; sync < kSeekSyncs; ++sync) {
-    const auto syncEnd = bits.NextSyncEnd(pos, bits.BitCount() + kWrapBits);
-    if (!syncEnd) return kJobNoSync;
+    const auto syncEnd = bits.NextSyncEnd(pos, count + kWrapBits);
+    if (!syncEnd) break;
     pos = *syncEnd;
+    seek.bitsPassed = pos - origin;
     const Header header = DecodeHeaderAt(bits, pos).bytes;
     if (header[0] != kHeaderBlockId) continue;
-    if (header[1] != HeaderChecksum(header)) return kJobHeaderChecksum;
-    id = {header[5], header[4]};
-    return kJobOk;
+    seek.id = {header[5], header[4]};
+    seek.track = header[3];
+    seek.sector = header[2];
+    seek.checksum = header[1];
+    seek.bitsPassed += kHeaderGcrBytes * 8;
+    seek.code = header[1] == HeaderChecksum(header) ? kJobOk : kJobHeaderChecksum;
+    return seek;
   }
-  return kJobHeaderNotFound;
+  return seek;
 }
 
 int PrevailingGcrHeaderId(std::span<const uint8_t> track, DiskId& id) {

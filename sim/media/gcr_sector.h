@@ -58,7 +58,18 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
 // head is when the job starts) it takes the first block behind a sync that is a header, passing
 // up to 90 other syncs (data blocks). A bad checksum on that header ends the job (code 9);
 // otherwise its ID is the disk's. A sync already under the head counts.
-int SeekGcrHeader(std::span<const uint8_t> track, size_t startBit, DiskId& id);
+struct SeekedHeader {
+  int code = 3;  // a job code: 1, 2 (no header among the syncs), 3 (no sync), 9
+  // The header as read (codes 1 and 9), whatever track it names.
+  DiskId id{};
+  uint8_t track = 0;
+  uint8_t sector = 0;
+  uint8_t checksum = 0;
+  // Bits that passed under the head from startBit until the job ended: to the header's end,
+  // or to the last sync it gave up at (0 for code 3).
+  size_t bitsPassed = 0;
+};
+SeekedHeader SeekGcrHeader(std::span<const uint8_t> track, size_t startBit);
 
 // The ID most headers of a track carry, so that one sector with a foreign ID does not decide:
 // what an imaging tool takes as the disk's ID. kJobOk, or the seek's codes when no good header

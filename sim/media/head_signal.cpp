@@ -20,20 +20,6 @@ bool BitAt(std::span<const uint8_t> track, size_t bit) {
   return (track[(bit / 8) % track.size()] >> (7 - bit % 8)) & 1;
 }
 
-class BitSink {
- public:
-  explicit BitSink(size_t bytes) : bytes_(bytes, 0) {}
-  void Put(bool bit) {
-    if (bit) bytes_[next_ / 8] |= static_cast<uint8_t>(0x80 >> (next_ % 8));
-    ++next_;
-  }
-  std::vector<uint8_t>& bytes() { return bytes_; }
-
- private:
-  std::vector<uint8_t> bytes_;
-  size_t next_ = 0;
-};
-
 }  // namespace
 
 size_t RevolutionBytes(int zone, double revolutionUs) {
@@ -80,34 +66,42 @@ std::vector<uint8_t> ReadAsHead(std::span<const uint8_t> track, int writtenZone,
   return out;
 }
 
-size_t WriteRevolution(std::vector<uint8_t>& track, int zone, double revolutionUs, double startTurn,
-                       std::span<const uint8_t> bytes) {
+void WriteRevolution(std::vector<uint8_t>& track, int zone, double revolutionUs, double startTurn,
+                     std::span<const uint8_t> bytes) {
   const size_t turnBytes = RevolutionBytes(zone, revolutionUs);
-  const size_t written = std::min(bytes.size(), turnBytes);
-  if (written == 0 || turnBytes == 0) return 0;
+  const size_t count = bytes.size();
+  if (count == 0 || turnBytes == 0) return;
   if (track.empty()) track.assign(turnBytes, 0);
-  const size_t oldBits = track.size() * 8;
-  // The new bits cover this much of the circle; the old ones keep the rest of it.
-  const double covered = static_cast<double>(written) / static_cast<double>(turnBytes);
-  const double keptEstimate = static_cast<double>(oldBits) * (1.0 - covered);
-  const size_t newBytes =
-      std::max(written, static_cast<size_t>(std::llround((8.0 * written + keptEstimate) / 8.0)));
-  const size_t keptBits = newBytes * 8 - written * 8;
-  const size_t startBit = static_cast<size_t>(startTurn * static_cast<double>(oldBits)) % oldBits;
-
-  BitSink turn(newBytes);
-  for (size_t i = 0; i < written * 8; ++i) turn.Put((bytes[i / 8] >> (7 - i % 8)) & 1);
-  const size_t keptFrom = startBit + oldBits - keptBits % oldBits;
-  for (size_t i = 0; i < keptBits; ++i) turn.Put(BitAt(track, keptFrom + i));
-
-  // The turn started at startTurn; bit 0 of the track lies where the circle starts.
-  // Whole bytes: the angle is kept to a byte's time.
+  // The circle from where the write began.
+  std::vector<uint8_t> circle;
+  if (count >= turnBytes) {
+    // The head comes round to its own first bytes and goes on over them: each place keeps the
+    // last byte written there, and nothing of the old recording is left.
+    circle.assign(turnBytes, 0);
+    for (size_t i = 0; i < count; ++i) circle[i % turnBytes] = bytes[i];
+  } else {
+    // The new bits cover this much of the circle; the old ones keep the rest of it, as many of
+    // them as were recorded there (the old track may have been written at another speed).
+    const size_t oldBits = track.size() * 8;
+    const double covered = static_cast<double>(count) / static_cast<double>(turnBytes);
+    const double keptEstimate = static_cast<double>(oldBits) * (1.0 - covered);
+    const size_t circleBytes =
+        std::max(count, static_cast<size_t>(std::llround((8.0 * count + keptEstimate) / 8.0)));
+    const size_t keptBits = (circleBytes - count) * 8;
+    const size_t startBit = static_cast<size_t>(startTurn * static_cast<double>(oldBits)) % oldBits;
+    circle.assign(bytes.begin(), bytes.end());
+    circle.resize(circleBytes);
+    const size_t keptFrom = startBit + oldBits - keptBits % oldBits;
+    RawTrackBits(track).Read(keptFrom, std::span(circle).subspan(count));
+  }
+  // Where the write current switches off the cells behind the last bit lose what they held.
+  circle[count % circle.size()] = kSpliceByte;
+  // The write began at startTurn; bit 0 of the track lies where the circle starts. Whole
+  // bytes: the angle is kept to a byte's time.
   const size_t origin =
-      static_cast<size_t>((1.0 - startTurn) * static_cast<double>(newBytes)) % newBytes * 8;
-  std::vector<uint8_t> result(newBytes);
-  RawTrackBits(turn.bytes()).Read(origin, result);
-  track = std::move(result);
-  return written;
+      static_cast<size_t>((1.0 - startTurn) * static_cast<double>(circle.size())) % circle.size();
+  std::rotate(circle.begin(), circle.begin() + static_cast<long>(origin), circle.end());
+  track = std::move(circle);
 }
 
 }  // namespace sim

@@ -24,12 +24,17 @@ int ZoneByteUs(int zone);
 std::vector<uint8_t> ReadAsHead(std::span<const uint8_t> track, int writtenZone, int readZone,
                                 size_t startBit, size_t byteCount);
 
+// The cells where a write current switched off: no flux change in them (eight zero bits).
+inline constexpr uint8_t kSpliceByte = 0x00;
+
 // Writes bytes at a zone's bit rate from a point of the revolution (0 <= startTurn < 1, the
-// fraction of a turn from the track's bit 0) for at most one revolution of revolutionUs.
-// What the revolution cannot hold is lost; the rest of the revolution keeps its old bits. The
-// track then holds the bits around the whole circle, bit 0 again at the start of the turn.
-// Returns the number of bytes written.
-size_t WriteRevolution(std::vector<uint8_t>& track, int zone, double revolutionUs, double startTurn,
-                       std::span<const uint8_t> bytes);
+// fraction of a turn from the track's bit 0), the disk taking revolutionUs for the turn. A write
+// shorter than the turn leaves the old bits on the rest of it; a longer one goes on over its own
+// first bytes (over and over again if it is longer still), so that the track holds exactly one
+// turn of them, the last one written at each place. The eight bit cells right behind the last
+// bit written are the splice (kSpliceByte). The track then holds the bits around the whole
+// circle, bit 0 again at the start of the turn.
+void WriteRevolution(std::vector<uint8_t>& track, int zone, double revolutionUs, double startTurn,
+                     std::span<const uint8_t> bytes);
 
 }  // namespace sim

@@ -64,6 +64,27 @@ TEST(BusDescription, MistakesAreNamed) {
   EXPECT_NE(ErrorOf("sim:8=1541:wp").find("needs a disk"), std::string::npos);
 }
 
+TEST(BusDescription, ASpeedDriftAfterTheSpeed) {
+  auto drives = Parse("8=1541-II+@300rpm~0.4:blank,9=1541@294~0.25/6s,10=1571@~3/1.5S");
+  ASSERT_EQ(drives.size(), 3u);
+  EXPECT_DOUBLE_EQ(drives[0].driftPercent, 0.4);
+  EXPECT_EQ(drives[0].driftPeriodUs, 10'000'000) << "ten seconds unless given";
+  EXPECT_TRUE(drives[0].blankDisk);
+  EXPECT_DOUBLE_EQ(drives[1].rpm, 294.0);
+  EXPECT_DOUBLE_EQ(drives[1].driftPercent, 0.25);
+  EXPECT_EQ(drives[1].driftPeriodUs, 6'000'000);
+  EXPECT_DOUBLE_EQ(drives[2].rpm, 300.0);
+  EXPECT_EQ(drives[2].driftPeriodUs, 1'500'000);
+  EXPECT_DOUBLE_EQ(Parse("8=1541@310")[0].driftPercent, 0.0);
+  for (const char* wrong : {"8=1541@300~0", "8=1541@300~3.5", "8=1541@300~-1", "8=1541@300~",
+                            "8=1541@300~0.4/0s", "8=1541@300~0.4/", "8=1541@300~0.4/6m"}) {
+    const std::string error = ErrorOf(wrong);
+    EXPECT_EQ(error.rfind("sim: device 8: bad speed drift \"~", 0), 0u) << wrong << ": " << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+  }
+  EXPECT_NE(ErrorOf("sim:8=1541@1000~0.4").find("bad disk speed"), std::string::npos);
+}
+
 TEST(BusDescription, ImagesThatCannotBeUsed) {
   std::string error;
   auto clock = [] { return int64_t{0}; };

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -153,6 +154,85 @@ TEST(BusJobSpeed, OneTurnInTicksOfTheDrivesSpeed) {
   EXPECT_EQ(SpeedTicks(link), 0u);
   link.bus().Inject(Fault{FaultKind::kMotorStart, 8});
   EXPECT_EQ(SpeedTicks(link), 368640u);
+}
+
+TEST(BusJobSpeed, ADriftingDriveTimesTheTurnAtItsSpeedOfTheMoment) {
+  // 3 % either way along a minute: fastest at 15 s, back at its speed at 30 s.
+  TestLink link("sim:8=1541-II+@300~3/60s:blank:steady");
+  LayPatternTrack(link, 8, 0, 18, 1);
+  ASSERT_EQ(StartCode(link, 8, "1541_U3"), 0x00);
+  link.SleepUntil(15'000'000);
+  EXPECT_NEAR(SpeedTicks(link), 368640 / 1.03, 300.0);
+  link.SleepUntil(30'000'000);
+  EXPECT_NEAR(SpeedTicks(link), 368640, 300.0);
+}
+
+// Puts a job into slot 0 of the controller's queue with its track, and waits for its result.
+uint8_t RunQueuedJob(TestLink& link, uint8_t code, int track) {
+  MemoryJob(link, 0x0006, static_cast<uint8_t>(track));
+  MemoryJob(link, 0x0000, code);
+  uint8_t slot = code;
+  for (int polls = 0; slot >= 0x80 && polls < 100; ++polls) {
+    slot = MemoryJob(link, 0x0000).data.at(0);
+  }
+  return slot;
+}
+
+Bytes MemoryBytes(TestLink& link, uint16_t from, int count) {
+  Bytes bytes;
+  for (int i = 0; i < count; ++i) {
+    bytes.push_back(MemoryJob(link, static_cast<uint16_t>(from + i)).data.at(0));
+  }
+  return bytes;
+}
+
+TEST(BusJobQueue, TheSeekLeavesTheFirstHeaderThatComesUnderTheHead) {
+  TestLink link("sim:8=1541-II+:blank,9=1571:blank");
+  auto plans = PatternSectors(19, 2);
+  plans[0].defect = kJobIdMismatch;  // sector 0's header carries "KB" instead of "JB"
+  static_cast<GcrDisk&>(*link.bus().disk(8)).LayTrack(0, 18, DiskId{'J', 'B'}, plans);
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  // Two turns and a 76th apart: the seek starts at 76 places round the track.
+  constexpr int kPlaces = 76;
+  constexpr int64_t kStepUs = 400'000 + 200'000 / kPlaces;
+  std::vector<int> sectors;
+  for (int place = 0; place < kPlaces; ++place) {
+    link.SleepUntil(1'000'000 + place * kStepUs);
+    ASSERT_EQ(RunQueuedJob(link, 0xB0, 18), 0x01);
+    // $16 ID1, $17 ID2, $18 track, $19 sector, $1A checksum; the ID also at $12/$13.
+    const Bytes header = MemoryBytes(link, 0x0016, 5);
+    EXPECT_EQ(header[2], 18);
+    EXPECT_EQ(header[4], header[0] ^ header[1] ^ header[2] ^ header[3]);
+    EXPECT_EQ(header[0], header[3] == 0 ? 'K' : 'J') << "sector " << int(header[3]);
+    EXPECT_EQ(header[1], 'B');
+    EXPECT_EQ(MemoryBytes(link, 0x0012, 2), Bytes(header.begin(), header.begin() + 2));
+    sectors.push_back(header[3]);
+  }
+  // The sector read moves on round the track with the place the seek starts at.
+  for (int sector = 0; sector < 19; ++sector) {
+    const auto times = std::count(sectors.begin(), sectors.end(), sector);
+    EXPECT_GE(times, 3) << "sector " << sector;
+    EXPECT_LE(times, 6) << "sector " << sector;
+  }
+  for (size_t i = 1; i < sectors.size(); ++i) {
+    const int step = (sectors[i] - sectors[i - 1] + 19) % 19;
+    EXPECT_LE(step, 1) << "after place " << i - 1;
+  }
+
+  // No sync: a stopped motor, no disk.
+  link.bus().Inject(Fault{FaultKind::kMotorStop, 8});
+  EXPECT_EQ(RunQueuedJob(link, 0xB0, 18), 0x03);
+  link.bus().Inject(Fault{FaultKind::kMotorStart, 8});
+  link.bus().Inject(Fault{FaultKind::kEject, 8});
+  EXPECT_EQ(RunQueuedJob(link, 0xB0, 18), 0x03);
+
+  // On a double-sided disk in a 1571, DOS track 53 is track 18 of the second side.
+  auto& doubleSided = static_cast<GcrDisk&>(*link.bus().disk(9));
+  doubleSided.SetDoubleSided(true);
+  LayPatternTrack(link, 9, 1, 18, 3);
+  ASSERT_EQ(StartCode(link, 9, "157x_U1"), 0x00);
+  EXPECT_EQ(RunQueuedJob(link, 0xB0, 53), 0x01);
+  EXPECT_EQ(MemoryBytes(link, 0x0018, 1), Bytes{53});
 }
 
 TEST(BusJobFaults, UnformattedAndWrongRateTracks) {

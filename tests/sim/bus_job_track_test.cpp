@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "tests/sim/bus_job_support.h"
 
 namespace sim::test {
@@ -166,40 +169,116 @@ TEST(BusJobWriteTrack, AWrittenTrackReadsBackAndAProtectedDiskStaysAsItWas) {
   EXPECT_EQ(link.bus().disk(8)->RawTrack(3), before);
 }
 
-TEST(BusJobWriteTrack, AShortWriteKeepsTheRestOfTheTurnAndALongOneLosesWhatDoesNotFit) {
-  TestLink link("sim:8=1541-II+:blank");
+// The old recording of a track as header after header (sync, header, gap), so that any stretch
+// of it longer than 40 bytes holds a whole header.
+Bytes HeadersOnly(int track, const DiskId& id, size_t length) {
+  const Bytes sector = BuildGcrTrack(track, id, PatternSectors(1, 0), 0, 0);
+  const Bytes unit(sector.begin(), sector.begin() + kSyncBytes + kHeaderGcrBytes + kHeaderGapBytes);
+  Bytes bytes;
+  while (bytes.size() + unit.size() <= length) bytes.insert(bytes.end(), unit.begin(), unit.end());
+  bytes.resize(length, kGapByte);
+  return bytes;
+}
+
+TEST(BusJobWriteTrack, AWriteShorterThanATurnKeepsTheOldRecordingBehindItsSplice) {
+  TestLink link("sim:8=1541-II+@294rpm:blank");
+  auto& disk = static_cast<GcrDisk&>(*link.bus().disk(8));
   const auto old = LayPatternTrack(link, 8, 0, 10, 2);
   ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
   // Four sectors' worth of new bytes (headers for track 99, to tell them from the old ones):
   // the other sectors of the old recording stay.
   const auto fresh = PatternSectors(4, 50);
-  link.Exchange(LoadPagesPacket(BuiltTrack(99, fresh, 4 * 359)), 16);
+  Bytes loaded = BuiltTrack(99, fresh, 4 * 359);
+  link.Exchange(LoadPagesPacket(loaded), 16);
   WriteTrackJob(link, 10);
-  const Bytes& ring = link.bus().disk(8)->RawTrack(10);
+  const Bytes& ring = disk.RawTrack(10);
   EXPECT_EQ(GoodSectors(ring, 99, fresh), 4);
   EXPECT_GE(GoodSectors(ring, 10, old), 21 - 6);
   EXPECT_LE(GoodSectors(ring, 10, old), 21 - 4);
-  // 9000 bytes at zone 3: one turn holds 7692 of them, the rest is lost.
-  Bytes tooLong(9000, 0x55);
-  tooLong.push_back(0x00);
-  link.Exchange(LoadPagesPacket(tooLong), 16);
-  WriteTrackJob(link, 10);
-  EXPECT_EQ(link.bus().disk(8)->RawTrack(10), Bytes(7692, 0x55));
+  // Right behind the write's last byte the write current switched off: no flux change there,
+  // where the old recording (GCR, never eight zero bits) went on.
+  loaded.pop_back();
+  const size_t at = OffsetInRing(ring, loaded, 0);
+  ASSERT_NE(at, kNotFound);
+  EXPECT_EQ(ring[(at + loaded.size() - 1) % ring.size()], loaded.back());
+  EXPECT_EQ(ring[(at + loaded.size()) % ring.size()], 0x00);
+
+  // A whole track as a drive at 300 rpm takes it: at 294 rpm a turn holds 7849 bytes, and the
+  // rest of the turn is still the old recording, in its share of the old 7692 bytes.
+  const DiskId oldId{'O', 'L'};
+  disk.SetRawTrack(0, 11, HeadersOnly(11, oldId, 7692), 3);
+  const auto whole = PatternSectors(21, 51);
+  link.Exchange(LoadPagesPacket(BuiltTrack(99, whole, 7692)), 16);
+  WriteTrackJob(link, 11);
+  const Bytes& track11 = disk.RawTrack(11);
+  EXPECT_EQ(GoodSectors(track11, 99, whole), 21);
+  EXPECT_NEAR(static_cast<double>(track11.size()), 7692 + 7692 * (7849 - 7692) / 7849.0, 1.0);
+  SectorData data{};
+  EXPECT_EQ(ReadGcrSector(track11, 11, 0, &oldId, data), kJobDataBlockNotFound)
+      << "an old header is still found";
 }
 
-TEST(BusJobWriteTrack, AFastDriveFitsLessIntoATurn) {
-  TestLink link("sim:8=1541-II+@310rpm:blank");
+TEST(BusJobWriteTrack, AWriteLongerThanATurnGoesOnOverItsOwnStart) {
+  TestLink link("sim:8=1541-II+@306rpm:blank");
+  LayPatternTrack(link, 8, 0, 5, 1);
   ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
-  const auto fresh = PatternSectors(21, 12);
-  link.Exchange(LoadPagesPacket(BuiltTrack(2, fresh, 7539)), 16);
-  WriteTrackJob(link, 2);
-  // 193548 us at 4 MHz / 13 / 8: 7444 bytes. Sector 20's data block would end at byte 7535.
-  const Bytes& ring = link.bus().disk(8)->RawTrack(2);
-  EXPECT_EQ(ring.size(), 7444u);
-  EXPECT_EQ(GoodSectors(ring, 2, fresh), 20);
-  SectorData data{};
-  const DiskId id{'J', 'B'};
-  EXPECT_NE(ReadGcrSector(ring, 2, 20, &id, data), kJobOk);
+  // 7692 bytes that never repeat, none of them the $00 that ends the load.
+  Bytes bytes(7692);
+  uint32_t state = 1;
+  for (uint8_t& byte : bytes) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<uint8_t>(1 + (state >> 16) % 255);
+  }
+  Bytes loaded = bytes;
+  loaded.push_back(0x00);
+  link.Exchange(LoadPagesPacket(loaded), 16);
+  EXPECT_EQ(WriteTrackJob(link, 5).data.at(0), 0x01);
+  // 60 / 306 s at 4 MHz / 13 / 8: a turn holds 7541 bytes. From where the write began the
+  // track holds its last 151 bytes, written over its first ones, the splice, then the rest.
+  constexpr size_t kTurnBytes = 7541;
+  Bytes expected(bytes.begin(), bytes.begin() + kTurnBytes);
+  std::copy(bytes.begin() + kTurnBytes, bytes.end(), expected.begin());
+  expected[bytes.size() - kTurnBytes] = 0x00;
+  const Bytes& ring = link.bus().disk(8)->RawTrack(5);
+  ASSERT_EQ(ring.size(), kTurnBytes);
+  const size_t at = OffsetInRing(ring, expected, 0);
+  ASSERT_NE(at, kNotFound);
+  for (size_t i = 0; i < kTurnBytes; ++i) {
+    ASSERT_EQ(ring[(at + i) % kTurnBytes], expected[i]) << "byte " << i << " of the turn";
+  }
+}
+
+// Turns made by a disk at 300 rpm drifting D percent along a period P from time 0 to t: the
+// integral of 300 x (1 + D / 100 x sin(2 pi t / P)).
+double DriftingTurns(double percent, double periodUs, double us) {
+  const double omega = 2 * 3.14159265358979323846 / periodUs;
+  return (us + percent / 100 * (1 - std::cos(omega * us)) / omega) * 300 / 60e6;
+}
+
+TEST(BusJobWriteTrack, ADriftingDiskIsReadWhereItHasTurnedToSinceTheWrite) {
+  TestLink link("sim:8=1541-II+@300~3/6s:blank:steady");
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  ReadTrackJob(link, 1, 7);  // the head on track 7
+  ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  Bytes loaded = BuiltTrack(7, PatternSectors(20, 8), 7400);
+  link.Exchange(LoadPagesPacket(loaded), 16);
+  // Written while the drive turns at its speed, going faster; read half a drift period later,
+  // turning at its speed again, going slower: the disk has turned by the integral of its speed.
+  constexpr int64_t kWriteUs = 6'000'000;
+  constexpr int64_t kReadUs = 9'050'000;
+  link.SleepUntil(kWriteUs);
+  WriteTrackJob(link, 7);
+  ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  link.SleepUntil(kReadUs);
+  const Reply reply = ReadTrackJob(link, 32, 7);
+  const Bytes& ring = link.bus().disk(8)->RawTrack(7);
+  const size_t written = OffsetInRing(ring, loaded, 0);
+  const size_t read = ReadStartInRing(ring, RawBytes(reply));
+  ASSERT_NE(written, kNotFound);
+  ASSERT_NE(read, kNotFound);
+  const double turns = DriftingTurns(3, 6e6, kReadUs) - DriftingTurns(3, 6e6, kWriteUs);
+  const double expected = (turns - std::floor(turns)) * static_cast<double>(ring.size());
+  EXPECT_NEAR(static_cast<double>((read + ring.size() - written) % ring.size()), expected, 3.0);
 }
 
 TEST(BusJobWriteTrack, ATrackWrittenAtAnotherZoneKeepsThatBitRate) {

@@ -144,8 +144,7 @@ TEST(MediaGcrTrack, ATrackWithoutAnySyncIsNoSync) {
   const Bytes track = FormattedTrack(33, plans);
   SectorData data{};
   EXPECT_EQ(ReadGcrSector(track, 33, 0, &kId, data), kJobNoSync);
-  DiskId id{};
-  EXPECT_EQ(SeekGcrHeader(track, 0, id), kJobNoSync);
+  EXPECT_EQ(SeekGcrHeader(track, 0).code, kJobNoSync);
   const auto salvaged = SalvageGcrTrack(track, 33, 17, kId);
   for (size_t s = 0; s < 17; ++s) {
     EXPECT_EQ(salvaged[s].code, kJobNoSync) << s;
@@ -171,26 +170,40 @@ TEST(MediaGcrTrack, SeekTakesTheFirstHeaderThatComesUnderTheHead) {
   plans[9].defect = kJobHeaderChecksum;
   const Bytes track = FormattedTrack(18, plans);
   const size_t sectorBits = (5 + 10 + 9 + 5 + 325 + 17) * 8;
-  const DiskId foreign = {'A' + 1, 'B'};  // the seek takes it as the disk's
+  const size_t trackBits = track.size() * 8;
+  const size_t toHeaderEnd = (5 + 10) * 8;  // from a sync's first one bit
+  const DiskId foreign = {'A' + 1, 'B'};    // the seek takes it as the disk's
   struct Place {
     size_t bit;
     int code;
     DiskId id;
+    size_t passed;  // bits under the head until the header's end
   };
   const Place places[] = {
-      {0, kJobOk, kId},                                      // at sector 0's sync
-      {5 * sectorBits - 17 * 8, kJobOk, foreign},            // in the gap before sector 5
-      {5 * sectorBits, kJobOk, foreign},                     // its sync starts
-      {5 * sectorBits + 39, kJobOk, foreign},                // the last one bit of that sync
-      {5 * sectorBits + 40, kJobOk, kId},                    // its header is passing: sector 6's
-      {9 * sectorBits, kJobHeaderChecksum, kId},             // a bad header ends the seek
-      {18 * sectorBits + 100, kJobOk, kId},                  // past the last: round to sector 0
-      {track.size() * 8 + 5 * sectorBits, kJobOk, foreign},  // a revolution later
+      // at sector 0's sync
+      {0, kJobOk, kId, toHeaderEnd},
+      // in the gap before sector 5
+      {5 * sectorBits - 17 * 8, kJobOk, foreign, 17 * 8 + toHeaderEnd},
+      // its sync starts
+      {5 * sectorBits, kJobOk, foreign, toHeaderEnd},
+      // the last one bit of that sync
+      {5 * sectorBits + 39, kJobOk, foreign, toHeaderEnd - 39},
+      // its header is passing: sector 6's
+      {5 * sectorBits + 40, kJobOk, kId, sectorBits + toHeaderEnd - 40},
+      // a bad header ends the seek
+      {9 * sectorBits, kJobHeaderChecksum, kId, toHeaderEnd},
+      // past the last: round to sector 0
+      {18 * sectorBits + 100, kJobOk, kId, trackBits - 18 * sectorBits - 100 + toHeaderEnd},
+      // a revolution later
+      {trackBits + 5 * sectorBits, kJobOk, foreign, toHeaderEnd},
   };
   for (const Place& place : places) {
-    DiskId id = kId;
-    EXPECT_EQ(SeekGcrHeader(track, place.bit, id), place.code) << place.bit;
-    EXPECT_EQ(id, place.id) << place.bit;
+    const SeekedHeader seek = SeekGcrHeader(track, place.bit);
+    EXPECT_EQ(seek.code, place.code) << place.bit;
+    if (seek.code == kJobOk) {
+      EXPECT_EQ(seek.id, place.id) << place.bit;
+    }
+    EXPECT_EQ(seek.bitsPassed, place.passed) << place.bit;
   }
 }
 
