@@ -1,9 +1,12 @@
 #include "cli/call.h"
 
 #include <charconv>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "cli/batch.h"
+#include "disk/format_disk.h"
 #include "platform/pc_file.h"
 
 namespace dw::cli {
@@ -196,6 +199,12 @@ bool CheckCommandOptions(const Call& call, std::string* error) {
   if (name == "format" && call.arguments[0].find(',') == std::string::npos) {
     *error = "format: expected NAME,ID (e.g. GAMES,01)";
     return false;
+  }
+  if (name == "format") {
+    if (const std::optional<std::string> problem = FormatAnswerProblem(call.arguments[0])) {
+      *error = "format: " + *problem;
+      return false;
+    }
   }
   if (call.virtualTime && call.port.rfind("sim:", 0) != 0) {
     *error = "--virtual-time needs --port sim:...";

@@ -10,7 +10,6 @@
 #include "core/log.h"
 #include "disk/geometry.h"
 #include "gcr/codec.h"
-#include "gcr/zones.h"
 #include "link/drive_job.h"
 #include "link/status_text.h"
 
@@ -111,19 +110,6 @@ int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* im
   const int64_t end = std::min<int64_t>(p.GcrWritePos, std::ssize(p.GcrOutBuffer) - 1);
   p.GcrOutBuffer[static_cast<size_t>(end)] = 0;
   return static_cast<int>(end + 1);
-}
-
-int PadToRevolution(Program& p, int length, int track) {
-  if (track < 1 || track >= kTrackTableSize || length < 1 || p.RevolutionTimeUs <= 0) return length;
-  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
-  const float rpm = 60'000'000.0f / static_cast<float>(p.RevolutionTimeUs);
-  const int revolution = std::min(NominalTrackCapacity(record.zoneBits >> 5, rpm),
-                                  static_cast<int32_t>(p.GcrOutBuffer.size()) - 1);
-  if (length - 1 >= revolution) return length;
-  std::fill(p.GcrOutBuffer.begin() + (length - 1), p.GcrOutBuffer.begin() + revolution,
-            record.tailGapByte);
-  p.GcrOutBuffer[static_cast<size_t>(revolution)] = 0;
-  return revolution + 1;
 }
 
 void UploadBuiltTrack(Program& p, int length) {

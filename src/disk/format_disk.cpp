@@ -6,6 +6,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/job_codes.h"
 #include "core/log.h"
@@ -14,6 +15,10 @@
 #include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
+#include "disk/track_fit.h"
+#include "disk/write_check.h"
+#include "disk/write_preparation.h"
+#include "link/controller_job.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
@@ -25,11 +30,8 @@ namespace {
 constexpr size_t kAnswerLength = 19;
 constexpr int kFormatTracks = 35;
 constexpr uint8_t kFormatTypeMismatch = 73;
-// The drive's job queue: the first job's code at $0000, its track at $0006.
-constexpr int kJobCodeAddress = 0x0000;
-constexpr int kJobTrackAddress = 0x0006;
-constexpr uint8_t kHeadBumpJob = 0xC0;
-constexpr uint8_t kJobRunningAbove = 0x80;
+constexpr char kExpectedForm[] =
+    "enter NAME,ID: a name of up to 16 characters, a comma and an ID of 2, 19 at most";
 
 std::string DefaultAnswer(Program& p) {
   const LocalTime now = p.clock.Now();
@@ -49,9 +51,13 @@ std::string TrimBlanks(std::string text) {
   return text.substr(first, last - first + 1);
 }
 
-// The ID's first and last character (one character: both bytes; none: zeros).
+std::string IdOf(const std::string& afterComma) {
+  return TrimBlanks(afterComma).substr(0, 2);
+}
+
+// The ID's first and last character (one character: both bytes).
 void SetDiskIdFrom(Program& p, const std::string& afterComma) {
-  const std::string id = TrimBlanks(afterComma).substr(0, 2);
+  const std::string id = IdOf(afterComma);
   p.DiskId[1] = id.empty() ? 0 : static_cast<uint8_t>(id.front());
   p.DiskId[2] = id.empty() ? 0 : static_cast<uint8_t>(id.back());
 }
@@ -59,11 +65,8 @@ void SetDiskIdFrom(Program& p, const std::string& afterComma) {
 // The head-bump job moves the head to track 1 against the stop, so that the tracks are
 // written where they belong whatever the head's position was.
 void BumpHead(Program& p) {
-  DriveJob(p, 2, kJobTrackAddress, 1, 0, 0);
-  DriveJob(p, 2, kJobCodeAddress, kHeadBumpJob, 0, 0);
-  // A link failure or an abort makes the job read return 0 and ends the wait.
-  while (DriveJob(p, 1, kJobCodeAddress, 0, 0, 0) > kJobRunningAbove) {
-  }
+  // No limit of its own: a link failure or an abort ends the wait.
+  RunControllerJob(p, kControllerBumpJob, 1, 0);
 }
 
 void NameTheDisk(Program& p, const std::string& name) {
@@ -76,7 +79,36 @@ void NameTheDisk(Program& p, const std::string& name) {
   if (p.DosErrorFlag == 0) ShowDirectory(p);
 }
 
+// The 35 blank tracks, each fitted to the drive's turn and checked; false when one failed.
+bool WriteBlankTracks(Program& p) {
+  const std::optional<RevolutionWindow> turn = PrepareTrackWrites(p, kFormatTracks);
+  if (!turn) return false;
+  std::vector<uint8_t> cells;
+  for (int track = 1; track <= kFormatTracks; ++track) {
+    const int length = BuildGcrTrack(p, track, true, true, nullptr, &cells);
+    UploadBuiltTrack(p, FitTrackToRevolution(p, track, length, *turn));
+    ShowStatusText(p, "Formatting Track: " + std::to_string(track));
+    ShowProgress(p, track, 1, kFormatTracks);
+    const uint8_t reply = DriveJob(p, 6, 2, track, 0, 0);
+    if (!TrackWriteTook(p, track, reply, HeadersOfBuiltTrack(p, track, cells))) return false;
+    ShowTrackOnMap(p, track, cells);
+  }
+  return true;
+}
+
 }  // namespace
+
+std::optional<std::string> FormatAnswerProblem(const std::string& answer) {
+  const std::string quoted = "\"" + answer + "\"";
+  if (answer.size() > kAnswerLength) {
+    return "Not formatted: " + quoted + " is longer than 19 characters; " + kExpectedForm;
+  }
+  const size_t comma = answer.find(',');
+  if (comma != std::string::npos && IdOf(answer.substr(comma + 1)).empty()) {
+    return "Not formatted: " + quoted + " has no ID after the comma; " + kExpectedForm;
+  }
+  return std::nullopt;
+}
 
 void FormatDisk(Program& p) {
   if (p.DriveFamily == kFamily1541 && !RequireFastSerialDriver(p)) return;
@@ -86,9 +118,15 @@ void FormatDisk(Program& p) {
   }
   const std::optional<std::string> typed =
       p.desk.AskText({"Fast Format 35 Tracks (GCR)", "Enter [Diskname,ID]:", DefaultAnswer(p)});
-  const std::string answer = typed ? typed->substr(0, kAnswerLength) : std::string();
+  const std::string answer = typed.value_or(std::string());
   const size_t comma = answer.find(',');
   if (comma == std::string::npos) return;
+  // A cut answer or an empty ID would give the disk an ID nobody typed.
+  if (const std::optional<std::string> problem = FormatAnswerProblem(answer)) {
+    LogLine(p, *problem);
+    p.LinkState |= kLinkIecError;
+    return;
+  }
   const std::string name = answer.substr(0, comma);
   LogLine(p, "Fast Format 35 Tracks (GCR)");
   LogLine(p, "\"" + answer + "\"");
@@ -106,20 +144,10 @@ void FormatDisk(Program& p) {
   BumpHead(p);
   BuildTrackTable(p);
   StartDiskMap(p, kFormatTracks);
-  for (int track = 1; track <= kFormatTracks; ++track) {
-    const int length = BuildGcrTrack(p, track, true, true, nullptr);
-    UploadBuiltTrack(p, PadToRevolution(p, length, track));
-    ShowStatusText(p, "Formatting Track: " + std::to_string(track));
-    ShowProgress(p, track, 1, kFormatTracks);
-    DriveJob(p, 6, 2, track, 0, 0);
-    if (p.LinkState == 0) {
-      ShowTrackOnMap(p, track,
-                     SameCells(p.TrackTable[static_cast<size_t>(track)].sectorCount, kMapGood));
-    }
-  }
-  // A link that failed on the tracks would only fail again (and the listing's open would
-  // wait out another timeout).
-  if (!name.empty() && p.LinkState == 0) NameTheDisk(p, name);
+  // A disk whose tracks did not all take the write is no new disk: it gets no name, and the
+  // listing's open would only wait out another failure.
+  if (!WriteBlankTracks(p)) return;
+  if (!name.empty()) NameTheDisk(p, name);
 }
 
 }  // namespace dw

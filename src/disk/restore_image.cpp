@@ -1,6 +1,7 @@
 #include "disk/restore_image.h"
 
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@
 #include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
+#include "disk/track_fit.h"
+#include "disk/write_check.h"
+#include "disk/write_preparation.h"
 #include "link/detect.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
@@ -84,19 +88,22 @@ void RestoreDiskImage(Program& p, const std::string& path) {
 
   LogLine(p,
           "Restoring from file: \"" + FilePart(path) + "\"; " + std::to_string(tracks) + " Tracks");
+  const std::optional<RevolutionWindow> turn = PrepareTrackWrites(p, tracks);
+  if (!turn) return;
   StartDiskMap(p, tracks);
   std::vector<uint8_t> cells;
   for (int track = 1; track <= tracks; ++track) {
     const int length = BuildGcrTrack(p, track, false, false, file.get(), &cells);
     if (length <= 1) continue;
-    UploadBuiltTrack(p, PadToRevolution(p, length, track));
+    UploadBuiltTrack(p, FitTrackToRevolution(p, track, length, *turn));
     ShowStatusText(p, "Writing Track: " + std::to_string(track));
     ShowProgress(p, track, 1, tracks);
     const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
     const int density = p.FortyTracks ? (record.zoneBits | 0x80) : 0;
-    DriveJob(p, 6, 2, track, density, 0);
-    // A job the drive did not run wrote nothing.
-    if (p.LinkState == 0) ShowTrackOnMap(p, track, cells);
+    const uint8_t reply = DriveJob(p, 6, 2, track, density, 0);
+    const bool doubleSided = p.TrackCount > p.TracksPerSide;
+    if (!TrackWriteTook(p, track, reply, HeadersOfBuiltTrack(p, track, cells), doubleSided)) return;
+    ShowTrackOnMap(p, track, cells);
   }
   file.Close();
   // The disk now carries the image's ID and format.
@@ -133,8 +140,8 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
   LogLine(p, "Restoring from file: \"" + FilePart(path) + "\"");
   StartDiskMap(p, p.TrackCount);
   int restored = 0;
-  int failed = 0;
-  for (int track = 1; track <= p.TrackCount; ++track) {
+  bool failed = false;
+  for (int track = 1; track <= p.TrackCount && !failed; ++track) {
     ShowProgress(p, track, 1, p.TrackCount);
     ShowStatusText(p, "Writing Track: " + std::to_string(track));
     const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
@@ -142,20 +149,20 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     SeekImageFile(p, file.get(), record.imageOffset, false);
     std::fill(sectors.begin(), sectors.end(), uint8_t{0});
     file.Read(sectors);
-    uint8_t any = 0;
-    for (uint8_t byte : sectors) any |= byte;
-    // A track of zeros in the image is left as the disk has it.
-    if (any == 0) continue;
+    // Every track is written, zeros too: neither an old recording nor the drive's own format
+    // leaves a track of zeros behind.
     UploadPages(p, sectors, k1581TrackPages);
     const uint8_t reply = BurstWriteTrack(p, track);
     // Without a reply there is no status to judge.
     if (p.LinkState >= kLinkTimeout) return;
     const uint8_t status = reply & 0x8F;
     ShowTrackOnMap(p, track, SameCells(record.sectorCount, MapCell(status)));
-    if (status > 1) {
-      ++failed;
+    // The drive senses its disk and finds each sector's address mark before it writes it: its
+    // status tells whether the track took the write. A track it did not take leaves the disk
+    // unlike the image, and so would every track after it.
+    failed = status > 1;
+    if (failed) {
       LogLine(p, "Track " + std::to_string(track) + ": " + StatusText(p, reply, kJobCodeKind));
-      if (status == kJobWriteProtected) break;
     } else {
       ++restored;
     }
@@ -164,8 +171,7 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
   LogLine(p, "Tracks restored: " + std::to_string(restored));
   file.Close();
   ReadErrorChannel(p);
-  // A track the drive did not take leaves the disk unlike the image.
-  if (failed > 0) p.LinkState |= kLinkIecError;
+  if (failed) p.LinkState |= kLinkIecError;
 }
 
 }  // namespace dw

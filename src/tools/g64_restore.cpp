@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "core/log.h"
 #include "disk/build_track.h"
 #include "disk/read_track.h"
+#include "disk/write_check.h"
 #include "gcr/zones.h"
 #include "link/detect.h"
 #include "link/drive_job.h"
@@ -115,47 +117,52 @@ TrackRead ReadTrackBytes(Program& p, PcFile& file, int writeLength) {
   return TrackRead::kComplete;
 }
 
-void WriteTrack(Program& p, int track, int zone, int writeLength) {
+// Writes the track's bytes and checks that the disk took them; false when it did not.
+bool WriteTrack(Program& p, int track, int zone, int writeLength) {
+  const TrackHeaders expected = HeadersOfRawTrack(
+      p, std::span<const uint8_t>(p.GcrOutBuffer).first(static_cast<size_t>(writeLength)));
   // The drive code writes up to the $00 that closes the track.
   p.GcrOutBuffer[static_cast<size_t>(writeLength)] = 0x00;
   UploadBuiltTrack(p, writeLength + 1);
   ShowStatusText(p, "Writing Track: " + std::to_string(track));
   ShowProgress(p, track, 1, kTracksWritten);
-  DriveJob(p, 6, 2, track, ZoneBits(zone) | 0x80, 0);
+  const uint8_t reply = DriveJob(p, 6, 2, track, ZoneBits(zone) | 0x80, 0);
+  return TrackWriteTook(p, track, reply, expected);
 }
 
-void RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, float driveRpm) {
+// false when a track did not take its write: the restore stops there.
+bool RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, float driveRpm) {
   const size_t entry = static_cast<size_t>(track - 1) * 2;
   const uint32_t offset = entry < header.offsets.size() ? header.offsets[entry] : 0;
   const uint32_t speed = entry < header.speeds.size() ? header.speeds[entry] : 0;
   const std::string zeroFound = "'00'-byte found @file: $";
   if (offset == 0) {
     LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
-    return;
+    return true;
   }
   // A speed map gives each sector its own zone; one track is written at one rate.
   if (speed > kHighestZone) {
     LogNotRestored(p, track, "speed entry $" + UpperHex(speed) + " is a speed map, not a zone");
-    return;
+    return true;
   }
   std::vector<uint8_t> lengthBytes(2);
   if (!SeekImageFile(p, file.get(), static_cast<int32_t>(std::min<uint32_t>(offset, INT32_MAX)),
                      false) ||
       file.Read(lengthBytes) != lengthBytes.size()) {
     LogNotRestored(p, track, "track beyond the end of the file");
-    return;
+    return true;
   }
   const int zone = static_cast<int>(speed);
   const int trackLength = static_cast<int>(LittleEndian(lengthBytes, 0, 2));
   if (trackLength == 0) {
     LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
-    return;
+    return true;
   }
   const int writeLength = std::min(trackLength, NominalTrackCapacity(zone, driveRpm));
   const int pages = (writeLength + 1) / kPageBytes + 1;
   if (pages * kPageBytes + kUploadHeaderLength > std::ssize(p.CommandPacket)) {
     LogNotRestored(p, track, std::to_string(writeLength) + " bytes do not fit the transfer");
-    return;
+    return true;
   }
   const float trackRpm =
       4000000.0f / static_cast<float>(16 - zone) / 8 * 60 / static_cast<float>(trackLength);
@@ -165,15 +172,15 @@ void RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, 
   switch (ReadTrackBytes(p, file, writeLength)) {
     case TrackRead::kZeroByte:
       LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
-      return;
+      return true;
     case TrackRead::kFileEnd:
       LogNotRestored(p, track, "track beyond the end of the file");
-      return;
+      return true;
     case TrackRead::kComplete:
       break;
   }
   LogLine(p, line);
-  WriteTrack(p, track, zone, writeLength);
+  return WriteTrack(p, track, zone, writeLength);
 }
 
 }  // namespace
@@ -207,7 +214,7 @@ void RestoreG64Image(Program& p, const std::string& path) {
   LogColumnHeader(p);
   // After a timeout or RESET no track goes down any more: none may be listed as written.
   for (int track = 1; track <= kTracksWritten && p.LinkState == 0; ++track) {
-    RestoreTrack(p, file, *header, track, driveRpm);
+    if (!RestoreTrack(p, file, *header, track, driveRpm)) return;
   }
   file.Close();
   if (p.LinkState == 0) DetectDiskFormat(p, true);

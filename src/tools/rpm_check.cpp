@@ -1,39 +1,22 @@
 #include "tools/rpm_check.h"
 
-#include <cmath>
-#include <cstdio>
+#include <optional>
 
 #include "core/log.h"
 #include "disk/read_track.h"
-#include "link/drive_job.h"
 #include "link/exchange.h"
+#include "link/revolution_timing.h"
 #include "link/status_text.h"
 
 namespace dw {
 
 namespace {
 
-constexpr double kUsPerTick = 0.5425347222222222;  // the drive's timer runs at 1.8432 MHz
 constexpr double kUsPerMinute = 60000000.0;
 constexpr int kMeasuringTrack = 18;
 constexpr uint32_t kNominalRevolutionUs = 200000;
 
-// The third tick byte of a plausible revolution lies between 1 and 6: 35556 to 248888 us
-// (1687 to 241 rpm). Anything else means the code found no sync to time.
-constexpr uint8_t kLowestHighByte = 1;
-constexpr uint8_t kHighestHighByte = 6;
-
 }  // namespace
-
-int32_t RevolutionTimeFromTicks(uint32_t ticks) {
-  return static_cast<int32_t>(std::nearbyint(ticks * kUsPerTick));
-}
-
-std::string RpmText(int32_t revolutionUs) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", kUsPerMinute / revolutionUs);
-  return text;
-}
 
 void RevolutionRange::Add(int32_t t) {
   if (minTime == 0 || t < minTime) minTime = t;
@@ -66,16 +49,13 @@ void CheckRpm(Program& p, int count) {
     std::optional<DeskEvent> event = p.desk.WaitEvent(1);
     if (event && event->kind == EventKind::kCloseRequest) break;
     if (p.LinkState != 0) break;
-    DriveJob(p, 7, kMeasuringTrack, 0, 0, 0);
+    const std::optional<int32_t> turn = TimeOneRevolution(p, kMeasuringTrack);
     if (p.LinkState != 0) continue;
-    const std::vector<uint8_t>& reply = p.ReplyData;
-    const uint8_t highByte = reply.size() >= 3 ? reply[2] : 0;
-    if (highByte < kLowestHighByte || highByte > kHighestHighByte) {
+    if (!turn) {
       LogLine(p, "Error: RPM Timeout");
       break;
     }
-    const uint32_t ticks = reply[0] | (reply[1] << 8) | (uint32_t{highByte} << 16);
-    const int32_t t = RevolutionTimeFromTicks(ticks);
+    const int32_t t = *turn;
     range.Add(t);
     p.desk.ShowRpm(kUsPerMinute / t);
     LogLine(p, RpmText(t));

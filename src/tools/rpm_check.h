@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/program.h"
+#include "link/revolution_timing.h"
 
 namespace dw {
 
@@ -14,13 +15,6 @@ inline constexpr int kRpmCheckCount = 5;
 inline constexpr int kRpmAdjustCount = 500;
 
 void CheckRpm(Program& p, int count);
-
-// Microseconds of one revolution from the drive's tick count (1/1.8432 us a tick), halves to
-// the even neighbour.
-int32_t RevolutionTimeFromTicks(uint32_t ticks);
-
-// The speed of a revolution of t microseconds, with one decimal: 200000 gives "300.0".
-std::string RpmText(int32_t revolutionUs);
 
 // The shortest and longest revolution of a series; 0 until the first.
 struct RevolutionRange {

@@ -220,6 +220,8 @@ TEST_F(CliTest, AWrongCallSaysWhatIsWrongInOneLineAndExitsTwo) {
       {"restore", "x.d64", "--format", "maybe"},
       {"rpm", "7"},
       {"format", "NOID"},
+      {"format", "NAME,"},
+      {"format", "SEVENTEEN CHARS X,XX"},
   };
   for (const std::vector<std::string>& call : calls) {
     CliRun run = Run(call);
