@@ -16,8 +16,6 @@ constexpr int kDataBlockBytes = 325;
 // The DOS's format never leaves less behind a data block: room for a rewritten block that
 // runs a little long.
 constexpr int kMinGap = 4;
-// The speed may drift this much either way while a track goes down.
-constexpr double kDrift = 0.005;
 // Written beyond the longest revolution plus drift: the switch-off of the write current.
 constexpr int kSpliceBytes = 8;
 
@@ -46,10 +44,10 @@ FittedLayout LayoutFor(const TrackRecord& record, const RevolutionWindow& turn) 
   layout.builtGap = record.tailGapLength;
   if (layout.sectors == 0) return layout;
   const double byteUs = ByteUs(record);
-  const int budget = static_cast<int>(std::floor(turn.shortestUs / byteUs * (1.0 - kDrift)));
+  const int budget = static_cast<int>(std::floor(turn.shortestUs / byteUs * (1.0 - kWriteDrift)));
   layout.gap = std::max(kMinGap, (budget - layout.sectors * layout.sectorBytes) / layout.sectors);
-  const int write = static_cast<int>(std::ceil(turn.longestUs / byteUs * (1.0 + kDrift))) +
-                    kSpliceBytes;
+  const int write =
+      static_cast<int>(std::ceil(turn.longestUs / byteUs * (1.0 + kWriteDrift))) + kSpliceBytes;
   layout.lead = std::max(kSpliceBytes, write - layout.sectors * (layout.sectorBytes + layout.gap));
   return layout;
 }

@@ -23,6 +23,9 @@
 
 namespace dw {
 
+// How much the drive's speed may drift either way while a track goes down.
+inline constexpr double kWriteDrift = 0.005;
+
 // The shortest and longest of a few revolutions the drive code timed.
 struct RevolutionWindow {
   int32_t shortestUs = 0;

@@ -113,7 +113,8 @@ bool TrackWriteTook(Program& p, int track, uint8_t reply, const TrackHeaders& ex
   if (p.LinkState != 0) return false;
   if (reply != kJobGood) return NotWritten(p, track, StatusText(p, reply, kJobCodeKind));
   if (track > kDosTracksPerSide && !doubleSided) return true;
-  const std::optional<uint8_t> result = RunControllerJob(p, kControllerSeekJob, track, kSeekLimitUs);
+  const std::optional<uint8_t> result =
+      RunControllerJob(p, kControllerSeekJob, track, kSeekLimitUs);
   if (p.LinkState != 0) return false;
   if (!result) return NotWritten(p, track, "the drive did not finish reading it back");
   if (*result == kJobGood) {

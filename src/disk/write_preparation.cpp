@@ -60,10 +60,19 @@ std::string HighestRpmText(int32_t shortestUs) {
 
 bool FitsTheTracks(Program& p, const RevolutionWindow& turn, int lastTrack) {
   const int32_t needed = ShortestRevolutionForTracks(p, lastTrack);
-  if (turn.shortestUs >= needed) return true;
-  return Refused(p, "The drive turns too fast to write whole tracks: " +
-                        RpmText(turn.shortestUs) + " RPM, at most " + HighestRpmText(needed) +
-                        " RPM fits them (slow it down with RPM adjust)");
+  if (turn.shortestUs < needed) {
+    return Refused(p, "The drive turns too fast to write whole tracks: " +
+                          RpmText(turn.shortestUs) + " RPM, at most " + HighestRpmText(needed) +
+                          " RPM fits them (slow it down with RPM adjust)");
+  }
+  // The tracks still fit, but a drive that speeds up while it writes would lay the end of a
+  // track over its first sector.
+  if (turn.shortestUs * (1.0 - kWriteDrift) < needed) {
+    LogLine(p, "Warning: at " + RpmText(turn.shortestUs) +
+                   " RPM the tracks leave no room for the drive's speed to drift; a drive "
+                   "turning nearer 300 RPM writes them more safely (RPM adjust)");
+  }
+  return true;
 }
 
 }  // namespace
@@ -79,8 +88,8 @@ std::optional<RevolutionWindow> PrepareTrackWrites(Program& p, int lastTrack) {
     Refused(p, "The drive's speed could not be timed: no disk in the drive, or it does not turn");
     return std::nullopt;
   }
-  LogLine(p, "Drive speed for writing: " + RpmText((turn->shortestUs + turn->longestUs) / 2) +
-                 " RPM");
+  LogLine(p,
+          "Drive speed for writing: " + RpmText((turn->shortestUs + turn->longestUs) / 2) + " RPM");
   if (!FitsTheTracks(p, *turn, lastTrack)) return std::nullopt;
   StartSectorTransfer(p, kCodeTrackWrite, false);
   if (p.LinkState != 0) return std::nullopt;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -73,9 +74,7 @@ struct WriteBench {
     }
     return found;
   }
-  sim::GcrDisk& Disk() const {
-    return *dynamic_cast<sim::GcrDisk*>(h->bus->drive(8)->heldDisk());
-  }
+  sim::GcrDisk& Disk() const { return *dynamic_cast<sim::GcrDisk*>(h->bus->drive(8)->heldDisk()); }
 
   fake::TempDir dir;
   std::string oldDisk = dir / "old.d64";
@@ -97,6 +96,8 @@ TEST_P(WriteAtDriveSpeed, ARestoreOverAnotherDiskIsReadBackWholeByTheDosAndByCre
   bench.h->Run();
   EXPECT_EQ(bench.Endings(), (Lines{"-- done --", "-- done --", "-- done --"}));
   EXPECT_EQ(bench.Starting("Drive speed for writing: ").size(), 1u);
+  // At the top of the band the gaps leave no room for drift, and the user is told.
+  EXPECT_EQ(bench.Starting("Warning: ").size(), std::string(GetParam()) == "306rpm" ? 1u : 0u);
   // The DOS meets no header of the old recording (with its ID "qq") anywhere.
   EXPECT_TRUE(bench.Starting("29,").empty());
   ASSERT_FALSE(bench.h->desk.directory().empty());
@@ -125,22 +126,18 @@ TEST_P(WriteAtDriveSpeed, AFastFormatOverAnotherDiskTakesAProgramThatComesBackWh
   EXPECT_EQ(fake::ReadFile(bench.dir / "back.prg"), kLongFile);
 }
 
+// The last: a speed that swings 0.25 % either way while the tracks go down, measured at one
+// moment of the swing and written at all the others.
 INSTANTIATE_TEST_SUITE_P(AcrossTheBand, WriteAtDriveSpeed,
-                         ::testing::Values("294rpm", "300rpm", "306rpm"),
-                         [](const auto& info) { return std::string(info.param); });
-
-// The speed moves while the tracks go down, within what a drive drifts: the tracks still
-// neither overlap their own sectors nor leave old ones behind.
-TEST(WriteWhileTheSpeedDrifts, TheRestoredDiskIsTheImage) {
-  DW_REQUIRE_CC1541();
-  WriteBench bench("drift", "1541-II+@300rpm~0.25/7s", "old");
-  ASSERT_TRUE(bench.made);
-  bench.Restore(bench.image);
-  bench.Create(bench.dir / "copy.d64");
-  bench.h->Run();
-  EXPECT_EQ(bench.Endings(), (Lines{"-- done --", "-- done --"}));
-  EXPECT_EQ(fake::ReadFile(bench.dir / "copy.d64"), fake::ReadFile(bench.image));
-}
+                         ::testing::Values("294rpm", "300rpm", "306rpm", "300rpm~0.25/3s"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           std::replace_if(
+                               name.begin(), name.end(),
+                               [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+                               '_');
+                           return name;
+                         });
 
 TEST(WriteTooFast, ADriveAbove306RpmIsRefusedBeforeATrackIsWritten) {
   DW_REQUIRE_CC1541();
@@ -254,7 +251,6 @@ TEST(FastFormatAnswers, AnAnswerACutWouldChangeOrWithoutAnIdIsRefusedAndNothingI
   EXPECT_TRUE(bench.Starting("Fast Format").empty());
   EXPECT_FALSE(bench.Disk().TrackOnSide(0, 1).present);
 }
-
 
 // Answered "No" (no format first), a restore over a disk full of other files writes every track
 // of the image, those of zeros too: nothing of the old files is left.
