@@ -95,6 +95,7 @@ void ScriptedDesk::AppendLogLine(const std::string& line) {
 void ScriptedDesk::SetStatusText(const std::string& text) {
   statusText_ = text;
   statusTexts_.push_back(text);
+  statusTimesUs_.push_back(clock_.NowUs());
   transcript_.push_back("STATUS " + text);
 }
 

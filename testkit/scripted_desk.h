@@ -67,6 +67,8 @@ class ScriptedDesk final : public Desk {
   const std::vector<std::string>& fullLog() const { return fullLog_; }
   std::vector<std::string> fullLogTexts() const;
   const std::vector<std::string>& statusTexts() const { return statusTexts_; }
+  // The virtual time each status text was shown at, in the order of statusTexts().
+  const std::vector<int64_t>& statusTimesUs() const { return statusTimesUs_; }
   const std::string& statusText() const { return statusText_; }
   int progressValue() const { return progressValue_; }
   int progressMaximum() const { return progressMaximum_; }
@@ -155,6 +157,7 @@ class ScriptedDesk final : public Desk {
   std::vector<std::string> log_;
   std::vector<std::string> fullLog_;
   std::vector<std::string> statusTexts_;
+  std::vector<int64_t> statusTimesUs_;
   std::string statusText_;
   int progressValue_ = 0;
   int progressMaximum_ = 0;

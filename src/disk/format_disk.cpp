@@ -74,9 +74,12 @@ void NameTheDisk(Program& p, const std::string& name) {
   std::replace(command.begin(), command.end(), char16_t{0}, kIecZero);
   SendIecString(p, 15, command, false, 2);
   CloseChannel(p, 15);
+  // A RESET or a reply that never came leaves the naming undone: the error channel would say
+  // nothing, and the listing's open would clear the failure and end the command as done.
+  if (p.LinkState != 0) return;
   ReadErrorChannel(p);
   if (p.DosErrorCode == kFormatTypeMismatch) LogLine(p, "Disk format type error: Type <> 'A'");
-  if (p.DosErrorFlag == 0) ShowDirectory(p);
+  if (p.DosErrorFlag == 0 && p.LinkState == 0) ShowDirectory(p);
 }
 
 // The 35 blank tracks, each fitted to the drive's turn and checked; false when one failed.

@@ -233,6 +233,41 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteFault{"format", "eject", "the drive reads back NO SYNC"},
                       WriteFault{"format", "motorstop", "the drive reads back NO SYNC"}));
 
+// The disk is named once its tracks are written: a RESET, or a reply that never comes, while
+// the drive names it leaves it unnamed, and the format must not end as done.
+TEST(FastFormatNaming, AResetOrALostReplyWhileTheDiskIsNamedEndsTheFormatAborted) {
+  DW_REQUIRE_CC1541();
+  // A first run tells when the naming goes on: after the last track, before the drive's
+  // answer to "N:" is read (the first status cleared after the last track's).
+  WriteBench first("naming", "1541-II+", "old");
+  ASSERT_TRUE(first.made);
+  first.h->desk.QueueText(std::string("FRESH,FD"));
+  first.h->desk.QueueCommand(kCmdFastFormat);
+  first.h->Run();
+  const Lines& statuses = first.h->desk.statusTexts();
+  const auto last = std::find(statuses.begin(), statuses.end(), "Formatting Track: 35");
+  const auto answer = std::find(last, statuses.end(), "");
+  ASSERT_NE(answer, statuses.end());
+  // Inside the wait for the drive, which names the disk in a few revolutions.
+  const int64_t naming = first.h->desk.statusTimesUs()[answer - statuses.begin()] - 200'000;
+
+  for (const std::string fault : {"reset", "silent"}) {
+    SCOPED_TRACE(fault);
+    WriteBench bench("naming-" + fault, "1541-II+", "old");
+    ASSERT_TRUE(bench.made);
+    bench.h->desk.QueueText(std::string("FRESH,FD"));
+    bench.h->desk.QueueCommand(kCmdFastFormat);
+    if (fault == "reset") {
+      bench.h->desk.ScheduleEvent(naming, {EventKind::kResetButton, 0});
+    } else {
+      bench.Fault({fault}, naming);
+    }
+    bench.h->Run();
+    EXPECT_EQ(bench.Endings(), Lines{"-- aborted --"});
+    EXPECT_TRUE(bench.h->desk.directory().empty());
+  }
+}
+
 TEST(FastFormatAnswers, AnAnswerACutWouldChangeOrWithoutAnIdIsRefusedAndNothingIsWritten) {
   WriteBench bench("answers", "1541-II+", "blank");
   const char* refused[] = {"SEVENTEEN CHARS X,XX", "NAME,", "NAME,   "};
