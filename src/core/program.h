@@ -69,6 +69,7 @@ struct Program {
   // Device.
   uint8_t CurrentDevice = 0;
   uint8_t DriveFamily = 0;
+  uint8_t DriveModelByte = 0;  // the byte at $FF40 of the drive's ROM that named the model
   std::string DriveModelName;
   uint8_t FastSerialDriver = 0;
   uint8_t DiskFormat = 0;

@@ -17,6 +17,7 @@
 namespace dw {
 
 void CreateDiskImage(Program& p) {
+  if (!RequireKnownDriveModel(p)) return;
   if (p.DriveFamily == kFamily1541 && !RequireFastSerialDriver(p)) return;
   p.FortyTracks = p.FortyTracksMark;
   p.ImageErrors = p.ImageErrorsMark;
@@ -35,7 +36,7 @@ void CreateDiskImage(Program& p) {
     ReadTrack(p, track);
   }
   // One more page of track 18 leaves the head on the directory track.
-  if (p.DriveFamily != kFamily1581 && p.DriveFamily != kFamilyUnknown) {
+  if (p.DriveFamily != kFamily1581) {
     DriveJob(p, 5, 1, 18, 0, 0);
   }
   ReadErrorChannel(p);

@@ -22,11 +22,14 @@ using Lines = std::vector<std::string>;
 constexpr size_t kD64Data = 174848;
 constexpr size_t kD64Sectors = 683;
 
-// A 1541-II with the fast serial driver and a cc1541 disk (or "blank") in drive 8.
+// A 1541-II with the fast serial driver (or another model) and a cc1541 disk (or "blank") in
+// drive 8.
 struct DiskBench {
-  explicit DiskBench(const std::string& name, bool blank = false) : dir(name) {
+  explicit DiskBench(const std::string& name, bool blank = false,
+                     const std::string& model = "1541-II+")
+      : dir(name) {
     made = MakeGcrImage(dir, image, "");
-    h = std::make_unique<Harness>("8=1541-II+:" + (blank ? std::string("blank") : image));
+    h = std::make_unique<Harness>("8=" + model + ":" + (blank ? std::string("blank") : image));
   }
   void Fault(const std::vector<std::string>& words, int64_t atUs) {
     std::string error;
@@ -71,6 +74,29 @@ TEST(CreateFaults, DriveCodeThatStopsAnsweringEndsTheCreateWithoutAFile) {
   EXPECT_EQ(bench.Ending("Connection Timeout"), "-- aborted --");
   EXPECT_TRUE(bench.h->desk.fileRequests().empty());
   EXPECT_FALSE(std::filesystem::exists(bench.dir / "copy.d64"));
+}
+
+// Tracks, zones and drive code follow from the model: a drive whose model byte names none the
+// program knows is not read, written or compared, and the user is told which byte it gave.
+TEST(UnknownDriveFaults, CreateVerifyRestoreAndFormatAreRefusedNamingTheModelByte) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("unknowndrive", false, "1541-OTHER");
+  ASSERT_TRUE(bench.made);
+  const std::string copy = bench.dir / "copy.d64";
+  for (const std::string& file : {bench.image, bench.image, copy}) bench.h->desk.QueueFile(file);
+  bench.h->desk.QueueText("NEW,AB");
+  for (int command : {kCmdVerifyImage, kCmdRestoreImage, kCmdFastFormat, kCmdCreateImage}) {
+    bench.h->desk.QueueCommand(command);
+  }
+  bench.h->Run();
+  EXPECT_EQ(bench.Count("Not supported on an unknown drive (model byte $55 at $FF40)"), 4);
+  EXPECT_EQ(bench.Count("-- aborted --"), 4);
+  EXPECT_EQ(bench.h->desk.fileRequests().size(), 2u) << "the files to verify and to restore";
+  EXPECT_TRUE(bench.h->desk.textRequests().empty());
+  EXPECT_FALSE(std::filesystem::exists(copy));
+  std::string error;
+  ASSERT_TRUE(bench.h->bus->SaveDisk(8, bench.dir / "after.d64", &error)) << error;
+  EXPECT_EQ(fake::ReadFile(bench.dir / "after.d64"), fake::ReadFile(bench.image));
 }
 
 // An erased track has no sync at all; a track recorded at another bit rate has syncs but no
