@@ -94,6 +94,9 @@ struct Program {
   int64_t GcrReadPos = 0;
   int64_t GcrWritePos = 0;
   TrackStatsRecord TrackStats;
+  // Sector headers the last track read found on the disk (a 1581: the sectors of its burst
+  // replies that came whole). None on every track means no readable disk at all.
+  int TrackHeadersFound = 0;
 
   // Shell.
   uint32_t RevolutionTimeUs = 200000;

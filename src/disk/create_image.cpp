@@ -31,9 +31,11 @@ void CreateDiskImage(Program& p) {
   LogLine(p, "Reading " + std::to_string(p.TrackCount) + " tracks");
   StartDiskMap(p, p.TrackCount);
   StartSectorTransfer(p, kCodeTrackRead, true);
+  int headersFound = 0;
   for (int track = 1; track <= p.TrackCount; ++track) {
     ShowProgress(p, track, 1, p.TrackCount);
     ReadTrack(p, track);
+    headersFound += p.TrackHeadersFound;
   }
   // One more page of track 18 leaves the head on the directory track.
   if (p.DriveFamily != kFamily1581) {
@@ -41,6 +43,14 @@ void CreateDiskImage(Program& p) {
   }
   ReadErrorChannel(p);
   if (p.LinkState != 0) return;
+  // Damaged disks are why images are made, so any track with a sector on it makes an image;
+  // with not one header on the whole disk there is nothing but zeros to keep.
+  if (headersFound == 0) {
+    LogLine(p, "Drive " + std::to_string(p.CurrentDevice) +
+                   " holds no readable disk: not one track gave a sector header");
+    p.LinkState |= kLinkIecError;
+    return;
+  }
 
   const std::string path = SelectImageFile(p, true, 0, std::string());
   if (path.empty()) return;

@@ -170,6 +170,7 @@ bool ReadBurstTrack(Program& p, int track) {
                       int64_t{half} * kBurstSectors * kSectorBytes);
       const std::vector<uint8_t> same = SameCells(kBurstSectors, MapCell(p.ReplyData[0] & 0x8F));
       cells.insert(cells.end(), same.begin(), same.end());
+      p.TrackHeadersFound += kBurstSectors;
     } else {
       LogLine(p, "Data packet has wrong size");
       ShowTrackOnMap(p, track, cells);
@@ -189,6 +190,7 @@ void StartSectorTransfer(Program& p, int codeNumber, bool ruler) {
 }
 
 bool ReadTrack(Program& p, int track) {
+  p.TrackHeadersFound = 0;
   if (track <= 0 || track > p.TrackCount || track >= kTrackTableSize || p.LinkState != 0) {
     return false;
   }
@@ -206,9 +208,11 @@ bool DecodeGcrTrack(Program& p, int track) {
   bool good = true;
   std::string codes;
   std::vector<uint8_t> cells;
+  p.TrackHeadersFound = 0;
   for (int sector = 0; sector < record.sectorCount; ++sector) {
     const uint8_t code = DecodeSector(p, track, sector);
     if (code > kJobGood) good = false;
+    if (code != kJobHeaderNotFound && code != kJobNoSync) ++p.TrackHeadersFound;
     codes += "0123456789ABCDEF"[code & 0x0F];
     cells.push_back(code);
     if (p.ImageErrors) StoreErrorByte(p, code);

@@ -19,8 +19,8 @@ enum DriveCodeNumber : int {
 // the sector ruler above the track status lines. Nothing on a 1581 or an unknown drive.
 void StartSectorTransfer(Program& p, int codeNumber, bool ruler);
 
-// Reads one track (1..TrackCount) into ImageBuffer at its imageOffset. false at once for a
-// track outside the layout or while LinkState is not 0.
+// Reads one track (1..TrackCount) into ImageBuffer at its imageOffset and sets
+// TrackHeadersFound. false at once for a track outside the layout or while LinkState is not 0.
 bool ReadTrack(Program& p, int track);
 
 // Decodes the raw track in ReplyData into ImageBuffer, records each sector's code (and its

@@ -76,6 +76,26 @@ TEST(CreateFaults, DriveCodeThatStopsAnsweringEndsTheCreateWithoutAFile) {
   EXPECT_FALSE(std::filesystem::exists(bench.dir / "copy.d64"));
 }
 
+// A 1541 has no disk sensor and reads an empty drive's tracks as tracks without a sync; a 1581
+// refuses each half track. Not one sector header on the whole disk: nothing to save.
+TEST(CreateFaults, AnEmptyDriveIsToldAndNothingIsOfferedForSaving) {
+  for (const std::string model : {"1541-II+", "1581"}) {
+    SCOPED_TRACE(model);
+    fake::TempDir dir("emptycreate");
+    Harness h("8=" + model);
+    h.desk.QueueFile(dir / "copy.img");
+    h.desk.QueueCommand(kCmdCreateImage);
+    h.Run();
+    const Lines log = h.desk.fullLogTexts();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(Lines(log.end() - 2, log.end()),
+              (Lines{"Drive 8 holds no readable disk: not one track gave a sector header",
+                     "-- aborted --"}));
+    EXPECT_TRUE(h.desk.fileRequests().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "copy.img"));
+  }
+}
+
 // Tracks, zones and drive code follow from the model: a drive whose model byte names none the
 // program knows is not read, written or compared, and the user is told which byte it gave.
 TEST(UnknownDriveFaults, CreateVerifyRestoreAndFormatAreRefusedNamingTheModelByte) {
