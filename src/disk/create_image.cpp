@@ -56,7 +56,10 @@ void CreateDiskImage(Program& p) {
   if (path.empty()) return;
   const auto image =
       std::span<const uint8_t>(p.ImageBuffer).first(static_cast<size_t>(p.ImageFileSize));
-  if (!WriteWholeFile(path, image)) ShowWarningBox(p, "Error: Can't write to file " + path);
+  if (!WriteWholeFile(path, image)) {
+    ShowWarningBox(p, "Error: Can't write to file " + path);
+    p.LinkState |= kLinkIecError;
+  }
 }
 
 }  // namespace dw

@@ -270,6 +270,7 @@ TEST(PcFileFaults, AnImageIntoAFolderThatTakesNoFileGetsABoxAndNothingIsLeft) {
   ASSERT_EQ(bench.h->desk.messages().size(), 1u);
   EXPECT_EQ(bench.h->desk.messages()[0].request.text, "Error: Can't write to file " + path);
   EXPECT_EQ(bench.h->desk.messages()[0].request.icon, MessageIcon::kWarning);
+  EXPECT_EQ(bench.h->desk.logTexts().back(), "-- aborted --");
   for (const auto& entry : std::filesystem::directory_iterator(bench.dir.path())) {
     EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos);
   }
