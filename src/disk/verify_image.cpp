@@ -32,7 +32,7 @@ void ReportFirstDifference(Program& p, int track, int sector, int offset, uint8_
 
 void VerifyDiskImage(Program& p, const std::string& path) {
   if (!RequireKnownDriveModel(p)) return;
-  const int trackCount = MatchImageFileSize(p, static_cast<int32_t>(PcFileSize(path)));
+  const int trackCount = MatchImageFileSize(p, PcFileSize(path));
   if (trackCount == 0) {
     ShowInfoBox(p, "File size does not match disk capacity.");
     return;

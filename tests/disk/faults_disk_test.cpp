@@ -203,14 +203,25 @@ TEST(RestoreFaults, FilesOfAWrongSizeAreRefusedBeforeTheDiskIsTouched) {
   }
   bench.h->desk.QueueFile(bench.dir / "gone.d64");
   bench.h->desk.QueueCommand(kCmdRestoreImage);
+  // 4 GiB and a D64's size (sparse): the size is matched whole, not cut to 32 bits.
+  const std::string huge = bench.dir / "huge.d64";
+  fake::WriteFile(huge, {});
+  std::filesystem::resize_file(huge, (uintmax_t{1} << 32) + kD64Data);
+  bench.h->desk.QueueFile(huge);
+  bench.h->desk.QueueCommand(kCmdRestoreImage);
+  bench.h->desk.QueueFile(huge);
+  bench.h->desk.QueueCommand(kCmdVerifyImage);
   bench.h->Run();
-  ASSERT_EQ(bench.h->desk.messages().size(), files.size() + 1);
-  for (const auto& shown : bench.h->desk.messages()) {
-    EXPECT_EQ(shown.request.text, "File size does not match drive capacity.");
+  const auto& boxes = bench.h->desk.messages();
+  ASSERT_EQ(boxes.size(), files.size() + 4);
+  for (size_t i = 0; i + 1 < boxes.size(); ++i) {
+    EXPECT_EQ(boxes[i].request.text, "File size does not match drive capacity.");
   }
-  EXPECT_EQ(bench.Count("-- done --"), static_cast<int>(files.size()) + 1);
+  EXPECT_EQ(boxes.back().request.text, "File size does not match disk capacity.");
+  EXPECT_EQ(bench.Count("-- done --"), static_cast<int>(files.size()) + 3);
   for (const std::string& line : bench.h->desk.logTexts()) {
     EXPECT_EQ(line.rfind("Restoring from file", 0), std::string::npos) << line;
+    EXPECT_EQ(line.rfind("Verifying", 0), std::string::npos) << line;
   }
   auto* held = dynamic_cast<sim::GcrDisk*>(bench.h->bus->drive(8)->heldDisk());
   ASSERT_NE(held, nullptr);
