@@ -15,7 +15,6 @@ namespace {
 constexpr int kSensePollMs = 200;
 // Once the sense is light again the disk is pushed home and its door closed.
 constexpr int kDiskSettleMs = 1000;
-constexpr size_t kStampLength = 9;  // "hh:mm:ss "
 constexpr char kGoodSectorCode = '1';
 
 enum class DiskChangeSeen { kChanged, kStopped, kLinkFailed };
@@ -74,8 +73,8 @@ std::string NameForDisk(const std::string& pattern, int number) {
 int CountBadSectors(const std::vector<std::string>& log) {
   int bad = 0;
   for (const std::string& line : log) {
-    if (line.size() < kStampLength + 5 || line[kStampLength] != 'T') continue;
-    const std::string_view rest = std::string_view(line).substr(kStampLength + 1);
+    if (line.size() < kLogStampLength + 5 || line[kLogStampLength] != 'T') continue;
+    const std::string_view rest = std::string_view(line).substr(kLogStampLength + 1);
     if (!std::isdigit(static_cast<unsigned char>(rest[0])) ||
         !std::isdigit(static_cast<unsigned char>(rest[1])) || rest[2] != ':') {
       continue;

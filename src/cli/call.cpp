@@ -301,8 +301,9 @@ std::string UsageText(const std::string& command) {
   }
   text +=
       "\n"
-      "Exit status: 0 done; 1 the drive reported an error or a verify failed; 2 wrong call;\n"
-      "3 no adapter or drive, link failure, or aborted (Ctrl+C aborts as RESET does).\n";
+      "Exit status: 0 done; 1 the drive reported an error, a verify failed, or the command\n"
+      "refused or could not do its work; 2 wrong call; 3 no adapter or drive, link failure,\n"
+      "or aborted (Ctrl+C aborts as RESET does).\n";
   return text;
 }
 

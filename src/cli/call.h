@@ -13,7 +13,8 @@ namespace dw::cli {
 
 // Exit statuses.
 inline constexpr int kExitDone = 0;
-inline constexpr int kExitDriveError = 1;  // the drive reported an error, or a verify failed
+// The drive reported an error, a verify failed, or the command refused or could not do its work.
+inline constexpr int kExitDriveError = 1;
 inline constexpr int kExitWrongCall = 2;
 inline constexpr int kExitLinkFailed = 3;  // no adapter or drive, a timeout, or Ctrl+C
 

@@ -90,7 +90,10 @@ int Put(Session& s) {
 int DosCommand(Session& s) {
   s.desk.QueueText(s.call.arguments[0]);
   const int status = RunMenuCommand(s, kCmdDosCommand);
-  if (status != kExitLinkFailed) s.desk.PrintResult(s.desk.statusText());
+  // A command refused before it reached the drive has no answer to print.
+  if (status != kExitLinkFailed && !s.desk.statusText().empty()) {
+    s.desk.PrintResult(s.desk.statusText());
+  }
   return status;
 }
 
@@ -116,10 +119,26 @@ int Create(Session& s) {
   return RunMenuCommand(s, kCmdCreateImage);
 }
 
+// --quiet keeps a command's result: its own last line ("Verify OK") before "-- done --".
+void PrintLastLineAsResult(Session& s) {
+  const std::vector<std::string>& log = s.desk.commandLog();
+  if (!s.call.quiet || log.size() < 2) return;
+  const std::string& line = log[log.size() - 2];
+  s.desk.PrintResult(line.substr(std::min(line.size(), kLogStampLength)));
+}
+
 int Verify(Session& s) {
-  if (!IsReadableFile(s, s.call.arguments[0])) return kExitWrongCall;
-  s.desk.QueueFile(s.call.arguments[0]);
-  return RunMenuCommand(s, kCmdVerifyImage);
+  const std::string& path = s.call.arguments[0];
+  if (UpperExtension(path) == "PRG") {
+    s.desk.PrintError("diskwright-cli: verify: " + path +
+                      " is a program file; verify compares the disk with a disk image");
+    return kExitWrongCall;
+  }
+  if (!IsReadableFile(s, path)) return kExitWrongCall;
+  s.desk.QueueFile(path);
+  const int status = RunMenuCommand(s, kCmdVerifyImage);
+  if (status == kExitDone) PrintLastLineAsResult(s);
+  return status;
 }
 
 int Restore(Session& s) {

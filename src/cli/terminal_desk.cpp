@@ -69,6 +69,7 @@ void TerminalDesk::BeginCommand() {
   problemShown_ = false;
   requesterCancelled_ = false;
   commandLog_.clear();
+  statusText_.clear();
 }
 
 bool TerminalDesk::interrupted() const {

@@ -119,6 +119,9 @@ class TerminalDesk final : public Desk {
   bool progressDrawn_ = false;
 };
 
+// A log line as written starts with its stamp, "hh:mm:ss ".
+inline constexpr size_t kLogStampLength = 9;
+
 // The drive's bytes are Latin-1 characters; the terminal takes UTF-8.
 std::string Latin1ToUtf8(const std::string& text);
 

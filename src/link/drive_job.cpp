@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <system_error>
+#include <vector>
 
 #include "core/log.h"
 #include "link/exchange.h"
@@ -43,19 +45,49 @@ std::optional<JobPacket> JobFor(int function) {
   }
 }
 
-std::optional<uint8_t> ParseHexField(const std::string& line, size_t column) {
-  if (column >= line.size()) return std::nullopt;
+// One byte field of a record line. Absent past the line's end or where the line holds only
+// blanks; text there that is no hexadecimal byte makes the record unreadable.
+struct HexField {
+  enum Kind { kAbsent, kByte, kNotHex } kind = kAbsent;
+  uint8_t value = 0;
+};
+
+HexField ParseHexField(const std::string& line, size_t column) {
+  if (column >= line.size()) return {};
   std::string field = line.substr(column, 2);
   while (!field.empty() && std::isspace(static_cast<unsigned char>(field.back()))) field.pop_back();
-  if (field.empty()) return std::nullopt;
+  if (field.empty()) return {};
   int value = 0;
   for (char c : field) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return {HexField::kNotHex};
     value = value * 16 + (std::isdigit(static_cast<unsigned char>(c))
                               ? c - '0'
                               : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
   }
-  return static_cast<uint8_t>(value);
+  return {HexField::kByte, static_cast<uint8_t>(value)};
+}
+
+// The bytes of one record line, or nothing when a field is no byte or a byte follows a gap:
+// either would move every later byte of the code away from the place it was written for.
+std::optional<std::vector<uint8_t>> RecordBytes(const std::string& line) {
+  std::vector<uint8_t> bytes;
+  bool gap = false;
+  // Columns 6, 9, 12, ... (counted from 1) hold the bytes.
+  for (int j = 0; j < kBytesPerLine; ++j) {
+    const HexField field = ParseHexField(line, static_cast<size_t>(5 + 3 * j));
+    if (field.kind == HexField::kAbsent) {
+      gap = true;
+      continue;
+    }
+    if (field.kind == HexField::kNotHex || gap) return std::nullopt;
+    bytes.push_back(field.value);
+  }
+  return bytes;
+}
+
+int RefuseCodeFile(Program& p, const std::string& fileName, int offset) {
+  ShowInfoBox(p, "Error: Can't read from file " + fileName);
+  return offset;
 }
 
 std::string CodePrefix(const Program& p) {
@@ -65,33 +97,31 @@ std::string CodePrefix(const Program& p) {
 }  // namespace
 
 int LoadDriveCodeFile(Program& p, const std::string& name, int offset) {
-  std::string fileName = name + ".h65";
-  std::ifstream file(std::filesystem::current_path() / fileName);
-  if (!file) {
-    ShowInfoBox(p, "Error: Can't read from file " + fileName);
-    return offset;
-  }
+  const std::string fileName = name + ".h65";
+  // The working folder may have been removed under the program.
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::current_path(error);
+  if (error) return RefuseCodeFile(p, fileName, offset);
+  std::ifstream file(folder / fileName);
+  if (!file) return RefuseCodeFile(p, fileName, offset);
   int stored = 0;
   std::string line;
   const int capacity = static_cast<int>(p.CommandPacket.size());
   while (std::getline(file, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() <= 4) continue;
-    int count = 0;
-    // Columns 6, 9, 12, ... (counted from 1) hold the bytes; the address in columns 1-4 only
-    // documents where they go, the bytes are placed in file order.
-    for (int j = 0; j < kBytesPerLine; ++j) {
-      std::optional<uint8_t> value = ParseHexField(line, 5 + 3 * j);
-      if (!value) continue;
-      int at = offset + stored + j;
-      if (at < capacity) p.CommandPacket[at] = *value;
-      ++count;
+    // The address in columns 1-4 only documents where the bytes go; they are placed in file
+    // order.
+    const std::optional<std::vector<uint8_t>> bytes = RecordBytes(line);
+    if (!bytes) return RefuseCodeFile(p, fileName, offset);
+    for (uint8_t value : *bytes) {
+      if (offset + stored < capacity) p.CommandPacket[static_cast<size_t>(offset + stored)] = value;
+      ++stored;
     }
-    stored += count;
   }
   // Not a single code byte (an empty file, text that is no drive code): as useless as a file
   // that is missing, and the operation that wanted it ends without a word otherwise.
-  if (stored == 0) ShowInfoBox(p, "Error: Can't read from file " + fileName);
+  if (stored == 0) return RefuseCodeFile(p, fileName, offset);
   return offset + stored;
 }
 

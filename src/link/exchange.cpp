@@ -20,19 +20,23 @@ constexpr uint8_t kCommandChannel = 15;
 // Payload bytes that the packet's length byte can describe (255 - 4 header bytes).
 constexpr int kMaxWritePayload = 251;
 
+// What the port says is waiting; negative when the port reports an error: its device is gone
+// (a USB adapter pulled out) and nothing will ever arrive on it again.
 int BytesWaiting(Program& p) {
-  if (!p.LinkPort) return 0;
-  // A failing port (an unplugged USB adapter) is silence, never data.
-  return std::max(0, p.LinkPort->BytesWaiting());
+  return p.LinkPort ? p.LinkPort->BytesWaiting() : 0;
 }
 
 // Drops whatever is in the input: the end of an earlier reply, line noise. Read in blocks, as
-// the system's input queue may release more as it is emptied.
-void DiscardInput(Program& p) {
+// the system's input queue may release more as it is emptied. false when the port failed.
+bool DiscardInput(Program& p) {
   std::array<uint8_t, 256> scratch{};
-  while (BytesWaiting(p) > 0) {
-    if (p.LinkPort->Read(scratch.data(), static_cast<int>(scratch.size())) <= 0) break;
+  for (int waiting = BytesWaiting(p); waiting != 0; waiting = BytesWaiting(p)) {
+    if (waiting < 0) return false;
+    const int got = p.LinkPort->Read(scratch.data(), static_cast<int>(scratch.size()));
+    if (got < 0) return false;
+    if (got == 0) break;
   }
+  return true;
 }
 
 // The bytes of the reply as they arrive. The system's input queue of a real port shows only
@@ -46,20 +50,25 @@ class ReplyReceiver {
   void Take() {
     while (received_ < kReplyLimit) {
       int waiting = BytesWaiting(p_);
+      portFailed_ = portFailed_ || waiting < 0;
       if (waiting <= 0) return;
       int want = std::min(waiting, kReplyLimit - received_);
       int got = p_.LinkPort->Read(bytes_.data() + received_, want);
+      portFailed_ = portFailed_ || got < 0;
       if (got <= 0) return;
       received_ += got;
     }
   }
   int received() const { return received_; }
   const uint8_t* data() const { return bytes_.data(); }
+  bool portFailed() const { return portFailed_; }
+  void MarkPortFailed() { portFailed_ = true; }
 
  private:
   Program& p_;
   std::vector<uint8_t>& bytes_;
   int received_ = 0;
+  bool portFailed_ = false;
 };
 
 void TakeEventEndingOnClose(Program& p) {
@@ -91,15 +100,19 @@ int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t tim
   if (p.LinkState >= kLinkTimeout) return 0;
   int countdown = timeoutSeconds * 1000;
   SendBreakPulse(p);
-  DiscardInput(p);
   sendLength = std::clamp(sendLength, 0, static_cast<int>(p.CommandPacket.size()));
-  if (p.LinkPort) p.LinkPort->Write(p.CommandPacket.data(), sendLength);
-
-  // Counted passes of at least 1 ms each; the window stays alive and RESET is watched.
   ReplyReceiver reply(p);
-  reply.Take();
+  if (!DiscardInput(p) ||
+      (p.LinkPort && p.LinkPort->Write(p.CommandPacket.data(), sendLength) < 0)) {
+    reply.MarkPortFailed();
+  } else {
+    reply.Take();
+  }
+
+  // Counted passes of at least 1 ms each; the window stays alive and RESET is watched. Silence
+  // is waited out; a port that fails will never answer, so its wait ends at once.
   const int expected = replyDataLength + kTrailerLength;
-  while (reply.received() < expected && p.LinkState < kLinkTimeout) {
+  while (!reply.portFailed() && reply.received() < expected && p.LinkState < kLinkTimeout) {
     TakeEventEndingOnClose(p);
     p.clock.SleepMs(1);
     --countdown;
@@ -114,12 +127,19 @@ int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t tim
   // The adapter may pad the data area beyond what was asked for: the reply ends when the line
   // has been quiet for a pass.
   if (reply.received() >= expected) {
-    for (int before = -1; before != reply.received() && reply.received() < kReplyLimit;) {
+    for (int before = -1;
+         before != reply.received() && reply.received() < kReplyLimit && !reply.portFailed();) {
       before = reply.received();
       TakeEventEndingOnClose(p);
       p.clock.SleepMs(1);
       reply.Take();
     }
+  }
+
+  if (reply.portFailed() && p.LinkState < kLinkTimeout) {
+    // Ends the command and brings the reconnection, as a time-out does.
+    LogLine(p, "BUSLINK V2.0 adapter disconnected");
+    p.LinkState = kLinkTimeout;
   }
 
   // A reply complete when the wait ended is still taken. One of the reply limit or more stays
@@ -146,13 +166,13 @@ int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t tim
   return length;
 }
 
-void SendIecString(Program& p, uint8_t sa, const IecString& text, bool asOpen,
+bool SendIecString(Program& p, uint8_t sa, const IecString& text, bool asOpen,
                    uint8_t timeoutSeconds) {
   // A character of code 0 ends a text.
   IecString sent = text.substr(0, text.find(char16_t{0}));
   if ((sa == kCommandChannel || asOpen) && sent.size() > kMaxIecStringLength) {
     LogLine(p, "ERROR - IEC string too long");
-    return;
+    return false;
   }
   if (sent.size() > kMaxIecStringLength) sent.resize(kMaxIecStringLength);
   int length = static_cast<int>(sent.size());
@@ -164,6 +184,7 @@ void SendIecString(Program& p, uint8_t sa, const IecString& text, bool asOpen,
   p.CommandPacket[2] = p.CurrentDevice;
   p.CommandPacket[3] = sa;
   AdapterExchange(p, length + 4, 16, timeoutSeconds);
+  return true;
 }
 
 void OpenChannel(Program& p, uint8_t sa, const IecString& text) {

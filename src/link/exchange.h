@@ -39,7 +39,9 @@ IecString ToIecString(std::string_view bytes);
 // trailer). Returns the reply's data length L; sets IecStatus, ReplyData and LinkState.
 int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t timeoutSeconds);
 
-void SendIecString(Program& p, uint8_t sa, const IecString& text, bool asOpen,
+// false when the text was refused (longer than the adapter takes for a command) and nothing
+// was sent.
+bool SendIecString(Program& p, uint8_t sa, const IecString& text, bool asOpen,
                    uint8_t timeoutSeconds);
 void OpenChannel(Program& p, uint8_t sa, const IecString& text);
 void CloseChannel(Program& p, uint8_t sa);

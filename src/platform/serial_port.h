@@ -17,7 +17,7 @@ class SerialPort {
   virtual ~SerialPort() = default;
 
   // Bytes received and not yet read. A failing port (an unplugged USB adapter) reports a
-  // negative number; callers treat that like silence.
+  // negative number, never data.
   virtual int BytesWaiting() = 0;
   // Reads at most maxBytes of the bytes already waiting; never blocks. Returns the count read.
   virtual int Read(uint8_t* buffer, int maxBytes) = 0;

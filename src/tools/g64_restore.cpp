@@ -82,6 +82,15 @@ std::optional<G64Header> ReadG64Header(PcFile& file) {
   return header;
 }
 
+// Whether the image holds any of the whole tracks the restore writes.
+bool HasAWholeTrack(const G64Header& header) {
+  for (size_t entry = 0; entry < header.offsets.size() && entry < size_t{2} * kTracksWritten;
+       entry += 2) {
+    if (header.offsets[entry] != 0) return true;
+  }
+  return false;
+}
+
 std::string Formatted(const char* format, auto... values) {
   char text[96];
   std::snprintf(text, sizeof text, format, values...);
@@ -137,7 +146,7 @@ bool RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, 
   const uint32_t speed = entry < header.speeds.size() ? header.speeds[entry] : 0;
   const std::string zeroFound = "'00'-byte found @file: $";
   if (offset == 0) {
-    LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
+    LogNotRestored(p, track, "no such track in the image");
     return true;
   }
   // A speed map gives each sector its own zone; one track is written at one rate.
@@ -203,8 +212,10 @@ void RestoreG64Image(Program& p, const std::string& path) {
   // Without an answer the port byte says nothing about the disk.
   if (p.LinkState != 0) return;
   const std::optional<G64Header> header = ReadG64Header(file);
-  if (!header) {
+  if (!header || !HasAWholeTrack(*header)) {
     LogLine(p, "G64 image not valid");
+    // Nothing was restored: the command must not end as if it had been.
+    p.LinkState |= kLinkIecError;
     return;
   }
   LogLine(p, "Restoring file: \"" + FilePart(path) + "\"");

@@ -136,27 +136,40 @@ void ReportCapacityAndZone(Program& p, const TrackRecord& record) {
   }
 }
 
-// The track asked for, or nothing when the user gave none (cancel, no digits, 0). Sets
-// FortyTracks when the answer asks for a physical track.
-std::optional<int64_t> AskForTrack(Program& p) {
+struct TrackAnswer {
+  std::string text;
+  int64_t track = 0;  // 0: the answer names none (no digits, or 0)
+};
+
+// The answer typed, or nothing when the requester was cancelled. Sets FortyTracks when the
+// answer asks for a physical track.
+std::optional<TrackAnswer> AskForTrack(Program& p) {
   std::optional<std::string> answer =
       p.desk.AskText({"Diskwright", "Read track #; (append 'p' for physical; e.g. 36p)", "18"});
   if (!answer) return std::nullopt;
   if (answer->find_first_of("pP") != std::string::npos) p.FortyTracks = true;
-  const int64_t track = LeadingNumber(*answer);
-  if (track == 0) return std::nullopt;
-  return track;
+  return TrackAnswer{*answer, LeadingNumber(*answer)};
 }
 
-void DumpChosenTrack(Program& p, int64_t track) {
+// A dump that reads nothing has not done what was asked: told, and the command ends aborted.
+void RefuseTrack(Program& p, const std::string& why, int trackCount) {
+  LogLine(p, why + " (tracks 1 to " + std::to_string(trackCount) + "); nothing read");
+  p.LinkState |= kLinkIecError;
+}
+
+void DumpChosenTrack(Program& p, const TrackAnswer& answer) {
   // The layout the read will use; a 1571 always gets both sides.
   const int trackCount = SelectGeometry(p, true);
-  if (track < 1 || track > trackCount) {
-    LogLine(p, "Track " + std::to_string(track) + " is not on the disk layout (tracks 1 to " +
-                   std::to_string(trackCount) + "); nothing read");
+  if (answer.track == 0) {
+    RefuseTrack(p, "No track number in \"" + answer.text + "\"", trackCount);
     return;
   }
-  const int t = static_cast<int>(track);
+  if (answer.track < 1 || answer.track > trackCount) {
+    RefuseTrack(p, "Track " + std::to_string(answer.track) + " is not on the disk layout",
+                trackCount);
+    return;
+  }
+  const int t = static_cast<int>(answer.track);
   LogLine(p, "Reading sectors on track " + TwoDigits(t));
   DetectDiskFormat(p, true);
   StartSectorTransfer(p, kCodeTrackRead, true);
@@ -188,7 +201,7 @@ void DumpTrack(Program& p) {
   }
   p.FortyTracks = false;
   p.desk.ClearGcrPane();
-  if (const std::optional<int64_t> track = AskForTrack(p)) DumpChosenTrack(p, *track);
+  if (const std::optional<TrackAnswer> answer = AskForTrack(p)) DumpChosenTrack(p, *answer);
   p.FortyTracks = false;
 }
 

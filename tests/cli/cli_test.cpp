@@ -144,6 +144,13 @@ TEST_F(CliTest, CmdPrintsTheDrivesAnswerAndAnErrorAnswerExitsOne) {
   // With --quiet the log of a failed command goes to standard error.
   EXPECT_TRUE(Contains(run.err, "DOS command: \"X\"")) << run.err;
 
+  // Longer than the adapter takes: refused whole, nothing reaches the drive, no answer.
+  run = Run(
+      {"--port", "sim:8=1541-II+:a.d64", "--quiet", "cmd", "N0:" + std::string(37, 'N') + ",ZZ"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(Contains(run.err, "ERROR - IEC string too long")) << run.err;
+
   run = Run({"--port", "sim:8=1541-II+:a.d64", "--quiet", "cmd", "S:GAME"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"01, FILES SCRATCHED,01,00"}));
@@ -185,6 +192,7 @@ TEST_F(CliTest, VerifyTellsAnImageThatMatchesFromOneThatDoesNot) {
 
   run = Run({"--port", port, "--virtual-time", "--quiet", "verify", "made.d64"});
   EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.out), std::vector<std::string>{"Verify OK"});
   run = Run({"--port", port, "--virtual-time", "--quiet", "verify", "other.d64"});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.err, "Diskwright: Verify failed!")) << run.err;
@@ -238,6 +246,9 @@ TEST_F(CliTest, AWrongCallSaysWhatIsWrongInOneLineAndExitsTwo) {
   run = Run({"--port", "sim:8=1541-II+:a.d64", "--quiet", "restore", "missing.d64"});
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(Contains(run.err, "cannot read missing.d64")) << run.err;
+  run = Run({"--port", "sim:8=1541-II+:a.d64", "--quiet", "verify", "game.prg"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "verify compares the disk with a disk image")) << run.err;
   EXPECT_EQ(Slurp(Path("a.d64")), before);
 
   CliRun help = Run({"create", "--help"});
@@ -278,8 +289,26 @@ TEST_F(CliTest, BatchArchivingMakesOneImageForEveryDiskPutIn) {
   EXPECT_FALSE(Contains(run.err, "\r"));
 }
 
-TEST_F(CliTest, ACommandTheDriveCannotDoIsNoSuccess) {
+TEST_F(CliTest, ACommandThatRefusesOrCannotBeDoneIsNoSuccess) {
   MakeGameDisk("a.d64", 300, 13);
+  const std::string before = Slurp(Path("a.d64"));
+  // A G64 without a single track, and dumps of no track or one the disk layout lacks.
+  std::string g64 = std::string("GCR-1541") + '\0' + '\x54' + std::string(2 + 84 * 8, '\0');
+  std::ofstream(Path("empty.g64"), std::ios::binary) << g64;
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"restore", "empty.g64"}, "G64 image not valid"},
+      {{"dump-track", "0"}, "No track number in \"0\""},
+      {{"dump-track", "99"}, "Track 99 is not on the disk layout"},
+  };
+  for (const auto& [call, line] : refused) {
+    std::vector<std::string> args = {"--port", "sim:8=1541-II+:a.d64", "--virtual-time", "--quiet"};
+    args.insert(args.end(), call.begin(), call.end());
+    CliRun run = Run(args);
+    EXPECT_EQ(run.status, 1) << call[0];
+    EXPECT_TRUE(Contains(run.err, line)) << run.err;
+  }
+  EXPECT_EQ(Slurp(Path("a.d64")), before);
+
   MakePrg("m.prg", 300, 14);
   const std::string command = "cd '" + folder_.path() + "' && cc1541 -q -w m.prg m.d81 >/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);

@@ -61,7 +61,9 @@ TEST(TrackFit, AcrossTheBandTheSectorsStayAsBuiltNothingOldSurvivesAndTheWrapLan
         const auto found = std::search(from, fitted.end(), sector, sector + kSectorBytes);
         ASSERT_NE(found, fitted.end()) << "sector " << s;
         ASSERT_TRUE(std::all_of(from, found, [](uint8_t b) { return b == kGapByte; }));
-        if (s > 0) EXPECT_GE(found - from, kMinGap) << "gap before sector " << s;
+        if (s > 0) {
+          EXPECT_GE(found - from, kMinGap) << "gap before sector " << s;
+        }
         at.push_back(found - fitted.begin());
         from = found + kSectorBytes;
       }

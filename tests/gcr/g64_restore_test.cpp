@@ -171,10 +171,8 @@ TEST_F(G64Restore, SeventyAndEightyFourEntriesBothGiveTheDiskCc1541Made) {
       EXPECT_EQ(lines[5 + static_cast<size_t>(t)], TrackLine(t, offset, capacities[3 - zone], 300.0,
                                                              zone, capacities[3 - zone], 300.0));
     }
-    // Tracks 36 to 40 are not in the file; the file position is where the last read ended.
-    const uint32_t track35 = Little(file, 12 + 8 * 34, 4);
     for (int t = 36; t <= 40; ++t) {
-      EXPECT_EQ(lines[5 + static_cast<size_t>(t)], ZeroByteLine(t, track35 + 2 + 6250));
+      EXPECT_EQ(lines[5 + static_cast<size_t>(t)], NotRestored(t, "no such track in the image"));
     }
     EXPECT_EQ(WrittenTracks(), 35);
     EXPECT_TRUE(tooltest::ReadBytes(created) == expected) << "the created image is cc1541's D64";
@@ -187,14 +185,18 @@ TEST_F(G64Restore, FilesThatAreNoG64ImageAreRefusedBeforeAnythingIsWritten) {
   std::vector<uint8_t> tooMany = g64_;
   tooMany[9] = 200;
   std::vector<uint8_t> cut(g64_.begin(), g64_.begin() + 12 + 70 * 4 + 10);
+  // No track at all, or only a half-track, which is never written.
+  const std::vector<uint8_t> halfTrack = G64File(84, {{1, TracksOf(g64_).at(0)}});
   const std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
-      {"lower.g64", lower}, {"many.g64", tooMany}, {"cut.g64", cut}, {"tiny.g64", {'G', 'C'}}};
+      {"lower.g64", lower},     {"many.g64", tooMany},         {"cut.g64", cut},
+      {"tiny.g64", {'G', 'C'}}, {"none.g64", G64File(84, {})}, {"half.g64", halfTrack}};
   for (const auto& [name, bytes] : files) {
     SCOPED_TRACE(name);
     tooltest::WriteBytes(folder_ / name, bytes);
     const std::vector<Lines> logs = Restore(folder_ / name);
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_NE(std::find(logs[0].begin(), logs[0].end(), "G64 image not valid"), logs[0].end());
+    EXPECT_EQ(logs[0].back(), "-- aborted --");
     EXPECT_EQ(std::find(logs[0].begin(), logs[0].end(), std::string(kColumns)), logs[0].end());
     EXPECT_EQ(WrittenTracks(), 0);
   }

@@ -169,12 +169,19 @@ TEST_F(TrackDump, TheNumberIsReadWithSignsBasesAndBlanksAndTracksOffTheLayoutAre
     EXPECT_EQ(logs[i].front(), "Reading sectors on track 18") << i;
     EXPECT_EQ(SectorLines(logs[i]).size(), 21u);
   }
-  for (size_t i = 3; i < 7; ++i) EXPECT_EQ(logs[i], Lines{"-- done --"}) << i;
-  // Nothing is read for a track the 35-track layout does not have.
+  // An answer without a track, or with one the 35-track layout does not have, reads nothing
+  // and the command does not end as done; a cancelled requester is no answer.
+  for (size_t i = 3; i < 6; ++i) {
+    EXPECT_EQ(logs[i],
+              (Lines{"No track number in \"" + *answers[i] + "\" (tracks 1 to 35); nothing read",
+                     "-- aborted --"}))
+        << i;
+  }
+  EXPECT_EQ(logs[6], Lines{"-- done --"});
   EXPECT_EQ(logs[7], (Lines{"Track 36 is not on the disk layout (tracks 1 to 35); nothing read",
-                            "-- done --"}));
+                            "-- aborted --"}));
   EXPECT_EQ(logs[8], (Lines{"Track -3 is not on the disk layout (tracks 1 to 35); nothing read",
-                            "-- done --"}));
+                            "-- aborted --"}));
   EXPECT_EQ(logs[9].size(), 2u);
   Lines reads;
   for (const std::string& status : h.desk.statusTexts()) {

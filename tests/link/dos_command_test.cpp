@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "link_test_support.h"
 #include "shell/main_loop.h"
 #include "testkit/harness.h"
@@ -8,6 +12,11 @@ namespace dw {
 namespace {
 
 using testing_support::ImageFolder;
+
+std::string Bytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 // Runs the DOS command with the given answer and returns the log of that command.
 std::vector<std::string> RunDosCommand(Harness& h, std::optional<std::string> answer) {
@@ -41,17 +50,21 @@ TEST(DosCommand, RejectedCommandLogsTheDrivesErrorLine) {
   EXPECT_EQ(log[2], "-- done --");
 }
 
-TEST(DosCommand, LongEntryIsSentAsItsFirstFortyCharacters) {
+TEST(DosCommand, ACommandLongerThanTheAdapterTakesIsRefusedAndTheDiskKeepsItsFiles) {
   ImageFolder folder;
-  std::string path = folder.Blank("work.d64");
+  std::string path = folder.WithFile("work.d64", "game", std::vector<uint8_t>(3000, 0x5A));
   REQUIRE_IMAGE(path);
+  const std::string before = Bytes(path);
   Harness h("8=1541-II:" + path);
-  std::string entry = "R:" + std::string(38, 'N') + "=OLDNAME";  // 48 characters
-  std::vector<std::string> log = RunDosCommand(h, entry);
-  ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log[0], "DOS command: \"" + entry.substr(0, 40) + "\"");
-  // The drive saw the cut command: no "=" in it, so the rename is a syntax error.
-  EXPECT_EQ(log[1].substr(0, 1), "3");
+  // 42 characters: cut to 40 it would be a format without an ID.
+  std::string entry = "N0:" + std::string(37, 'N') + ",ZZ";
+  EXPECT_EQ(RunDosCommand(h, entry),
+            (std::vector<std::string>{"DOS command: \"" + entry + "\"",
+                                      "ERROR - IEC string too long", "-- aborted --"}));
+  std::string saved = path + ".after.d64";
+  std::string error;
+  ASSERT_TRUE(h.bus->SaveDisk(8, saved, &error)) << error;
+  EXPECT_TRUE(Bytes(saved) == before) << "the disk was changed";
 }
 
 TEST(DosCommand, TypedCharacterWithZeroLowBitsIsSentAsAZeroByteNotTheEnd) {

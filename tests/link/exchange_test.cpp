@@ -160,10 +160,20 @@ TEST_F(Exchange, CloseRequestInsideAWaitEndsTheProgramAtOnce) {
   EXPECT_EQ(h.program.LinkPort, nullptr);
 }
 
-TEST_F(Exchange, UnpluggedAdapterIsSilenceNotData) {
+TEST_F(Exchange, UnpluggedAdapterEndsTheWaitAtOnceAndTheNextPassReconnects) {
   Inject(sim::FaultKind::kUnplug);
+  int64_t start = h.clock.NowUs();
+  // A close waits up to 200 s for its reply; a port that fails gives none.
+  CloseChannel(h.program, 15);
+  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"BUSLINK V2.0 adapter disconnected"}));
+  EXPECT_EQ(h.program.LinkState, kLinkTimeout);
+  EXPECT_LT(h.clock.NowUs() - start, 10'000);
   EXPECT_EQ(ReadStatus(), 0);
-  EXPECT_EQ(h.desk.logTexts(), (std::vector<std::string>{"Connection Timeout"}));
+
+  Inject(sim::FaultKind::kReplug);
+  h.desk.QueueCommand(kCmdFortyTracks);
+  h.Run();
+  EXPECT_EQ(h.desk.logTexts().front(), "BUSLINK V2.0 found @ COM0");
 }
 
 TEST_F(Exchange, WriteOfMoreThanTheLengthByteHoldsIsRefusedAndSendsNothing) {

@@ -46,9 +46,15 @@ class DriveCodeFolder {
 };
 
 // The create on a blank disk: the tracks are read with drive code U0 before anything is asked.
+// With `folderGone` the program runs in a working folder that was removed under it.
 struct CreateWithCode {
-  explicit CreateWithCode(const std::string& u0) {
+  explicit CreateWithCode(const std::string& u0, bool folderGone = false) {
     folder.Write("1541_U0.h65", u0);
+    if (folderGone) {
+      std::filesystem::create_directory(folder / "gone");
+      std::filesystem::current_path(folder / "gone");
+      std::filesystem::remove(folder / "gone");
+    }
     h.desk.QueueFile(folder / "copy.d64");
     h.desk.QueueCommand(kCmdCreateImage);
     h.Run();
@@ -67,9 +73,19 @@ struct CreateWithCode {
   std::vector<std::string> log;
 };
 
-TEST(DriveCodeFaults, AFileWithoutACodeByteIsToldAndTheCreateEndsAtOnce) {
+TEST(DriveCodeFaults, AFileThatIsNoCleanCodeOrNoFolderIsToldAndTheCreateEndsAtOnce) {
+  std::string whole;
+  {
+    DriveCodeFolder folder;
+    whole = folder.Read("1541_U0.h65");
+  }
+  // One field of the second line is no byte: every later byte would land one place early.
+  std::string badField = whole;
+  const size_t secondLine = badField.find('\n') + 1;
+  badField.replace(secondLine + 8, 2, "ZZ");
   for (const std::string& text :
-       {std::string("zzzz ZZ ZZ ZZ ZZ\nnot our own typing, no\n\x01\x02\x03\n"), std::string()}) {
+       {std::string("zzzz ZZ ZZ ZZ ZZ\nnot our own typing, no\n\x01\x02\x03\n"), std::string(),
+        badField}) {
     SCOPED_TRACE(text);
     CreateWithCode create(text);
     ASSERT_EQ(create.h.desk.messages().size(), 1u);
@@ -79,6 +95,11 @@ TEST(DriveCodeFaults, AFileWithoutACodeByteIsToldAndTheCreateEndsAtOnce) {
     EXPECT_EQ(std::find(create.log.begin(), create.log.end(), "Connection Timeout"),
               create.log.end());
   }
+  // A good file, but the working folder the program looks in is gone.
+  CreateWithCode create(whole, true);
+  ASSERT_EQ(create.h.desk.messages().size(), 1u);
+  EXPECT_EQ(create.h.desk.messages()[0].request.text, "Error: Can't read from file 1541_U0.h65");
+  EXPECT_EQ(create.EndingAfter("Reading 35 tracks"), "-- aborted --");
 }
 
 // Two lines hold the RTS and the start of the text that names the page, not all of it: the
