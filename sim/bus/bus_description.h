@@ -15,7 +15,8 @@
 //   :off       the drive starts switched off
 //   :steady    the drive's speed measurement shows no jitter
 // DEVICE is 8 to 11; MODEL a name as the program shows it: 1541, 1541-C, 1541-II,
-// 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581 (any case). The "sim:" prefix is optional here.
+// 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581, or 1541-OTHER, a 1541 whose ROM byte at $FF40
+// names no model the program knows (any case). The "sim:" prefix is optional here.
 // Image paths may hold ":" (C:\disks\a.d64) but no ",".
 
 #include <cstdint>

@@ -15,8 +15,10 @@ constexpr DriveBoard k1571Board{true, 0x0800, 0x8000, true, true, false, true, 1
 constexpr DriveBoard k1581Board{true, 0x2000, 0x8000, false, true, false, false, 40};
 
 // Bytes at $FF40/$FF41 as host tools read them to identify a drive. The 1541-JIFFY and
-// 1541-SDOS are 1541s with replaced ROMs; their second byte is the stock 1541's.
-constexpr std::array<DriveModel, 8> kModels{{
+// 1541-SDOS are 1541s with replaced ROMs; their second byte is the stock 1541's. The
+// 1541-OTHER is a 1541 with a replaced ROM whose byte at $FF40 ($55) names none of the models
+// above: a drive a host tool cannot place.
+constexpr std::array<DriveModel, 9> kModels{{
     {"1541", 0xAA, 0xAA, DriveKind::k1541, k1541Board},
     {"1541-C", 0x18, 0xCD, DriveKind::k1541, k1541Board},
     {"1541-II", 0x0F, 0xF0, DriveKind::k1541, k1541Board},
@@ -25,6 +27,7 @@ constexpr std::array<DriveModel, 8> kModels{{
     {"1570", 0xD7, 0xFE, DriveKind::k1570, k1570Board},
     {"1571", 0xAC, 0x02, DriveKind::k1571, k1571Board},
     {"1581", 0xBA, 0x01, DriveKind::k1581, k1581Board},
+    {"1541-OTHER", 0x55, 0xAA, DriveKind::k1541, k1541Board},
 }};
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "disk/prg_restore.h"
 #include "disk/restore_image.h"
+#include "link/detect.h"
 #include "link/status_text.h"
 #include "platform/pc_file.h"
 #include "tools/g64_restore.h"
@@ -21,14 +22,14 @@ constexpr std::array<RestoreChoice, 5> kG64Routes{{
     {RestoreRoute::kG64, false},
     {RestoreRoute::kG64, false},
     {RestoreRoute::kNotFor1581, false},
-    {RestoreRoute::kNothing, false},
+    {RestoreRoute::kUnknownDrive, false},
 }};
 constexpr std::array<RestoreChoice, 5> kImageRoutes{{
     {RestoreRoute::kImage, true},
     {RestoreRoute::kImage, false},
     {RestoreRoute::kImage, false},
     {RestoreRoute::kImage1581, false},
-    {RestoreRoute::kNothing, false},
+    {RestoreRoute::kUnknownDrive, false},
 }};
 
 }  // namespace
@@ -61,7 +62,8 @@ void RestoreFromFile(Program& p) {
     case RestoreRoute::kNotFor1581:
       LogLine(p, "NOT APPLICABLE TO 1581");
       break;
-    case RestoreRoute::kNothing:
+    case RestoreRoute::kUnknownDrive:
+      RequireKnownDriveModel(p);
       break;
   }
 }

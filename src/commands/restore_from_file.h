@@ -14,15 +14,15 @@ void RestoreFromFile(Program& p);
 
 // Where the Restore command sends a file.
 enum class RestoreRoute {
-  kPrg,         // RestorePrg, any drive
-  kG64,         // RestoreG64Image
-  kImage,       // RestoreDiskImage (D64, D71 or any other extension)
-  kImage1581,   // RestoreDiskImage1581
-  kNotFor1581,  // a G64 file and a 1581: refused with a log line
-  kNothing,     // unknown drive: nothing is done or said
+  kPrg,           // RestorePrg, any drive
+  kG64,           // RestoreG64Image
+  kImage,         // RestoreDiskImage (D64, D71 or any other extension)
+  kImage1581,     // RestoreDiskImage1581
+  kNotFor1581,    // a G64 file and a 1581: refused with a log line
+  kUnknownDrive,  // an image of any kind and a drive of no known model: refused
 };
 struct RestoreChoice {
-  RestoreRoute route = RestoreRoute::kNothing;
+  RestoreRoute route = RestoreRoute::kUnknownDrive;
   // A 1541-family drive needs the 6522 fast serial driver for this route.
   bool needsFastSerial = false;
 };

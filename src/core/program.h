@@ -69,6 +69,7 @@ struct Program {
   // Device.
   uint8_t CurrentDevice = 0;
   uint8_t DriveFamily = 0;
+  uint8_t DriveModelByte = 0;  // the byte at $FF40 of the drive's ROM that named the model
   std::string DriveModelName;
   uint8_t FastSerialDriver = 0;
   uint8_t DiskFormat = 0;
@@ -93,6 +94,9 @@ struct Program {
   int64_t GcrReadPos = 0;
   int64_t GcrWritePos = 0;
   TrackStatsRecord TrackStats;
+  // Sector headers the last track read found on the disk (a 1581: the sectors of its burst
+  // replies that came whole). None on every track means no readable disk at all.
+  int TrackHeadersFound = 0;
 
   // Shell.
   uint32_t RevolutionTimeUs = 200000;

@@ -17,6 +17,7 @@
 namespace dw {
 
 void CreateDiskImage(Program& p) {
+  if (!RequireKnownDriveModel(p)) return;
   if (p.DriveFamily == kFamily1541 && !RequireFastSerialDriver(p)) return;
   p.FortyTracks = p.FortyTracksMark;
   p.ImageErrors = p.ImageErrorsMark;
@@ -30,22 +31,35 @@ void CreateDiskImage(Program& p) {
   LogLine(p, "Reading " + std::to_string(p.TrackCount) + " tracks");
   StartDiskMap(p, p.TrackCount);
   StartSectorTransfer(p, kCodeTrackRead, true);
+  int headersFound = 0;
   for (int track = 1; track <= p.TrackCount; ++track) {
     ShowProgress(p, track, 1, p.TrackCount);
     ReadTrack(p, track);
+    headersFound += p.TrackHeadersFound;
   }
   // One more page of track 18 leaves the head on the directory track.
-  if (p.DriveFamily != kFamily1581 && p.DriveFamily != kFamilyUnknown) {
+  if (p.DriveFamily != kFamily1581) {
     DriveJob(p, 5, 1, 18, 0, 0);
   }
   ReadErrorChannel(p);
   if (p.LinkState != 0) return;
+  // Damaged disks are why images are made, so any track with a sector on it makes an image;
+  // with not one header on the whole disk there is nothing but zeros to keep.
+  if (headersFound == 0) {
+    LogLine(p, "Drive " + std::to_string(p.CurrentDevice) +
+                   " holds no readable disk: not one track gave a sector header");
+    p.LinkState |= kLinkIecError;
+    return;
+  }
 
   const std::string path = SelectImageFile(p, true, 0, std::string());
   if (path.empty()) return;
   const auto image =
       std::span<const uint8_t>(p.ImageBuffer).first(static_cast<size_t>(p.ImageFileSize));
-  if (!WriteWholeFile(path, image)) ShowWarningBox(p, "Error: Can't write to file " + path);
+  if (!WriteWholeFile(path, image)) {
+    ShowWarningBox(p, "Error: Can't write to file " + path);
+    p.LinkState |= kLinkIecError;
+  }
 }
 
 }  // namespace dw

@@ -19,6 +19,7 @@
 #include "disk/write_check.h"
 #include "disk/write_preparation.h"
 #include "link/controller_job.h"
+#include "link/detect.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
@@ -114,6 +115,7 @@ std::optional<std::string> FormatAnswerProblem(const std::string& answer) {
 }
 
 void FormatDisk(Program& p) {
+  if (!RequireKnownDriveModel(p)) return;
   if (p.DriveFamily == kFamily1541 && !RequireFastSerialDriver(p)) return;
   if (p.DriveFamily == kFamily1581) {
     LogLine(p, "NOT APPLICABLE TO 1581");

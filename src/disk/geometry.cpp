@@ -140,7 +140,7 @@ uint8_t SelectGeometry(Program& p, bool doubleSided) {
   return p.TrackCount;
 }
 
-uint8_t MatchImageFileSize(Program& p, int32_t fileSize) {
+uint8_t MatchImageFileSize(Program& p, int64_t fileSize) {
   p.FortyTracks = false;
   p.ImageErrors = false;
   const uint8_t family =

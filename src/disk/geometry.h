@@ -33,8 +33,9 @@ uint8_t SelectGeometry(Program& p, bool doubleSided);
 
 // Checks the size of an image file about to be restored or verified against the drive.
 // Returns the track count of the matching layout, or 0 after telling the user that the
-// size does not fit.
-uint8_t MatchImageFileSize(Program& p, int32_t fileSize);
+// size does not fit. The size is taken whole: a file larger than any image (4 GiB and more
+// too) matches no layout.
+uint8_t MatchImageFileSize(Program& p, int64_t fileSize);
 
 // Position of the current sector's error byte: ImageDataSize + ErrorByteCursor.
 int64_t ErrorBytePosition(const Program& p);

@@ -145,15 +145,30 @@ void BuildBurstReadPacket(Program& p, int track, int firstSector) {
   std::copy(std::begin(packet), std::end(packet), p.CommandPacket.begin());
 }
 
+// A reply of a length the burst read never has was garbled on the way (by the line, not by
+// the disk): the drive is asked again, as often as this, before the track counts as lost.
+constexpr int kBurstReadAttempts = 3;
+
+// The burst read of one half track; returns the reply's data length. A link that failed
+// (time-out, RESET, a drive error) is not asked again.
+int ExchangeBurstHalf(Program& p, int track, int firstSector) {
+  for (int attempt = 1;; ++attempt) {
+    BuildBurstReadPacket(p, track, firstSector);
+    const int length =
+        AdapterExchange(p, kBurstPacketLength, kBurstReplyLength, kBurstTimeoutSeconds);
+    if (length == 1 || length == kBurstReplyLength) return length;
+    LogLine(p, "Data packet has wrong size");
+    if (attempt == kBurstReadAttempts || p.LinkState != 0) return length;
+  }
+}
+
 // Each half's 20 sectors are judged together by the burst status in front of them.
 bool ReadBurstTrack(Program& p, int track) {
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
   std::vector<uint8_t> cells;
   for (int half = 0; half < 2; ++half) {
     const int firstSector = half * kBurstSectors;
-    BuildBurstReadPacket(p, track, firstSector);
-    const int length =
-        AdapterExchange(p, kBurstPacketLength, kBurstReplyLength, kBurstTimeoutSeconds);
+    const int length = ExchangeBurstHalf(p, track, firstSector);
     if (length == 1) {
       const uint8_t status = p.ReplyData[0];
       if ((status & 0x8F) > 1) {
@@ -170,8 +185,17 @@ bool ReadBurstTrack(Program& p, int track) {
                       int64_t{half} * kBurstSectors * kSectorBytes);
       const std::vector<uint8_t> same = SameCells(kBurstSectors, MapCell(p.ReplyData[0] & 0x8F));
       cells.insert(cells.end(), same.begin(), same.end());
+      p.TrackHeadersFound += kBurstSectors;
     } else {
-      LogLine(p, "Data packet has wrong size");
+      // A D81 has no error bytes to mark sectors that never came: the image would hold zeros
+      // as if the disk did. A link that failed has said so already.
+      if (p.LinkState == 0) {
+        LogLine(p, "Track " + std::to_string(track) +
+                       " not read: " + std::to_string(kBurstReadAttempts) +
+                       " garbled replies for its sectors " + std::to_string(firstSector) + " to " +
+                       std::to_string(firstSector + kBurstSectors - 1));
+        p.LinkState |= kLinkIecError;
+      }
       ShowTrackOnMap(p, track, cells);
       return false;
     }
@@ -189,6 +213,7 @@ void StartSectorTransfer(Program& p, int codeNumber, bool ruler) {
 }
 
 bool ReadTrack(Program& p, int track) {
+  p.TrackHeadersFound = 0;
   if (track <= 0 || track > p.TrackCount || track >= kTrackTableSize || p.LinkState != 0) {
     return false;
   }
@@ -206,9 +231,11 @@ bool DecodeGcrTrack(Program& p, int track) {
   bool good = true;
   std::string codes;
   std::vector<uint8_t> cells;
+  p.TrackHeadersFound = 0;
   for (int sector = 0; sector < record.sectorCount; ++sector) {
     const uint8_t code = DecodeSector(p, track, sector);
     if (code > kJobGood) good = false;
+    if (code != kJobHeaderNotFound && code != kJobNoSync) ++p.TrackHeadersFound;
     codes += "0123456789ABCDEF"[code & 0x0F];
     cells.push_back(code);
     if (p.ImageErrors) StoreErrorByte(p, code);

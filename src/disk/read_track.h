@@ -19,8 +19,10 @@ enum DriveCodeNumber : int {
 // the sector ruler above the track status lines. Nothing on a 1581 or an unknown drive.
 void StartSectorTransfer(Program& p, int codeNumber, bool ruler);
 
-// Reads one track (1..TrackCount) into ImageBuffer at its imageOffset. false at once for a
-// track outside the layout or while LinkState is not 0.
+// Reads one track (1..TrackCount) into ImageBuffer at its imageOffset and sets
+// TrackHeadersFound. false at once for a track outside the layout or while LinkState is not 0.
+// A 1581 half track whose reply came garbled is read again, twice at most; a half track that
+// never came whole ends the operation (LinkState), since a D81 cannot mark sectors as lost.
 bool ReadTrack(Program& p, int track);
 
 // Decodes the raw track in ReplyData into ImageBuffer, records each sector's code (and its

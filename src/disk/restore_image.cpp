@@ -72,7 +72,7 @@ uint8_t BurstWriteTrack(Program& p, int track) {
 }  // namespace
 
 void RestoreDiskImage(Program& p, const std::string& path) {
-  const int tracks = MatchImageFileSize(p, static_cast<int32_t>(PcFileSize(path)));
+  const int tracks = MatchImageFileSize(p, PcFileSize(path));
   if (tracks == 0) return;
   PcFile file = PcFile::OpenForReading(path);
   if (!file.IsOpen()) {
@@ -111,7 +111,7 @@ void RestoreDiskImage(Program& p, const std::string& path) {
 }
 
 void RestoreDiskImage1581(Program& p, const std::string& path) {
-  if (MatchImageFileSize(p, static_cast<int32_t>(PcFileSize(path))) == 0) return;
+  if (MatchImageFileSize(p, PcFileSize(path)) == 0) return;
   PcFile file = PcFile::OpenForReading(path);
   if (!file.IsOpen()) {
     ShowInfoBox(p, "Error: Can't read from file " + path);

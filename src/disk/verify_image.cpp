@@ -7,6 +7,7 @@
 #include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
+#include "link/detect.h"
 #include "link/exchange.h"
 #include "platform/pc_file.h"
 
@@ -30,7 +31,8 @@ void ReportFirstDifference(Program& p, int track, int sector, int offset, uint8_
 }  // namespace
 
 void VerifyDiskImage(Program& p, const std::string& path) {
-  const int trackCount = MatchImageFileSize(p, static_cast<int32_t>(PcFileSize(path)));
+  if (!RequireKnownDriveModel(p)) return;
+  const int trackCount = MatchImageFileSize(p, PcFileSize(path));
   if (trackCount == 0) {
     ShowInfoBox(p, "File size does not match disk capacity.");
     return;

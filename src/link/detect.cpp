@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/log.h"
 #include "link/exchange.h"
 
 namespace dw {
@@ -47,10 +48,11 @@ void DetectDriveModel(Program& p) {
   OpenChannel(p, kCommandChannel, u"M-R\x40\xFF");
   if (p.LinkState != 0) return;
   ReadChannel(p, kCommandChannel, 64, 200);
+  p.DriveModelByte = ReplyByte(p, 0);
   p.DriveModelName = "UNKNOWN";
   p.DriveFamily = kFamilyUnknown;
   for (const DriveModel& model : kDriveModels) {
-    if (model.romByte == ReplyByte(p, 0)) {
+    if (model.romByte == p.DriveModelByte) {
       p.DriveModelName = model.name;
       p.DriveFamily = model.family;
       break;
@@ -74,6 +76,14 @@ void DetectDriveModel(Program& p) {
   } else {
     p.FastSerialDriver = 0;
   }
+}
+
+bool RequireKnownDriveModel(Program& p) {
+  if (p.DriveFamily != kFamilyUnknown) return true;
+  LogLine(p, "Not supported on an unknown drive (model byte $" + UpperHex(p.DriveModelByte) +
+                 " at $FF40)");
+  p.LinkState |= kLinkIecError;
+  return false;
 }
 
 std::string DetectDiskFormat(Program& p, bool initialise) {

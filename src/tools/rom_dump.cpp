@@ -37,6 +37,8 @@ RomRange RomRangeOf(uint8_t driveFamily) {
 // The 1581 has no drive code: the adapter reads its memory with a burst command.
 constexpr int kMemoryReadPacketLength = 6;
 constexpr uint8_t kMemoryReadTimeoutSeconds = 4;
+// The drive code sends two more bytes behind the memory.
+constexpr size_t kDriveCodeTrailingBytes = 2;
 
 void DownloadFrom1581(Program& p, const RomRange& range) {
   const uint8_t packet[kMemoryReadPacketLength] = {kOpMemoryDownload,
@@ -68,21 +70,28 @@ void DumpRom(Program& p) {
   const uint32_t bytes = static_cast<uint32_t>(range.pages) * kPageBytes;
   LogLine(p,
           "Memory download $" + UpperHex(range.start) + "-$" + UpperHex(range.start + bytes - 1));
+  size_t properReply = bytes;
   if (p.DriveFamily == kFamily1581) {
     DownloadFrom1581(p, range);
   } else {
     StartSectorTransfer(p, kCodeRomDump, true);
     DriveJob(p, 8, range.pages, static_cast<int>(range.start), 0, 0);
+    properReply += kDriveCodeTrailingBytes;
   }
-  // A short reply is as failed as a missing one: the file gets every byte of the range or none.
-  if (p.LinkState != 0 || p.ReplyData.size() < bytes) {
+  // A proper reply holds exactly the data its trailer counts: the range and nothing else. A
+  // short one, or one the link garbled ("Response Error": the bytes as they came, trailer and
+  // all), is no ROM. The file gets every byte of the range or none.
+  if (p.LinkState != 0 || p.ReplyData.size() != properReply) {
     LogLine(p, "Download failed");
+    // A garbled reply leaves the link as it was; the command failed all the same.
+    if (p.LinkState == 0) p.LinkState = kLinkIecError;
     return;
   }
   LogLine(p, "Saving ROM image: " + path);
   // The file is made only now and whole, so a failed download never costs an older file.
   if (!WriteWholeFile(path, std::span<const uint8_t>(p.ReplyData).first(bytes))) {
     ShowWarningBox(p, "Error: Can't write to file " + path);
+    p.LinkState |= kLinkIecError;
   }
 }
 

@@ -117,6 +117,46 @@ TEST_F(CreateVerify1581, AnAbortInTheMiddleOfTheTracksWritesNothingAndAsksForNot
   EXPECT_EQ(h_->desk.fileRequests().size(), 0u);
 }
 
+// A reply of the wrong size is the line's fault, not the disk's: the half track is read again.
+// Garbled three times, the half track is lost, which a D81 has no error bytes to tell: the
+// Create saves nothing and names the track.
+TEST_F(CreateVerify1581, GarbledBurstRepliesAreReadAgainAndAHalfTrackNeverReadSavesNothing) {
+  for (const std::vector<std::string>& faults :
+       {std::vector<std::string>{"echo"}, {"oversize"}, {"echo", "echo", "echo"}}) {
+    const std::string name = faults.size() == 1 ? faults[0] : "three echoes";
+    SCOPED_TRACE(name);
+    const std::string created = dir_ / (name + ".d81");
+    h_ = std::make_unique<Harness>("8=1581:" + image_);
+    for (const std::string& fault : faults) {
+      std::string error;
+      ASSERT_TRUE(ApplyBusFault(*h_->bus, {fault}, 3'000'000, &error)) << error;
+    }
+    h_->desk.QueueFile(created);
+    h_->desk.QueueCommand(kCmdCreateImage);
+    h_->Run();
+    const std::vector<std::string> log = h_->desk.logTexts();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Data packet has wrong size"),
+              static_cast<long>(faults.size()));
+    if (faults.size() == 1) {
+      EXPECT_EQ(fake::ReadFile(created), fake::ReadFile(image_));
+      EXPECT_EQ(log.back(), "-- done --");
+      continue;
+    }
+    auto lost = std::find_if(log.begin(), log.end(),
+                             [](const std::string& line) { return line.rfind("Track ", 0) == 0; });
+    ASSERT_NE(lost, log.end());
+    const std::string track = lost->substr(6, lost->find(' ', 6) - 6);
+    EXPECT_GT(std::stoi(track), 1);
+    EXPECT_TRUE(*lost ==
+                    "Track " + track + " not read: 3 garbled replies for its sectors 0 to 19" ||
+                *lost == "Track " + track + " not read: 3 garbled replies for its sectors 20 to 39")
+        << *lost;
+    EXPECT_EQ(log.back(), "-- aborted --");
+    EXPECT_TRUE(h_->desk.fileRequests().empty());
+    EXPECT_FALSE(std::filesystem::exists(created));
+  }
+}
+
 // A disk that fills up while the image is written: the file size limit of the process stands
 // in for it (it stops root as well as anyone).
 TEST_F(CreateVerify1581, AWriteThatFailsLeavesNoPartialFileAndTheOldFileAsItWas) {

@@ -22,11 +22,14 @@ using Lines = std::vector<std::string>;
 constexpr size_t kD64Data = 174848;
 constexpr size_t kD64Sectors = 683;
 
-// A 1541-II with the fast serial driver and a cc1541 disk (or "blank") in drive 8.
+// A 1541-II with the fast serial driver (or another model) and a cc1541 disk (or "blank") in
+// drive 8.
 struct DiskBench {
-  explicit DiskBench(const std::string& name, bool blank = false) : dir(name) {
+  explicit DiskBench(const std::string& name, bool blank = false,
+                     const std::string& model = "1541-II+")
+      : dir(name) {
     made = MakeGcrImage(dir, image, "");
-    h = std::make_unique<Harness>("8=1541-II+:" + (blank ? std::string("blank") : image));
+    h = std::make_unique<Harness>("8=" + model + ":" + (blank ? std::string("blank") : image));
   }
   void Fault(const std::vector<std::string>& words, int64_t atUs) {
     std::string error;
@@ -71,6 +74,49 @@ TEST(CreateFaults, DriveCodeThatStopsAnsweringEndsTheCreateWithoutAFile) {
   EXPECT_EQ(bench.Ending("Connection Timeout"), "-- aborted --");
   EXPECT_TRUE(bench.h->desk.fileRequests().empty());
   EXPECT_FALSE(std::filesystem::exists(bench.dir / "copy.d64"));
+}
+
+// A 1541 has no disk sensor and reads an empty drive's tracks as tracks without a sync; a 1581
+// refuses each half track. Not one sector header on the whole disk: nothing to save.
+TEST(CreateFaults, AnEmptyDriveIsToldAndNothingIsOfferedForSaving) {
+  for (const std::string model : {"1541-II+", "1581"}) {
+    SCOPED_TRACE(model);
+    fake::TempDir dir("emptycreate");
+    Harness h("8=" + model);
+    h.desk.QueueFile(dir / "copy.img");
+    h.desk.QueueCommand(kCmdCreateImage);
+    h.Run();
+    const Lines log = h.desk.fullLogTexts();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(Lines(log.end() - 2, log.end()),
+              (Lines{"Drive 8 holds no readable disk: not one track gave a sector header",
+                     "-- aborted --"}));
+    EXPECT_TRUE(h.desk.fileRequests().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "copy.img"));
+  }
+}
+
+// Tracks, zones and drive code follow from the model: a drive whose model byte names none the
+// program knows is not read, written or compared, and the user is told which byte it gave.
+TEST(UnknownDriveFaults, CreateVerifyRestoreAndFormatAreRefusedNamingTheModelByte) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("unknowndrive", false, "1541-OTHER");
+  ASSERT_TRUE(bench.made);
+  const std::string copy = bench.dir / "copy.d64";
+  for (const std::string& file : {bench.image, bench.image, copy}) bench.h->desk.QueueFile(file);
+  bench.h->desk.QueueText("NEW,AB");
+  for (int command : {kCmdVerifyImage, kCmdRestoreImage, kCmdFastFormat, kCmdCreateImage}) {
+    bench.h->desk.QueueCommand(command);
+  }
+  bench.h->Run();
+  EXPECT_EQ(bench.Count("Not supported on an unknown drive (model byte $55 at $FF40)"), 4);
+  EXPECT_EQ(bench.Count("-- aborted --"), 4);
+  EXPECT_EQ(bench.h->desk.fileRequests().size(), 2u) << "the files to verify and to restore";
+  EXPECT_TRUE(bench.h->desk.textRequests().empty());
+  EXPECT_FALSE(std::filesystem::exists(copy));
+  std::string error;
+  ASSERT_TRUE(bench.h->bus->SaveDisk(8, bench.dir / "after.d64", &error)) << error;
+  EXPECT_EQ(fake::ReadFile(bench.dir / "after.d64"), fake::ReadFile(bench.image));
 }
 
 // An erased track has no sync at all; a track recorded at another bit rate has syncs but no
@@ -157,14 +203,25 @@ TEST(RestoreFaults, FilesOfAWrongSizeAreRefusedBeforeTheDiskIsTouched) {
   }
   bench.h->desk.QueueFile(bench.dir / "gone.d64");
   bench.h->desk.QueueCommand(kCmdRestoreImage);
+  // 4 GiB and a D64's size (sparse): the size is matched whole, not cut to 32 bits.
+  const std::string huge = bench.dir / "huge.d64";
+  fake::WriteFile(huge, {});
+  std::filesystem::resize_file(huge, (uintmax_t{1} << 32) + kD64Data);
+  bench.h->desk.QueueFile(huge);
+  bench.h->desk.QueueCommand(kCmdRestoreImage);
+  bench.h->desk.QueueFile(huge);
+  bench.h->desk.QueueCommand(kCmdVerifyImage);
   bench.h->Run();
-  ASSERT_EQ(bench.h->desk.messages().size(), files.size() + 1);
-  for (const auto& shown : bench.h->desk.messages()) {
-    EXPECT_EQ(shown.request.text, "File size does not match drive capacity.");
+  const auto& boxes = bench.h->desk.messages();
+  ASSERT_EQ(boxes.size(), files.size() + 4);
+  for (size_t i = 0; i + 1 < boxes.size(); ++i) {
+    EXPECT_EQ(boxes[i].request.text, "File size does not match drive capacity.");
   }
-  EXPECT_EQ(bench.Count("-- done --"), static_cast<int>(files.size()) + 1);
+  EXPECT_EQ(boxes.back().request.text, "File size does not match disk capacity.");
+  EXPECT_EQ(bench.Count("-- done --"), static_cast<int>(files.size()) + 3);
   for (const std::string& line : bench.h->desk.logTexts()) {
     EXPECT_EQ(line.rfind("Restoring from file", 0), std::string::npos) << line;
+    EXPECT_EQ(line.rfind("Verifying", 0), std::string::npos) << line;
   }
   auto* held = dynamic_cast<sim::GcrDisk*>(bench.h->bus->drive(8)->heldDisk());
   ASSERT_NE(held, nullptr);
@@ -224,6 +281,7 @@ TEST(PcFileFaults, AnImageIntoAFolderThatTakesNoFileGetsABoxAndNothingIsLeft) {
   ASSERT_EQ(bench.h->desk.messages().size(), 1u);
   EXPECT_EQ(bench.h->desk.messages()[0].request.text, "Error: Can't write to file " + path);
   EXPECT_EQ(bench.h->desk.messages()[0].request.icon, MessageIcon::kWarning);
+  EXPECT_EQ(bench.h->desk.logTexts().back(), "-- aborted --");
   for (const auto& entry : std::filesystem::directory_iterator(bench.dir.path())) {
     EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos);
   }

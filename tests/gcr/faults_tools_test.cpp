@@ -114,6 +114,7 @@ TEST(RomDumpFaults, AFolderThatTakesNoFileGetsABoxAndNothingIsLeft) {
   ASSERT_EQ(h.desk.messages().size(), 1u);
   EXPECT_EQ(h.desk.messages()[0].request.text, "Error: Can't write to file " + path);
   EXPECT_EQ(h.desk.messages()[0].request.icon, MessageIcon::kWarning);
+  EXPECT_EQ(h.desk.logTexts().back(), "-- aborted --");
   EXPECT_EQ(FolderEntries(folder), Lines{"plain"});
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tool_test_support.h"
+#include "tools/rom_dump.h"
 
 namespace dw {
 namespace {
@@ -106,6 +107,23 @@ TEST(DumpRomFailure, ADownloadThatTimesOutLeavesTheOlderFileAsItWas) {
   EXPECT_FALSE(h.desk.Logged("Saving ROM image: " + path));
   EXPECT_EQ(tooltest::ReadBytes(path), older);
   EXPECT_EQ(FolderEntries(folder), Lines{"1541-II_C000_ROM.bin"});
+}
+
+// The download's reply ends in a wrong echo byte: it is no proper reply, and no ROM. (A 1581's
+// download is the dump's one exchange, so the fault hits it and nothing else.)
+TEST(DumpRomFailure, AGarbledReplyIsNoRomAndLeavesNoFile) {
+  TempFolder folder("romgarbled");
+  Harness h("8=1581");
+  h.Connect();
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h.bus, {"echo"}, 0, &error)) << error;
+  h.desk.QueueFile(folder / "rom.bin");
+  h.desk.ClearLog();
+  dw::DumpRom(h.program);
+  EXPECT_EQ(h.desk.logTexts(),
+            (Lines{"Memory download $8000-$FFFF", "Response Error", "Download failed"}));
+  EXPECT_NE(h.program.LinkState, 0) << "the command ends aborted";
+  EXPECT_TRUE(FolderEntries(folder).empty());
 }
 
 TEST(DumpRomFailure, ACancelledRequesterDoesNothing) {

@@ -253,13 +253,13 @@ TEST(RestoreRouting, ByExtensionAndFamily) {
       {kFamily1570, "/x/raw.G64", R::kG64, false},
       {kFamily1571, "/x/raw.g64", R::kG64, false},
       {kFamily1581, "/x/raw.g64", R::kNotFor1581, false},
-      {kFamilyUnknown, "/x/raw.g64", R::kNothing, false},
+      {kFamilyUnknown, "/x/raw.g64", R::kUnknownDrive, false},
       {kFamily1541, "/x/disk.d64", R::kImage, true},
       {kFamily1570, "/x/disk.d71", R::kImage, false},
       {kFamily1571, "/x/disk.D71", R::kImage, false},
       {kFamily1581, "/x/disk.d81", R::kImage1581, false},
       {kFamily1581, "/x/disk.d64", R::kImage1581, false},
-      {kFamilyUnknown, "/x/disk.d64", R::kNothing, false},
+      {kFamilyUnknown, "/x/disk.d64", R::kUnknownDrive, false},
       {kFamily1571, "/x/noextension", R::kImage, false},
       {kFamily1571, "/x/some.prg.bak", R::kImage, false},
       {kFamily1571, "/x.prg/disk", R::kImage, false},
@@ -293,13 +293,18 @@ TEST(RestoreFromFile, ImageOnA1541NeedsTheFastSerialDriver) {
   }
 }
 
-TEST(RestoreFromFile, UnknownDriveDoesNothingAndSaysNothing) {
+TEST(RestoreFromFile, UnknownDriveIsRefusedNamingItsModelByte) {
   for (const char* path : {"/x/disk.d64", "/x/raw.g64"}) {
     Shell shell;
     shell.p.DriveFamily = kFamilyUnknown;
+    shell.p.DriveModelByte = 0x55;
     shell.desk.QueueFile(path);
     RestoreFromFile(shell.p);
-    EXPECT_TRUE(shell.desk.log().empty()) << path;
+    EXPECT_EQ(
+        shell.Texts(),
+        std::vector<std::string>{"Not supported on an unknown drive (model byte $55 at $FF40)"})
+        << path;
+    EXPECT_EQ(shell.p.LinkState, kLinkIecError) << path;
   }
 }
 
