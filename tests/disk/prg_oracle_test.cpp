@@ -236,5 +236,30 @@ TEST(PrgDriveErrors, NoDiskForTheRestoreLeavesThePcFile) {
   EXPECT_EQ(ReadFile(disk.dir / "game.prg"), content);
 }
 
+// The drive reads "*" and "?" in a name as a pattern (the first file that matches comes) and a
+// name starting with "$" as the directory: such files are not downloaded.
+TEST(PrgNames, NamesTheDriveReadsAsAPatternOrAsTheDirectoryAreNotDownloaded) {
+  DW_REQUIRE_ORACLES();
+  Listed disk(
+      "patterns",
+      {{"game", Noise(900, 1)}, {"*", Noise(300, 2)}, {"a?", Noise(300, 3)}, {"$", Noise(400, 4)}});
+  ASSERT_TRUE(disk.made);
+  ASSERT_EQ(disk.h->desk.directory().size(), 6u);
+  const std::vector<std::string> refusals = {
+      "Can't download \"*\": the drive reads '*' in a name as a pattern and may send another file",
+      "Can't download \"A?\": the drive reads '?' in a name as a pattern and may send another file",
+      "Can't download \"$\": the drive reads a name starting with '$' as the directory"};
+  for (int line : {2, 3, 4}) {
+    disk.h->program.LinkState = 0;
+    disk.h->desk.SelectDirectoryLine(line);
+    disk.h->desk.QueueFile(disk.dir / "copy.prg");
+    DownloadPrg(disk.h->program);
+    EXPECT_EQ(disk.Texts().back(), refusals[static_cast<size_t>(line - 2)]);
+    EXPECT_EQ(disk.h->program.LinkState, kLinkIecError) << "the command ends aborted";
+  }
+  EXPECT_TRUE(disk.h->desk.fileRequests().empty());
+  EXPECT_FALSE(std::filesystem::exists(disk.dir / "copy.prg"));
+}
+
 }  // namespace
 }  // namespace dw
