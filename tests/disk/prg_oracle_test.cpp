@@ -261,5 +261,45 @@ TEST(PrgNames, NamesTheDriveReadsAsAPatternOrAsTheDirectoryAreNotDownloaded) {
   EXPECT_FALSE(std::filesystem::exists(disk.dir / "copy.prg"));
 }
 
+// The DOS reads ",", ":", "=" and '"' in a file name as its own syntax ("a,s,w" would be saved as
+// a SEQ file named "A"). Such names, and a file the disk has no room for, are refused: each
+// command ends aborted and the disk stays as it was.
+TEST(PrgNames, RestoresTheDriveWouldMisreadOrCannotHoldAreRefusedAndEndAborted) {
+  DW_REQUIRE_ORACLES();
+  TempDir dir("refused");
+  const std::string image = dir / "disk.d64";
+  ASSERT_TRUE(oracle::MakeImage(dir, image, {{"keep", Noise(700, 1)}}));
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"a,s,w.prg",
+       "Can't restore \"A,S,W\": the drive reads ',' in a file name as DOS syntax; "
+       "rename the PC file"},
+      {"b:c.prg",
+       "Can't restore \"B:C\": the drive reads ':' in a file name as DOS syntax; "
+       "rename the PC file"},
+      {"d=e.prg",
+       "Can't restore \"D=E\": the drive reads '=' in a file name as DOS syntax; "
+       "rename the PC file"},
+      {"f\"g.prg",
+       "Can't restore \"F\"G\": the drive reads '\"' in a file name as DOS syntax; "
+       "rename the PC file"},
+      {"big.prg", "Can't restore: 701PRG BLOCKS > 'BLOCKS FREE' 661"}};
+  Harness h("8=1541-II+:" + image);
+  for (const auto& [file, line] : refused) {
+    WriteFile(dir / file, Noise(file == "big.prg" ? 700 * 254 : 600, 2));
+    h.desk.QueueCommand(kCmdRestoreImage);
+    h.desk.QueueFile(dir / file);
+  }
+  h.Run();
+  std::vector<std::string> endings;
+  for (const auto& line : h.desk.fullLogTexts()) {
+    if (line.rfind("-- ", 0) == 0) endings.push_back(line);
+  }
+  EXPECT_EQ(endings, std::vector<std::string>(refused.size(), "-- aborted --"));
+  for (const auto& [file, line] : refused) EXPECT_TRUE(LogHas(h, line)) << line;
+  std::string error;
+  ASSERT_TRUE(h.bus->SaveDisk(8, dir / "after.d64", &error)) << error;
+  EXPECT_EQ(ReadFile(dir / "after.d64"), ReadFile(image));
+}
+
 }  // namespace
 }  // namespace dw
