@@ -15,7 +15,7 @@ struct FaultWord {
   bool needsTrack = false;
 };
 
-constexpr std::array<FaultWord, 18> kFaultWords{{
+constexpr std::array<FaultWord, 19> kFaultWords{{
     {FaultKind::kPowerOff, "poweroff", true},
     {FaultKind::kPowerOn, "poweron", true},
     {FaultKind::kUnplug, "unplug", false},
@@ -28,6 +28,7 @@ constexpr std::array<FaultWord, 18> kFaultWords{{
     {FaultKind::kWrongEcho, "echo", false},
     {FaultKind::kOversizeReply, "oversize", false},
     {FaultKind::kJunkInInput, "junk", false},
+    {FaultKind::kJunkAheadReply, "junkahead", false},
     {FaultKind::kUnformatTrack, "unformat", true, true},
     {FaultKind::kWrongRateTrack, "wrongrate", true, true},
     {FaultKind::kPullDuringJob, "pullout", true},

@@ -19,6 +19,7 @@ enum class FaultKind {
   kWrongEcho,       // the next reply ends in a wrong echo byte
   kOversizeReply,   // the next reply is 40000 bytes or more
   kJunkInInput,     // junk bytes arrive at once (line noise, the end of an earlier reply)
+  kJunkAheadReply,  // junk bytes arrive just ahead of the next reply (noise while it is made)
   kUnformatTrack,   // track `track` of the disk of `device` loses every sync: noise only
   kWrongRateTrack,  // ... is recorded again at a bit rate two zones from its own
   kPullDuringJob,   // the disk of `device` is pulled out halfway through its next disk job
@@ -39,8 +40,8 @@ std::string_view FaultName(FaultKind kind);
 
 // Reads a fault as written in scenarios: "poweroff 9", "poweron 9", "unplug", "replug",
 // "eject 8", "insert 8", "protect 8", "unprotect 8", "silent", "echo", "oversize", "junk",
-// "unformat 8 18", "wrongrate 8 18", "pullout 8", "hangcode 8", "motorstop 8", "motorstart 8".
-// false with a message in *error when the words are no fault.
+// "junkahead", "unformat 8 18", "wrongrate 8 18", "pullout 8", "hangcode 8", "motorstop 8",
+// "motorstart 8". false with a message in *error when the words are no fault.
 bool ParseFault(std::string_view words, Fault* fault, std::string* error);
 
 }  // namespace sim

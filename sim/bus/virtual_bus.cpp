@@ -165,6 +165,9 @@ void VirtualBus::ApplyFault(const Fault& fault) {
     case FaultKind::kJunkInInput:
       line_.Transmit(nowNs_, std::vector<uint8_t>(kJunkBytes.begin(), kJunkBytes.end()));
       break;
+    case FaultKind::kJunkAheadReply:
+      ++junkAheadReplies_;
+      break;
     case FaultKind::kUnformatTrack:
       if (target->heldDisk() != nullptr) UnformatTrack(*target->heldDisk(), fault.track);
       break;
@@ -223,6 +226,11 @@ void VirtualBus::SendReply(std::vector<uint8_t> bytes, int64_t startNs) {
   if (wrongEchoReplies_ > 0) {
     --wrongEchoReplies_;
     bytes.back() = static_cast<uint8_t>(~bytes.back());
+  }
+  // Noise on the quiet line while the adapter works reaches the PC before the reply does.
+  if (junkAheadReplies_ > 0) {
+    --junkAheadReplies_;
+    bytes.insert(bytes.begin(), kJunkBytes.begin(), kJunkBytes.end());
   }
   if (replyPadding_ > 0 && bytes.size() >= kReplyTrailerLength) {
     bytes.insert(bytes.end() - kReplyTrailerLength, static_cast<size_t>(replyPadding_), 0x00);

@@ -122,6 +122,7 @@ class VirtualBus {
   int silentReplies_ = 0;
   int wrongEchoReplies_ = 0;
   int oversizeReplies_ = 0;
+  int junkAheadReplies_ = 0;
   int replyPadding_ = 0;
 };
 

@@ -58,6 +58,9 @@ struct Program {
   std::unique_ptr<SerialPort> LinkPort;
   std::vector<uint8_t> CommandPacket;
   std::vector<uint8_t> ReplyData;
+  // The data area of the last reply that passed the echo check (the bytes before its trailer,
+  // padding included); 0 when the last exchange took no reply.
+  int ReplyAreaSize = 0;
   // The reply as it arrives, before it is checked and handed over in ReplyData.
   std::vector<uint8_t> LinkInput;
   uint8_t LinkState = 0;

@@ -34,6 +34,9 @@ constexpr size_t kReadChunk = 4096;
 constexpr int kD71OpenEntry = 1;
 
 constexpr std::string_view kFreeBlocksText = "BLOCKS FREE.";
+// The DOS reads these in the name of an OPEN as its own syntax: "," the file type and mode,
+// ":" the drive number, "=" a copy, '"' the end of the name.
+constexpr std::string_view kDosSyntaxCharacters = ",:=\"";
 
 // The leading number of the listing's "BLOCKS FREE." line; none when the listing has no such
 // line (no listing, or one that broke off), since a file line's number is no free figure.
@@ -58,15 +61,36 @@ bool Fits(int64_t size, int64_t freeBlocks) {
   return size <= freeBlocks * kBlockDataBytes;
 }
 
-void LogNoRoom(Program& p, int64_t size, int64_t freeBlocks) {
-  LogLine(p, "Can't restore: " + std::to_string(ReportedBlocks(size)) +
-                 "PRG BLOCKS > 'BLOCKS FREE' " + std::to_string(freeBlocks));
+// A refused restore has stored nothing: the command must not end as if it had.
+void Refuse(Program& p, const std::string& reason) {
+  LogLine(p, reason);
+  p.LinkState |= kLinkIecError;
+}
+
+void RefuseNoRoom(Program& p, int64_t size, int64_t freeBlocks) {
+  Refuse(p, "Can't restore: " + std::to_string(ReportedBlocks(size)) +
+                "PRG BLOCKS > 'BLOCKS FREE' " + std::to_string(freeBlocks));
 }
 
 // "game.old.prg" is saved as "GAME".
 std::string CbmName(const std::string& path) {
   std::string name = AsciiUpper(FilePart(path));
   return name.substr(0, name.find('.'));
+}
+
+// What the drive is sent after "@0:".
+std::string SentName(const std::string& cbmName) {
+  return cbmName.substr(0, kCbmNameLength);
+}
+
+// Why the drive would not save the file under its name ("a,s,w.prg" would become a SEQ file
+// named "A"); empty when it would.
+std::string NameRefusal(const std::string& cbmName) {
+  const std::string sent = SentName(cbmName);
+  size_t syntax = sent.find_first_of(kDosSyntaxCharacters);
+  if (syntax == std::string::npos) return std::string();
+  return "Can't restore \"" + cbmName + "\": the drive reads '" + sent[syntax] +
+         "' in a file name as DOS syntax; rename the PC file";
 }
 
 // The whole file, read before anything goes to the drive, so that a file that cannot be read
@@ -105,14 +129,19 @@ void SendFileBytes(Program& p, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 void RestorePrg(Program& p, const std::string& path) {
+  std::string name = CbmName(path);
+  if (std::string refusal = NameRefusal(name); !refusal.empty()) {
+    Refuse(p, refusal);
+    return;
+  }
   const std::optional<int64_t> listedFree = FreeBlocks(p);
   if (!listedFree) {
-    LogLine(p, "Can't restore: no 'BLOCKS FREE' line in the directory listing");
+    Refuse(p, "Can't restore: no 'BLOCKS FREE' line in the directory listing");
     return;
   }
   const int64_t freeBlocks = *listedFree;
   if (int64_t size = PcFileSize(path); !Fits(size, freeBlocks)) {
-    LogNoRoom(p, size, freeBlocks);
+    RefuseNoRoom(p, size, freeBlocks);
     return;
   }
   PcFile file = PcFile::OpenForReading(path);
@@ -121,18 +150,18 @@ void RestorePrg(Program& p, const std::string& path) {
   size_t limit = static_cast<size_t>(freeBlocks * kBlockDataBytes) + 1;
   if (!file.IsOpen() || !ReadWholeFile(file, limit, bytes)) {
     ShowInfoBox(p, "Error: Can't read from file " + path);
+    p.LinkState |= kLinkIecError;
     return;
   }
   const int64_t size = static_cast<int64_t>(bytes.size());
   if (!Fits(size, freeBlocks)) {
-    LogNoRoom(p, size, freeBlocks);
+    RefuseNoRoom(p, size, freeBlocks);
     return;
   }
 
-  std::string name = CbmName(path);
   LogLine(p, "Restoring \"" + name + "\" [PRG]");
   // Save with replace: an existing file of that name gives way once the new one is closed.
-  OpenChannel(p, kSaveChannel, ToIecString("@0:" + name.substr(0, kCbmNameLength)));
+  OpenChannel(p, kSaveChannel, ToIecString("@0:" + SentName(name)));
   ReadErrorChannel(p);
   if (p.DosErrorFlag != 0 || p.LinkState != 0) {
     EndIfDriveRefused(p);

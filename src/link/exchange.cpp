@@ -97,6 +97,7 @@ void SendBreakPulse(Program& p) {
 }
 
 int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t timeoutSeconds) {
+  p.ReplyAreaSize = 0;
   if (p.LinkState >= kLinkTimeout) return 0;
   int countdown = timeoutSeconds * 1000;
   SendBreakPulse(p);
@@ -155,6 +156,7 @@ int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t tim
     return 0;
   }
   p.IecStatus = r[n - 2];
+  p.ReplyAreaSize = n - kTrailerLength;
   int length = r[n - 4] + 256 * r[n - 3];
   if (length > 0) p.ReplyData.resize(length, 0);
 

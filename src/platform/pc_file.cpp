@@ -5,6 +5,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/staged_file.h"
+
 namespace dw {
 
 namespace fs = std::filesystem;
@@ -46,19 +48,12 @@ bool PcFile::Close() {
 }
 
 bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
-  // A name of its own beside the target, so that the final rename stays on one file system.
+  // A staging name of its own, so that two writes to one target never share a file.
   static int serial = 0;
-  const std::string temporary = path + ".part" + std::to_string(serial++) + "-" +
-                                std::to_string(reinterpret_cast<uintptr_t>(&bytes) & 0xFFFF);
-  PcFile file = PcFile::Create(temporary);
-  bool written = file.IsOpen() && file.Append(bytes) && file.Close();
-  std::error_code error;
-  if (written) fs::rename(temporary, path, error);
-  if (!written || error) {
-    fs::remove(temporary, error);
-    return false;
-  }
-  return true;
+  const std::string staging = path + ".part" + std::to_string(serial++) + "-" +
+                              std::to_string(reinterpret_cast<uintptr_t>(&bytes) & 0xFFFF);
+  StagedFile file(path, staging);
+  return file.Append(bytes) && file.Commit();
 }
 
 int64_t PcFileSize(const std::string& path) {

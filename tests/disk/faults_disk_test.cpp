@@ -247,24 +247,94 @@ TEST(RestoreFaults, ADiskPulledOutDuringATrackIsToldAtThatTrack) {
   EXPECT_TRUE(bench.h->desk.directory().empty());
 }
 
-TEST(PrgDownloadFaults, ResetKeepsTheBytesReceivedAndSaysTheFileIsIncomplete) {
+// RESET in the middle of a download over an older PC file of that name: the older file stays as
+// it was, and the bytes received are kept beside it under a name that says what they are.
+TEST(PrgDownloadFaults, ResetKeepsTheOlderFileAndTheBytesReceivedBesideIt) {
   DW_REQUIRE_CC1541();
   DiskBench bench("resetdownload");
   ASSERT_TRUE(bench.made);
+  const std::string target = bench.dir / "large.prg";
+  const std::vector<uint8_t> older(3000, 0xEE);
+  fake::WriteFile(target, older);
   // Line 6 of the listing is "large", 260 blocks: well over 10 s on the bus.
   bench.h->desk.QueueCommand(kCmdDirectory);
   bench.h->desk.QueueIdleEvent({EventKind::kDirectoryDoubleClick, 6});
-  bench.h->desk.QueueFile(bench.dir / "large.prg");
+  bench.h->desk.QueueFile(target);
+  bench.h->desk.QueueMessageAnswer(MessageAnswer::kYes);  // replace it
   bench.h->desk.ScheduleEvent(10'000'000, {EventKind::kResetButton, 0});
   bench.h->Run();
+  EXPECT_EQ(fake::ReadFile(target), older);
   const std::vector<uint8_t> whole = ManySizes()[5].bytes;
-  const std::vector<uint8_t> kept = fake::ReadFile(bench.dir / "large.prg");
+  const std::vector<uint8_t> kept = fake::ReadFile(target + ".part");
   ASSERT_GT(kept.size(), 0u);
   ASSERT_LT(kept.size(), whole.size());
   EXPECT_TRUE(std::equal(kept.begin(), kept.end(), whole.begin()));
-  EXPECT_TRUE(bench.h->desk.Logged("Incomplete file: " + std::to_string(kept.size()) +
-                                   " bytes received, 260 blocks hold at least 65787 bytes"));
+  EXPECT_TRUE(bench.h->desk.Logged("Incomplete file: received up to byte " +
+                                   std::to_string(kept.size()) + ", kept in " + target + ".part"));
   EXPECT_EQ(bench.Count("-- aborted --"), 1);
+}
+
+// A reply the link garbles in the middle of a download: a wrong echo, junk behind the reply or
+// ahead of it, a reply too large to read. The drive has sent that block and cannot send it
+// again: the download stops there and keeps only the bytes before it, each in its place.
+TEST(PrgDownloadFaults, AGarbledReplyStopsTheDownloadAndKeepsOnlyTheBytesBeforeIt) {
+  DW_REQUIRE_CC1541();
+  for (const std::string fault : {"echo", "junk", "junkahead", "oversize"}) {
+    SCOPED_TRACE(fault);
+    DiskBench bench("garbleddownload" + fault);
+    ASSERT_TRUE(bench.made);
+    bench.Fault({fault}, 10'000'000);
+    const std::string target = bench.dir / "large.prg";
+    bench.h->desk.QueueCommand(kCmdDirectory);
+    bench.h->desk.QueueIdleEvent({EventKind::kDirectoryDoubleClick, 6});
+    bench.h->desk.QueueFile(target);
+    bench.h->Run();
+    EXPECT_FALSE(std::filesystem::exists(target));
+    const std::vector<uint8_t> whole = ManySizes()[5].bytes;
+    const std::vector<uint8_t> kept = fake::ReadFile(target + ".part");
+    ASSERT_GT(kept.size(), 0u);
+    ASSERT_LT(kept.size(), whole.size());
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), whole.begin()));
+    const std::string garbled = "Garbled reply for the block from byte " +
+                                std::to_string(kept.size() + 1) +
+                                " on; the drive cannot send it again";
+    EXPECT_EQ(bench.Count(garbled), 1);
+    EXPECT_EQ(bench.Ending(garbled), "-- aborted --");
+  }
+}
+
+// The block count of a directory entry is only a number the DOS keeps, and some disks set it on
+// purpose: a file the drive sends whole, up to its EOI, is saved whole whatever its entry says.
+TEST(PrgDownloadFaults, ABlockCountThatDoesNotFitTheFileIsAWarningNotAFailure) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("blockcounts");
+  ASSERT_TRUE(bench.made);
+  // The entries of "two" (254 bytes, 1 block) and "three" (255 bytes, 2 blocks) in 18/1 list 5
+  // and 1 blocks.
+  constexpr size_t kFirstDirectorySector = 0x16600;
+  constexpr size_t kEntry = 32;
+  constexpr size_t kBlockCount = 0x1E;
+  std::vector<uint8_t> image = fake::ReadFile(bench.image);
+  image[kFirstDirectorySector + 1 * kEntry + kBlockCount] = 5;
+  image[kFirstDirectorySector + 2 * kEntry + kBlockCount] = 1;
+  fake::WriteFile(bench.image, image);
+  bench.h = std::make_unique<Harness>("8=1541-II+:" + bench.image);
+  bench.h->desk.QueueCommand(kCmdDirectory);
+  for (int line : {2, 3}) {
+    bench.h->desk.QueueIdleEvent({EventKind::kDirectoryDoubleClick, line});
+    bench.h->desk.QueueFile(bench.dir / ("copy" + std::to_string(line) + ".prg"));
+  }
+  bench.h->Run();
+  EXPECT_EQ(fake::ReadFile(bench.dir / "copy2.prg"), ManySizes()[1].bytes);
+  EXPECT_EQ(fake::ReadFile(bench.dir / "copy3.prg"), ManySizes()[2].bytes);
+  EXPECT_EQ(
+      bench.Count("Warning: block count 5 in the directory entry; the file of 254 bytes fills 1"),
+      1);
+  EXPECT_EQ(
+      bench.Count("Warning: block count 1 in the directory entry; the file of 255 bytes fills 2"),
+      1);
+  EXPECT_EQ(bench.Count("-- done --"), 3);
+  EXPECT_EQ(bench.Count("-- aborted --"), 0);
 }
 
 // A path whose folder is a plain file stands in for a folder that takes no file: the system

@@ -78,7 +78,9 @@ TEST_P(FullListing1581, ListingArrivesWholeAndItsFreeFigureDecidesTheRestore) {
   const std::vector<std::string>& lines = h.desk.directory();
   EXPECT_EQ(AsCc1541Prints(lines), oracle::ListingAsTheDriveShows(saved));
   EXPECT_EQ(lines.size(), 2u + 260u + (c.accepted ? 1u : 0u));
-  EXPECT_EQ(CommandEnds(h), (std::vector<std::string>{"-- done --", "-- done --"}));
+  // A refused restore stored nothing and ends aborted.
+  EXPECT_EQ(CommandEnds(h),
+            (std::vector<std::string>{"-- done --", c.accepted ? "-- done --" : "-- aborted --"}));
   const std::string reported = std::to_string(c.prgBytes / kBlockBytes + 1);
   if (c.accepted) {
     EXPECT_TRUE(

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "disk/directory.h"
 #include "prg_test_support.h"
+#include "testkit/pc_disk_full.h"
 
 namespace dw {
 namespace {
@@ -130,7 +133,7 @@ TEST(PrgDownload, OfferedNameAndRequester) {
 }
 
 TEST(PrgDownload, NamesAPcCannotTakeAreNotOffered) {
-  for (std::string name : {"A/B", "WHAT?", "X:Y", "STAR*", "LT<", "PIPE|", "BACK\\"}) {
+  for (std::string name : {"A/B", "X:Y", "LT<", "PIPE|", "BACK\\"}) {
     Bench bench;
     bench.drive.files[name] = Prg(10);
     ListAndSelect(bench, {{1, name}}, name);
@@ -166,27 +169,47 @@ TEST(PrgDownload, PcFileThatCannotBeCreatedGivesABox) {
   EXPECT_EQ(box.buttons, MessageButtons::kOk);
   EXPECT_TRUE(bench.drive.PacketsOf(0x04, 0).empty());
   EXPECT_FALSE(bench.Logged("Blocks: 2"));
+  EXPECT_EQ(bench.p.LinkState, kLinkIecError);  // the command ends aborted
 }
 
+// A full PC disk stops the transfer at the block that did not fit: the older file stays as it
+// was and nothing of the new one is left. A device is never replaced by a file.
 TEST(PrgDownload, FailingWritesAreReportedNotSilentlyShort) {
   Bench bench;
-  bench.drive.files["PROG"] = Prg(1000);
-  ListAndSelect(bench, {{4, "PROG"}}, "PROG");
-  // /dev/full takes the file open but refuses every byte, as a full disk does.
-  // "all files" selected, so the bare name is not completed.
-  bench.desk.QueueFile("/dev/full", 2);
-  bench.desk.QueueMessageAnswer(MessageAnswer::kYes);  // replace "full"
-  DownloadPrg(bench.p);
+  TempDir dir("pcfull");
+  bench.drive.files["PROG"] = Prg(3000);
+  ListAndSelect(bench, {{12, "PROG"}}, "PROG");
+  const std::string path = dir / "prog.prg";
+  const std::vector<uint8_t> older(10, 0xEE);
+  fake::WriteFile(path, older);
+  bench.desk.QueueFile(path);
+  bench.desk.QueueMessageAnswer(MessageAnswer::kYes);  // replace it
+  {
+    PcDiskFull full(1000);
+    DownloadPrg(bench.p);
+  }
   ASSERT_EQ(bench.desk.messages().size(), 2u);
-  EXPECT_EQ(bench.desk.messages()[0].request.caption, "File already exists");
   const MessageRequest& box = bench.desk.messages()[1].request;
-  EXPECT_EQ(box.text, "Error: Can't write to file /dev/full");
+  EXPECT_EQ(box.text, "Error: Can't write to file " + path);
   EXPECT_EQ(box.icon, MessageIcon::kWarning);
-  // The transfer stops at the failed block; nothing is counted as saved.
-  EXPECT_EQ(bench.drive.PacketsOf(0x04, 0).size(), 1u);
-  EXPECT_TRUE(bench.Logged("PRG image size: $0 bytes"));
+  // The fourth block, bytes 763 to 1016, did not fit.
+  EXPECT_EQ(bench.drive.PacketsOf(0x04, 0).size(), 4u);
+  EXPECT_EQ(ReadFile(path), older);
+  EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+  EXPECT_EQ(bench.p.LinkState, kLinkIecError);
   // The drive's file is still closed.
   EXPECT_EQ(bench.drive.packets.back(), (std::vector<uint8_t>{0x02, 0x04, 8, 0}));
+
+  bench.p.LinkState = 0;
+  bench.desk.SelectDirectoryLine(1);
+  bench.desk.QueueFile("/dev/full", 2);  // "all files": the name stays bare
+  bench.desk.QueueMessageAnswer(MessageAnswer::kYes);
+  DownloadPrg(bench.p);
+  ASSERT_EQ(bench.desk.messages().size(), 4u);
+  EXPECT_EQ(bench.desk.messages()[3].request.text, "Error: Can't write to file /dev/full");
+  EXPECT_EQ(bench.p.LinkState, kLinkIecError);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+  EXPECT_FALSE(std::filesystem::exists("/dev/full.part"));
 }
 
 TEST(PrgDownload, AbortKeepsTheBytesReceivedAndStillSummarises) {
@@ -208,7 +231,7 @@ TEST(PrgDownload, AbortKeepsTheBytesReceivedAndStillSummarises) {
   DownloadPrg(bench.p);
   EXPECT_EQ(bench.p.LinkState, kLinkAborted);
   std::vector<uint8_t> expected(content.begin(), content.begin() + 508);
-  EXPECT_EQ(ReadFile(dir / "prog.prg"), expected);
+  EXPECT_EQ(ReadFile(dir / "prog.prg.part"), expected);
   EXPECT_TRUE(bench.Logged("PRG image size: $1FC bytes"));
   EXPECT_TRUE(bench.Logged("Blocks: 2"));
   EXPECT_TRUE(bench.Logged("Start address: $801"));
@@ -227,14 +250,14 @@ TEST(PrgDownload, TimeoutKeepsTheBytesReceived) {
   };
   DownloadPrg(bench.p);
   EXPECT_EQ(bench.p.LinkState, kLinkTimeout);
-  EXPECT_EQ(ReadFile(dir / "prog.prg").size(), 254u);
+  EXPECT_EQ(ReadFile(dir / "prog.prg.part").size(), 254u);
   EXPECT_TRUE(bench.Logged("Connection Timeout"));
   EXPECT_TRUE(bench.Logged("PRG image size: $FE bytes"));
 }
 
 // A disk pulled out in the middle: the drive ends the file early, either cleanly (EOI) or by
 // sending nothing more, and tells why on its error channel.
-TEST(PrgDownload, FileShorterThanItsBlocksIsReportedIncompleteWithTheDrivesError) {
+TEST(PrgDownload, FileTheDriveBreaksOffIsReportedIncompleteWithTheDrivesError) {
   struct Break {
     uint8_t status;  // of the read that finds nothing more
     std::string message;
@@ -251,13 +274,13 @@ TEST(PrgDownload, FileShorterThanItsBlocksIsReportedIncompleteWithTheDrivesError
     bench.drive.errorMessages = {"00, OK,00,00", cut.message};
     bench.desk.QueueFile(dir / "prog.prg");
     DownloadPrg(bench.p);
-    EXPECT_EQ(ReadFile(dir / "prog.prg"),
+    EXPECT_EQ(ReadFile(dir / "prog.prg.part"),
               std::vector<uint8_t>(content.begin(), content.begin() + 600));
     std::vector<std::string> texts = bench.Texts();
     std::vector<std::string> tail(texts.end() - 3, texts.end());
     std::vector<std::string> expected{
-        "End   address: $A56",
-        "Incomplete file: 600 bytes received, 8 blocks hold at least 1779 bytes", cut.message};
+        "End   address: $A56", cut.message,
+        "Incomplete file: received up to byte 600, kept in " + dir / "prog.prg.part"};
     EXPECT_EQ(tail, expected) << int{cut.status};
     EXPECT_EQ(bench.p.LinkState, kLinkIecError);  // the command ends aborted
     EXPECT_EQ(bench.drive.packets.back(), (std::vector<uint8_t>{0x02, 0x04, 8, 0}));
@@ -272,7 +295,7 @@ TEST(PrgDownload, DriveThatNeverEndsTheFileStopsPastTheLargestDisk) {
   bench.desk.QueueFile(dir / "loop.prg");
   DownloadPrg(bench.p);
   // Every block of a 1581 disk: 3200 x 254 bytes.
-  EXPECT_EQ(ReadFile(dir / "loop.prg").size(), 812800u);
+  EXPECT_EQ(ReadFile(dir / "loop.prg.part").size(), 812800u);
   EXPECT_TRUE(bench.Logged("PRG image size: $C6700 bytes"));
   EXPECT_TRUE(bench.Logged("Download stopped at 812800 bytes, more than a disk can hold"));
   EXPECT_EQ(bench.p.LinkState, kLinkIecError);

@@ -236,5 +236,70 @@ TEST(PrgDriveErrors, NoDiskForTheRestoreLeavesThePcFile) {
   EXPECT_EQ(ReadFile(disk.dir / "game.prg"), content);
 }
 
+// The drive reads "*" and "?" in a name as a pattern (the first file that matches comes) and a
+// name starting with "$" as the directory: such files are not downloaded.
+TEST(PrgNames, NamesTheDriveReadsAsAPatternOrAsTheDirectoryAreNotDownloaded) {
+  DW_REQUIRE_ORACLES();
+  Listed disk(
+      "patterns",
+      {{"game", Noise(900, 1)}, {"*", Noise(300, 2)}, {"a?", Noise(300, 3)}, {"$", Noise(400, 4)}});
+  ASSERT_TRUE(disk.made);
+  ASSERT_EQ(disk.h->desk.directory().size(), 6u);
+  const std::vector<std::string> refusals = {
+      "Can't download \"*\": the drive reads '*' in a name as a pattern and may send another file",
+      "Can't download \"A?\": the drive reads '?' in a name as a pattern and may send another file",
+      "Can't download \"$\": the drive reads a name starting with '$' as the directory"};
+  for (int line : {2, 3, 4}) {
+    disk.h->program.LinkState = 0;
+    disk.h->desk.SelectDirectoryLine(line);
+    disk.h->desk.QueueFile(disk.dir / "copy.prg");
+    DownloadPrg(disk.h->program);
+    EXPECT_EQ(disk.Texts().back(), refusals[static_cast<size_t>(line - 2)]);
+    EXPECT_EQ(disk.h->program.LinkState, kLinkIecError) << "the command ends aborted";
+  }
+  EXPECT_TRUE(disk.h->desk.fileRequests().empty());
+  EXPECT_FALSE(std::filesystem::exists(disk.dir / "copy.prg"));
+}
+
+// The DOS reads ",", ":", "=" and '"' in a file name as its own syntax ("a,s,w" would be saved as
+// a SEQ file named "A"). Such names, and a file the disk has no room for, are refused: each
+// command ends aborted and the disk stays as it was.
+TEST(PrgNames, RestoresTheDriveWouldMisreadOrCannotHoldAreRefusedAndEndAborted) {
+  DW_REQUIRE_ORACLES();
+  TempDir dir("refused");
+  const std::string image = dir / "disk.d64";
+  ASSERT_TRUE(oracle::MakeImage(dir, image, {{"keep", Noise(700, 1)}}));
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"a,s,w.prg",
+       "Can't restore \"A,S,W\": the drive reads ',' in a file name as DOS syntax; "
+       "rename the PC file"},
+      {"b:c.prg",
+       "Can't restore \"B:C\": the drive reads ':' in a file name as DOS syntax; "
+       "rename the PC file"},
+      {"d=e.prg",
+       "Can't restore \"D=E\": the drive reads '=' in a file name as DOS syntax; "
+       "rename the PC file"},
+      {"f\"g.prg",
+       "Can't restore \"F\"G\": the drive reads '\"' in a file name as DOS syntax; "
+       "rename the PC file"},
+      {"big.prg", "Can't restore: 701PRG BLOCKS > 'BLOCKS FREE' 661"}};
+  Harness h("8=1541-II+:" + image);
+  for (const auto& [file, line] : refused) {
+    WriteFile(dir / file, Noise(file == "big.prg" ? 700 * 254 : 600, 2));
+    h.desk.QueueCommand(kCmdRestoreImage);
+    h.desk.QueueFile(dir / file);
+  }
+  h.Run();
+  std::vector<std::string> endings;
+  for (const auto& line : h.desk.fullLogTexts()) {
+    if (line.rfind("-- ", 0) == 0) endings.push_back(line);
+  }
+  EXPECT_EQ(endings, std::vector<std::string>(refused.size(), "-- aborted --"));
+  for (const auto& [file, line] : refused) EXPECT_TRUE(LogHas(h, line)) << line;
+  std::string error;
+  ASSERT_TRUE(h.bus->SaveDisk(8, dir / "after.d64", &error)) << error;
+  EXPECT_EQ(ReadFile(dir / "after.d64"), ReadFile(image));
+}
+
 }  // namespace
 }  // namespace dw

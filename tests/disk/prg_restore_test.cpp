@@ -130,6 +130,7 @@ TEST(PrgRestore, WithoutTheFreeBlocksLineNothingIsRestored) {
     EXPECT_EQ(bench.Texts(), std::vector<std::string>{
                                  "Can't restore: no 'BLOCKS FREE' line in the directory listing"});
     EXPECT_TRUE(bench.drive.packets.empty());
+    EXPECT_EQ(bench.p.LinkState, kLinkIecError);  // the command ends aborted
   }
 }
 
@@ -159,6 +160,7 @@ TEST(PrgRestore, UnreadableFileGivesABoxWithoutIcon) {
     EXPECT_EQ(box.icon, MessageIcon::kNone);
     EXPECT_TRUE(bench.drive.packets.empty()) << path;
     EXPECT_TRUE(bench.desk.log().empty()) << path;
+    EXPECT_EQ(bench.p.LinkState, kLinkIecError) << path;
   }
 }
 
