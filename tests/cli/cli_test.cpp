@@ -295,13 +295,17 @@ TEST_F(CliTest, BatchArchivingMakesOneImageForEveryDiskPutIn) {
 TEST_F(CliTest, ACommandThatRefusesOrCannotBeDoneIsNoSuccess) {
   MakeGameDisk("a.d64", 300, 13);
   const std::string before = Slurp(Path("a.d64"));
-  // A G64 without a single track, and dumps of no track or one the disk layout lacks.
+  // A G64 without a single track, dumps of no track or one the disk layout lacks, a program
+  // file the disk has no room for.
   std::string g64 = std::string("GCR-1541") + '\0' + '\x54' + std::string(2 + 84 * 8, '\0');
   std::ofstream(Path("empty.g64"), std::ios::binary) << g64;
+  // More blocks than the disk has free.
+  MakePrg("big.prg", 254 * 700, 15);
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
       {{"restore", "empty.g64"}, "G64 image not valid"},
       {{"dump-track", "0"}, "No track number in \"0\""},
       {{"dump-track", "99"}, "Track 99 is not on the disk layout"},
+      {{"put", "big.prg"}, "Can't restore: "},
   };
   for (const auto& [call, line] : refused) {
     std::vector<std::string> args = {"--port", "sim:8=1541-II+:a.d64", "--virtual-time", "--quiet"};
