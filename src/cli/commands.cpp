@@ -62,17 +62,11 @@ int Get(Session& s) {
     return kExitDriveError;
   }
   const std::string target = s.call.arguments.size() > 1 ? s.call.arguments[1] : std::string();
-  const bool existed = !target.empty() && PcPathExists(target);
   AnswerReplace(s);
   s.desk.QueueFile(target);
   s.desk.SelectDirectoryLine(line);
-  status = RunMenuCommand(s, kDirectoryListId);
-  // A download cut short by the link leaves no part of a file behind.
-  if (status == kExitLinkFailed && !target.empty() && !existed) {
-    std::error_code error;
-    std::filesystem::remove(target, error);
-  }
-  return status;
+  // A download cut short takes no file's place: what came is kept beside it, and said so.
+  return RunMenuCommand(s, kDirectoryListId);
 }
 
 int Put(Session& s) {
