@@ -1,18 +1,37 @@
 #include "sim/bus/serial_line.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "src/platform/serial_port.h"
 
 namespace sim {
 
+int64_t SerialLine::EndNs(const Transmission& transmission) const {
+  return transmission.startNs +
+         LinkBytesNs(timing_, static_cast<int64_t>(transmission.bytes.size()));
+}
+
 void SerialLine::Transmit(int64_t startNs, std::vector<uint8_t> bytes) {
   if (bytes.empty()) return;
+  // The line carries bytes in the order they are sent: a reply the adapter will only start
+  // later (the drive still working) comes behind bytes sent now, such as line noise.
+  auto later = std::find_if(sending_.begin(), sending_.end(), [&](const Transmission& t) {
+    return t.arrived == 0 && t.startNs > startNs;
+  });
   Transmission transmission;
-  transmission.startNs = std::max(startNs, lineFreeNs_);
-  lineFreeNs_ = transmission.startNs + LinkBytesNs(timing_, static_cast<int64_t>(bytes.size()));
+  transmission.startNs = startNs;
   transmission.bytes = std::move(bytes);
-  sending_.push_back(std::move(transmission));
+  const bool lineWasIdle = sending_.empty();
+  auto at = sending_.insert(later, std::move(transmission));
+  // The new bytes and everything behind them start once the line is free.
+  int64_t freeNs = lineWasIdle ? lineFreeNs_ : startNs;
+  if (at != sending_.begin()) freeNs = EndNs(*std::prev(at));
+  for (; at != sending_.end(); ++at) {
+    at->startNs = std::max(at->startNs, freeNs);
+    freeNs = EndNs(*at);
+  }
+  lineFreeNs_ = freeNs;
 }
 
 void SerialLine::StopTransmitting(int64_t atNs) {

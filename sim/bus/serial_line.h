@@ -24,7 +24,8 @@ class SerialLine {
  public:
   explicit SerialLine(const BusTiming& timing) : timing_(timing) {}
 
-  // The bytes go out from startNs on, after whatever is still going out.
+  // The bytes go out from startNs on, after whatever is going out already; what is queued to
+  // start later goes after them.
   void Transmit(int64_t startNs, std::vector<uint8_t> bytes);
   // The adapter stops sending at atNs: bytes that had not arrived by then never come.
   void StopTransmitting(int64_t atNs);
@@ -48,6 +49,8 @@ class SerialLine {
     std::vector<uint8_t> bytes;
     size_t arrived = 0;
   };
+
+  int64_t EndNs(const Transmission& transmission) const;
 
   const BusTiming& timing_;
   std::deque<Transmission> sending_;
