@@ -205,7 +205,11 @@ void DownloadPrg(Program& p) {
   OpenChannel(p, kLoadChannel, ToIecString(name));
   ReadErrorChannel(p);
   CloseChannel(p, kLoadChannel);
-  if (p.DosErrorFlag == 1 || p.LinkState != 0) return;
+  if (p.DosErrorFlag == 1 || p.LinkState != 0) {
+    // The drive's answer (a file not found) has been told; nothing was downloaded.
+    MarkFailed(p);
+    return;
+  }
 
   std::string path = SelectImageFile(p, true, kPrgRequesterEntry, DefaultPcName(name));
   if (path.empty()) return;

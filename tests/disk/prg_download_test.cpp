@@ -151,6 +151,7 @@ TEST(PrgDownload, FileTheDriveCannotOpenEndsBeforeAnyPcFile) {
                                     "62, FILE NOT FOUND,00,00"};
   EXPECT_EQ(bench.Texts(), expected);
   EXPECT_TRUE(bench.desk.fileRequests().empty());
+  EXPECT_NE(bench.p.LinkState, 0) << "nothing was downloaded: the command ends aborted";
 }
 
 TEST(PrgDownload, PcFileThatCannotBeCreatedGivesABox) {
