@@ -129,12 +129,14 @@ int Create(Session& s) {
   return RunMenuCommand(s, kCmdCreateImage);
 }
 
-// --quiet keeps a command's result: its own last line ("Verify OK") before "-- done --".
-void PrintLastLineAsResult(Session& s) {
+// --quiet keeps a command's result: its own last lines ("Verify OK" and what was verified)
+// before "-- done --".
+void PrintLastLinesAsResult(Session& s, size_t count) {
   const std::vector<std::string>& log = s.desk.commandLog();
-  if (!s.call.quiet || log.size() < 2) return;
-  const std::string& line = log[log.size() - 2];
-  s.desk.PrintResult(line.substr(std::min(line.size(), kLogStampLength)));
+  if (!s.call.quiet || log.size() < count + 1) return;
+  for (size_t i = log.size() - 1 - count; i + 1 < log.size(); ++i) {
+    s.desk.PrintResult(log[i].substr(std::min(log[i].size(), kLogStampLength)));
+  }
 }
 
 int Verify(Session& s) {
@@ -147,7 +149,7 @@ int Verify(Session& s) {
   if (!IsReadableFile(s, path)) return kExitWrongCall;
   s.desk.QueueFile(path);
   const int status = RunMenuCommand(s, kCmdVerifyImage);
-  if (status == kExitDone) PrintLastLineAsResult(s);
+  if (status == kExitDone) PrintLastLinesAsResult(s, 2);
   return status;
 }
 
