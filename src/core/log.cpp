@@ -77,13 +77,13 @@ void TickDriveBusy(Program& p) {
   const int seconds = static_cast<int>((p.clock.NowUs() - busy.sinceUs) / 1000000);
   if (seconds == busy.shownSeconds) return;
   busy.shownSeconds = seconds;
+  // The bar counts seconds and stays short of its end until the drive has answered.
+  ShowProgress(p, std::clamp(seconds, 1, std::max(1, busy.expectedSeconds - 1)), 1,
+               busy.expectedSeconds);
   const std::string expected = MinutesAndSeconds(busy.expectedSeconds);
   ShowStatusText(p, busy.what + ": " + MinutesAndSeconds(seconds) +
                         (seconds < busy.expectedSeconds ? " of about " + expected
                                                         : " (expected about " + expected + ")"));
-  // The bar counts seconds and stays short of its end until the drive has answered.
-  ShowProgress(p, std::clamp(seconds, 1, std::max(1, busy.expectedSeconds - 1)), 1,
-               busy.expectedSeconds);
 }
 
 void EndDriveBusy(Program& p) {

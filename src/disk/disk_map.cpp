@@ -19,6 +19,13 @@ std::string CodeLabel(uint8_t cell) {
   return std::string(1, "0123456789ABCDEF"[cell]);
 }
 
+// A place the layout does not have is not kept (nor drawn by the desk).
+void KeepCell(Program& p, int track, int sector, uint8_t cell) {
+  if (track < 1 || track > static_cast<int>(p.MapCells.size()) || sector < 0) return;
+  std::vector<uint8_t>& column = p.MapCells[static_cast<size_t>(track - 1)];
+  if (static_cast<size_t>(sector) < column.size()) column[static_cast<size_t>(sector)] = cell;
+}
+
 }  // namespace
 
 void StartDiskMap(Program& p, int trackCount) {
@@ -39,19 +46,13 @@ void StartDiskMap(Program& p, int trackCount) {
 
 void ShowTrackOnMap(Program& p, int track, const std::vector<uint8_t>& cells) {
   for (size_t sector = 0; sector < cells.size(); ++sector) {
-    if (track >= 1 && track <= static_cast<int>(p.MapCells.size())) {
-      std::vector<uint8_t>& column = p.MapCells[static_cast<size_t>(track - 1)];
-      if (sector < column.size()) column[sector] = cells[sector];
-    }
+    KeepCell(p, track, static_cast<int>(sector), cells[sector]);
   }
   p.desk.ShowTrackOnMap(track, cells);
 }
 
 void ShowSectorOnMap(Program& p, int track, int sector, uint8_t cell) {
-  if (track >= 1 && track <= static_cast<int>(p.MapCells.size()) && sector >= 0) {
-    std::vector<uint8_t>& column = p.MapCells[static_cast<size_t>(track - 1)];
-    if (static_cast<size_t>(sector) < column.size()) column[static_cast<size_t>(sector)] = cell;
-  }
+  KeepCell(p, track, sector, cell);
   p.desk.ShowSectorOnMap(track, sector, cell);
 }
 
