@@ -180,7 +180,13 @@ void ScriptedDesk::SelectDevice(int index) {
 
 void ScriptedDesk::ClearDirectory() {
   directory_.clear();
+  directoryBytes_.clear();
   selectedDirectory_ = -1;
+}
+
+void ScriptedDesk::AddDirectoryLine(const std::string& text) {
+  directory_.push_back(text);
+  directoryBytes_.push_back(text);
 }
 
 std::string ScriptedDesk::DirectoryLine(int index) {
@@ -188,8 +194,9 @@ std::string ScriptedDesk::DirectoryLine(int index) {
   return directory_[index];
 }
 
-void ScriptedDesk::SetDirectoryLine(int index, const std::string& text) {
-  if (index >= 0 && index < static_cast<int>(directory_.size())) directory_[index] = text;
+void ScriptedDesk::SetDirectoryNote(int index, const std::string& note) {
+  if (index < 0 || index >= static_cast<int>(directory_.size())) return;
+  directory_[static_cast<size_t>(index)] = directoryBytes_[static_cast<size_t>(index)] + note;
 }
 
 MessageAnswer ScriptedDesk::ShowMessage(const MessageRequest& request) {

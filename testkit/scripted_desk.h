@@ -76,6 +76,7 @@ class ScriptedDesk final : public Desk {
   const std::vector<TextRequest>& textRequests() const { return textRequests_; }
   const std::vector<ShownFileRequest>& fileRequests() const { return fileRequests_; }
   const std::vector<std::string>& devices() const { return devices_; }
+  // The directory list's lines, each with its note.
   const std::vector<std::string>& directory() const { return directory_; }
   const std::string& gcrPane() const { return gcrPane_; }
   bool devicesEnabled() const { return devicesEnabled_; }
@@ -93,6 +94,7 @@ class ScriptedDesk final : public Desk {
   // The speeds of the last RPM series and the number it planned.
   const std::vector<double>& rpmValues() const { return rpmValues_; }
   int rpmPlanned() const { return rpmPlanned_; }
+  const std::string& rpmCaption() const { return rpmCaption_; }
 
   // --- Desk -------------------------------------------------------------------------
   void AppendLogLine(const std::string& line) override;
@@ -115,10 +117,10 @@ class ScriptedDesk final : public Desk {
   void SelectDevice(int index) override;
   void SetDevicesEnabled(bool enabled) override { devicesEnabled_ = enabled; }
   void ClearDirectory() override;
-  void AddDirectoryLine(const std::string& text) override { directory_.push_back(text); }
+  void AddDirectoryLine(const std::string& text) override;
   int DirectoryCount() override { return static_cast<int>(directory_.size()); }
   std::string DirectoryLine(int index) override;
-  void SetDirectoryLine(int index, const std::string& text) override;
+  void SetDirectoryNote(int index, const std::string& note) override;
   int SelectedDirectoryLine() override { return selectedDirectory_; }
   void ClearDirectorySelection() override { selectedDirectory_ = -1; }
   void SetCommandButtonsEnabled(bool enabled) override { commandButtonsEnabled_ = enabled; }
@@ -132,8 +134,9 @@ class ScriptedDesk final : public Desk {
   void StartDiskMap(const DiskMapLayout& layout) override;
   void ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) override;
   void ShowSectorOnMap(int track, int sector, uint8_t cell) override;
-  void StartRpmSeries(int planned) override {
+  void StartRpmSeries(int planned, const std::string& caption) override {
     rpmPlanned_ = planned;
+    rpmCaption_ = caption;
     rpmValues_.clear();
   }
   void ShowRpm(double rpm) override { rpmValues_.push_back(rpm); }
@@ -166,7 +169,8 @@ class ScriptedDesk final : public Desk {
   std::vector<ShownFileRequest> fileRequests_;
   std::vector<std::string> devices_;
   int selectedDevice_ = -1;
-  std::vector<std::string> directory_;
+  std::vector<std::string> directory_;       // each line with its note
+  std::vector<std::string> directoryBytes_;  // as the drive sent them
   int selectedDirectory_ = -1;
   std::string gcrPane_;
   std::map<int, bool> checked_;
@@ -180,6 +184,7 @@ class ScriptedDesk final : public Desk {
   int trackMapCalls_ = 0;
   std::vector<double> rpmValues_;
   int rpmPlanned_ = 0;
+  std::string rpmCaption_;
 };
 
 }  // namespace dw

@@ -35,7 +35,14 @@ struct CommandSpec {
 const std::vector<CommandSpec>& Commands() {
   static const std::vector<CommandSpec> commands = {
       {"drives", "drives", "list the drives on the bus with number and model", 0, 0, {}, false},
-      {"dir", "dir", "show the disk's directory", 0, 0, {}, false},
+      {"dir",
+       "dir [--charset upper|lower] [--raw]",
+       "show the disk's directory as the computer's screen does: in its upper case and\n"
+       "       graphics set, or its lower and upper case set; --raw: each byte as is",
+       0,
+       0,
+       {{"--charset", true}, {"--raw", false}},
+       false},
       {"get",
        "get NAME [FILE] [--replace]",
        "copy the program file NAME from the disk to FILE (default: NAME.prg)",
@@ -170,6 +177,11 @@ bool CheckCommandOptions(const Call& call, std::string* error) {
   if (name == "restore" && call.Has("--format") && call.Option("--format") != "yes" &&
       call.Option("--format") != "no") {
     *error = "restore: --format takes yes or no";
+    return false;
+  }
+  if (name == "dir" && call.Has("--charset") && call.Option("--charset") != "upper" &&
+      call.Option("--charset") != "lower") {
+    *error = "dir: --charset takes upper (upper case and graphics) or lower (lower and upper case)";
     return false;
   }
   if (name == "create") {

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "cli/batch.h"
+#include "disk/petscii.h"
 #include "link/exchange.h"
 #include "platform/desk.h"
 #include "platform/pc_file.h"
@@ -18,17 +19,32 @@ namespace {
 
 using Runner = std::function<int(Session&)>;
 
+// A terminal's font seldom has the legacy computing symbols; the long-standing ones stand in.
 void PrintDirectory(Session& s) {
-  for (const std::string& line : s.desk.directory()) s.desk.PrintResult(line);
+  const std::vector<std::string>& lines = s.desk.directory();
+  const CharacterSet set = s.call.Option("--charset") == "lower" ? CharacterSet::kLowerUpper
+                                                                 : CharacterSet::kUpperGraphics;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string note = s.desk.directoryNote(static_cast<int>(i));
+    if (s.call.Has("--raw")) {
+      s.desk.PrintResult(lines[i] + note);
+    } else {
+      s.desk.PrintUtf8Result(PetsciiToUtf8(lines[i], set, true) + Latin1ToUtf8(note));
+    }
+  }
 }
 
-// The name between the quotes of a file line of the listing; the header line (0) is no file.
+// The name between the quotes of a file line of the listing, as the drive sent it or as `dir`
+// shows it in either character set; the header line (0) is no file.
 int FindDirectoryLine(Session& s, const std::string& name) {
   const std::vector<std::string>& lines = s.desk.directory();
   for (size_t i = 1; i < lines.size(); ++i) {
     const size_t open = lines[i].find('"');
     const size_t close = open == std::string::npos ? open : lines[i].find('"', open + 1);
-    if (close != std::string::npos && lines[i].substr(open + 1, close - open - 1) == name) {
+    if (close == std::string::npos) continue;
+    const std::string bytes = lines[i].substr(open + 1, close - open - 1);
+    if (bytes == name || PetsciiToUtf8(bytes, CharacterSet::kUpperGraphics, true) == name ||
+        PetsciiToUtf8(bytes, CharacterSet::kLowerUpper, true) == name) {
       return static_cast<int>(i);
     }
   }
@@ -113,12 +129,14 @@ int Create(Session& s) {
   return RunMenuCommand(s, kCmdCreateImage);
 }
 
-// --quiet keeps a command's result: its own last line ("Verify OK") before "-- done --".
-void PrintLastLineAsResult(Session& s) {
+// --quiet keeps a command's result: its own last lines ("Verify OK" and what was verified)
+// before "-- done --".
+void PrintLastLinesAsResult(Session& s, size_t count) {
   const std::vector<std::string>& log = s.desk.commandLog();
-  if (!s.call.quiet || log.size() < 2) return;
-  const std::string& line = log[log.size() - 2];
-  s.desk.PrintResult(line.substr(std::min(line.size(), kLogStampLength)));
+  if (!s.call.quiet || log.size() < count + 1) return;
+  for (size_t i = log.size() - 1 - count; i + 1 < log.size(); ++i) {
+    s.desk.PrintResult(log[i].substr(std::min(log[i].size(), kLogStampLength)));
+  }
 }
 
 int Verify(Session& s) {
@@ -131,7 +149,7 @@ int Verify(Session& s) {
   if (!IsReadableFile(s, path)) return kExitWrongCall;
   s.desk.QueueFile(path);
   const int status = RunMenuCommand(s, kCmdVerifyImage);
-  if (status == kExitDone) PrintLastLineAsResult(s);
+  if (status == kExitDone) PrintLastLinesAsResult(s, 2);
   return status;
 }
 

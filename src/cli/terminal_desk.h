@@ -46,12 +46,16 @@ class TerminalDesk final : public Desk {
   const std::vector<std::string>& commandLog() const { return commandLog_; }
   const std::string& statusText() const { return statusText_; }
   const std::vector<std::string>& devices() const { return devices_; }
+  // The directory list's lines as the drive sent them, and the program's note after each.
   const std::vector<std::string>& directory() const { return directory_; }
+  std::string directoryNote(int index) const;
   void SelectDirectoryLine(int index) { selectedDirectory_ = index; }
   bool interrupted() const;
 
   // Results always reach standard output, also with --quiet; errors standard error.
   void PrintResult(const std::string& text);
+  // A result that is UTF-8 already.
+  void PrintUtf8Result(const std::string& text);
   void PrintError(const std::string& text);
 
   // --- Desk -------------------------------------------------------------------------
@@ -59,7 +63,7 @@ class TerminalDesk final : public Desk {
   void ClearLog() override {}
   void AppendGcrPaneText(const std::string& text) override;
   void ClearGcrPane() override {}
-  void SetStatusText(const std::string& text) override { statusText_ = text; }
+  void SetStatusText(const std::string& text) override;
   void SetProgress(int value, int minimum, int maximum) override;
   std::optional<DeskEvent> TakeEvent() override { return std::nullopt; }
   std::optional<DeskEvent> WaitEvent(int maxMs) override;
@@ -75,10 +79,10 @@ class TerminalDesk final : public Desk {
   void SelectDevice(int index) override { selectedDevice_ = index; }
   void SetDevicesEnabled(bool) override {}
   void ClearDirectory() override;
-  void AddDirectoryLine(const std::string& text) override { directory_.push_back(text); }
+  void AddDirectoryLine(const std::string& text) override;
   int DirectoryCount() override { return static_cast<int>(directory_.size()); }
   std::string DirectoryLine(int index) override;
-  void SetDirectoryLine(int index, const std::string& text) override;
+  void SetDirectoryNote(int index, const std::string& note) override;
   int SelectedDirectoryLine() override { return selectedDirectory_; }
   void ClearDirectorySelection() override { selectedDirectory_ = -1; }
   void SetCommandButtonsEnabled(bool) override {}
@@ -113,6 +117,7 @@ class TerminalDesk final : public Desk {
   std::vector<std::string> devices_;
   int selectedDevice_ = -1;
   std::vector<std::string> directory_;
+  std::vector<std::string> directoryNotes_;
   int selectedDirectory_ = -1;
   int progressValue_ = 0;
   int progressMaximum_ = 0;

@@ -1,6 +1,8 @@
 #include "commands/dispatch.h"
 
+#include <array>
 #include <string>
+#include <utility>
 
 #include "commands/info.h"
 #include "commands/restore_from_file.h"
@@ -25,6 +27,25 @@ namespace {
 
 constexpr int kFirstCommandButton = kCmdDirectory;
 constexpr int kLastCommandButton = kCmdDosCommand;
+
+// The commands that draw a picture of the disk or the drive, named as their menu items are:
+// the picture's caption says which one drew it.
+constexpr std::array<std::pair<int, const char*>, 7> kPictureCommands{{
+    {kCmdCreateImage, "Create disk image"},
+    {kCmdRestoreImage, "Restore disk image"},
+    {kCmdVerifyImage, "Verify disk image"},
+    {kCmdFastFormat, "Fast Format"},
+    {kCmdDumpTrack, "Dump track"},
+    {kCmdRpmCheck, "RPM check"},
+    {kCmdRpmAdjust, "RPM adjust"},
+}};
+
+std::string PictureCommandName(int id) {
+  for (const auto& [command, name] : kPictureCommands) {
+    if (command == id) return name;
+  }
+  return std::string();
+}
 
 void ToggleCheckMark(Program& p, int id, bool& mark, const std::string& what) {
   mark = !mark;
@@ -117,7 +138,9 @@ void DispatchCommand(Program& p, int id) {
   p.desk.SetCommandButtonsEnabled(false);
   if (p.LinkState == 0) {
     p.desk.SetCommandButtonEnabled(id, true);
+    p.RunningCommand = PictureCommandName(id);
     RunCommand(p, id);
+    p.RunningCommand.clear();
   }
   ShowProgress(p, 0, 0, 100);
   LogLine(p, p.LinkState == 0 ? "-- done --" : "-- aborted --");

@@ -1,5 +1,6 @@
 #include "core/log.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace dw {
@@ -47,6 +48,46 @@ void ShowInfoBox(Program& p, const std::string& text) {
 void ShowWarningBox(Program& p, const std::string& text) {
   p.desk.ShowMessage(
       {"Diskwright", text, MessageIcon::kWarning, MessageButtons::kOk, MessageAnswer::kOk});
+}
+
+std::string WorkCaption(const Program& p) {
+  std::string caption = p.RunningCommand.empty() ? std::string() : p.RunningCommand + ", ";
+  caption += "drive " + std::to_string(p.CurrentDevice);
+  if (!p.DriveModelName.empty()) caption += " (" + p.DriveModelName + ")";
+  return caption + ", " + FormatLogStamp(p.clock.Now());
+}
+
+namespace {
+
+std::string MinutesAndSeconds(int seconds) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d:%02d", seconds / 60, seconds % 60);
+  return text;
+}
+
+}  // namespace
+
+void BeginDriveBusy(Program& p, const std::string& what, int expectedSeconds) {
+  p.DriveBusy = Program::BusyDrive{what, p.clock.NowUs(), expectedSeconds, -1};
+}
+
+void TickDriveBusy(Program& p) {
+  if (!p.DriveBusy) return;
+  Program::BusyDrive& busy = *p.DriveBusy;
+  const int seconds = static_cast<int>((p.clock.NowUs() - busy.sinceUs) / 1000000);
+  if (seconds == busy.shownSeconds) return;
+  busy.shownSeconds = seconds;
+  // The bar counts seconds and stays short of its end until the drive has answered.
+  ShowProgress(p, std::clamp(seconds, 1, std::max(1, busy.expectedSeconds - 1)), 1,
+               busy.expectedSeconds);
+  const std::string expected = MinutesAndSeconds(busy.expectedSeconds);
+  ShowStatusText(p, busy.what + ": " + MinutesAndSeconds(seconds) +
+                        (seconds < busy.expectedSeconds ? " of about " + expected
+                                                        : " (expected about " + expected + ")"));
+}
+
+void EndDriveBusy(Program& p) {
+  p.DriveBusy.reset();
 }
 
 }  // namespace dw

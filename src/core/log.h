@@ -30,4 +30,15 @@ std::string UpperHex(uint32_t value);
 // "hh:mm:ss" of the given time.
 std::string FormatLogStamp(const LocalTime& time);
 
+// What a picture of the disk or the drive shows, and when: "Create disk image, drive 8
+// (1541-II), 14:03:22" (the running command, the selected drive and the desk's clock now).
+std::string WorkCaption(const Program& p);
+
+// While the drive works on its own for a long time (expected: about that many seconds), each
+// pass of an exchange's wait calls TickDriveBusy, which shows the time gone by in the status
+// bar and the progress bar, once a second: "Formatting 80 tracks: 0:23 of about 1:04".
+void BeginDriveBusy(Program& p, const std::string& what, int expectedSeconds);
+void TickDriveBusy(Program& p);
+void EndDriveBusy(Program& p);
+
 }  // namespace dw

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,7 +102,24 @@ struct Program {
   // replies that came whole). None on every track means no readable disk at all.
   int TrackHeadersFound = 0;
 
+  // The disk map as the last whole-disk operation left it, one vector of cells per track (index
+  // 0 is track 1), as the desk was told it: what that operation's summary counts.
+  std::vector<std::vector<uint8_t>> MapCells;
+
+  // A drive busy with long work of its own that answers only when done (the 1581 formatting a
+  // disk): while an exchange waits for it, the status bar counts the time against the expected.
+  struct BusyDrive {
+    std::string what;
+    int64_t sinceUs = 0;
+    int expectedSeconds = 0;
+    int shownSeconds = -1;
+  };
+  std::optional<BusyDrive> DriveBusy;
+
   // Shell.
+  // The name of the running command as its menu item says it ("Create disk image"); empty
+  // between commands and for commands that draw no picture.
+  std::string RunningCommand;
   uint32_t RevolutionTimeUs = 200000;
   std::string LastOpenFolder;
   std::string LastSaveFolder;

@@ -59,7 +59,9 @@ void CreateDiskImage(Program& p) {
   if (!WriteWholeFile(path, image)) {
     ShowWarningBox(p, "Error: Can't write to file " + path);
     p.LinkState |= kLinkIecError;
+    return;
   }
+  LogLine(p, "Saved " + FilePart(path) + ": " + SectorTally(p));
 }
 
 }  // namespace dw

@@ -71,9 +71,7 @@ void ShowDirectory(Program& p) {
       ReadErrorChannel(p);
       if (p.DosErrorFlag == 0) {
         std::string format = DetectDiskFormat(p, false);
-        if (p.desk.DirectoryCount() > 0) {
-          p.desk.SetDirectoryLine(0, p.desk.DirectoryLine(0) + " (" + format + ")");
-        }
+        if (p.desk.DirectoryCount() > 0) p.desk.SetDirectoryNote(0, " (" + format + ")");
       }
     }
   }

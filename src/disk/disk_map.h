@@ -3,6 +3,7 @@
 // track as it is read or written.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/program.h"
@@ -10,11 +11,16 @@
 namespace dw {
 
 // Starts an empty map of tracks 1..trackCount of TrackTable, with the words of every code for
-// the current drive family.
+// the current drive family, captioned with the running command, the drive and the time.
 void StartDiskMap(Program& p, int trackCount);
 
 // One track's cells, sector 0 first.
 void ShowTrackOnMap(Program& p, int track, const std::vector<uint8_t>& cells);
+void ShowSectorOnMap(Program& p, int track, int sector, uint8_t cell);
+
+// The sectors of the map and their codes as the map writes them: "683 sectors, no errors" or
+// "683 sectors, 3 with errors (2 × 5, 1 × B)", and how many were not read, if any.
+std::string SectorTally(const Program& p);
 
 // `count` cells of one value: a track written whole, or a 1581 half told by one burst status.
 std::vector<uint8_t> SameCells(int count, uint8_t cell);

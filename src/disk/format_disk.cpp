@@ -153,6 +153,10 @@ void FormatDisk(Program& p) {
   // listing's open would only wait out another failure.
   if (!WriteBlankTracks(p)) return;
   if (!name.empty()) NameTheDisk(p, name);
+  if (p.LinkState == 0) {
+    LogLine(p, "Formatted " + std::to_string(kFormatTracks) + " tracks on drive " +
+                   std::to_string(p.CurrentDevice));
+  }
 }
 
 }  // namespace dw

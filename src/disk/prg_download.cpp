@@ -14,6 +14,7 @@
 #include "disk/directory.h"
 #include "disk/error_after_transfer.h"
 #include "disk/load_channel.h"
+#include "disk/petscii.h"
 #include "link/exchange.h"
 #include "platform/staged_file.h"
 
@@ -32,8 +33,6 @@ constexpr int kPrgRequesterEntry = 1;
 // is written under until it is whole.
 constexpr std::string_view kPartSuffix = ".part";
 
-// Characters that a PC file name may not contain, besides control characters.
-constexpr std::string_view kForbiddenInPcNames = "\"*/:<>?\\|";
 // The drive reads these in a file name as a pattern and sends the first file that matches.
 constexpr std::string_view kPatternCharacters = "*?";
 // A file name starting with this is the directory listing to the drive.
@@ -54,18 +53,9 @@ std::optional<FileLine> ParseFileLine(const std::string& line) {
   return FileLine{line.substr(q1 + 1, q2 - q1 - 1), std::atoi(line.c_str())};
 }
 
-std::string DefaultPcName(const std::string& cbmName) {
-  for (unsigned char c : cbmName) {
-    if (c < 32 || c == 127 || kForbiddenInPcNames.find(static_cast<char>(c)) != std::string::npos) {
-      return std::string();
-    }
-  }
-  return cbmName;
-}
-
 // Why the drive would send something other than the file of that name; empty when it would not.
 std::string PatternRefusal(const std::string& name) {
-  const std::string refused = "Can't download \"" + name + "\": the drive reads ";
+  const std::string refused = "Can't download \"" + PetsciiAscii(name) + "\": the drive reads ";
   size_t pattern = name.find_first_of(kPatternCharacters);
   if (pattern != std::string::npos) {
     return refused + "'" + name[pattern] + "' in a name as a pattern and may send another file";
@@ -200,7 +190,8 @@ void DownloadPrg(Program& p) {
     return;
   }
 
-  LogLine(p, "Open " + p.DriveModelName + " file: \"" + name + "\" [PRG]");
+  // The log's texts are the PC's characters: the name's letters are told as plain ones.
+  LogLine(p, "Open " + p.DriveModelName + " file: \"" + PetsciiAscii(name) + "\" [PRG]");
   // Probe: a file the drive cannot open ends the command before any PC file is made.
   OpenChannel(p, kLoadChannel, ToIecString(name));
   ReadErrorChannel(p);
@@ -211,7 +202,7 @@ void DownloadPrg(Program& p) {
     return;
   }
 
-  std::string path = SelectImageFile(p, true, kPrgRequesterEntry, DefaultPcName(name));
+  std::string path = SelectImageFile(p, true, kPrgRequesterEntry, PetsciiPcName(name));
   if (path.empty()) return;
   StagedFile file(path, path + std::string(kPartSuffix));
   if (!file.IsOpen()) {

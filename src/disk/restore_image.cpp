@@ -34,6 +34,9 @@ constexpr int kBurstPacketLength = 10;
 constexpr int k1581TrackPages = 40;
 constexpr uint8_t kBurstWriteTimeoutSeconds = 5;
 constexpr uint8_t kFormatTimeoutSeconds = 200;
+// The 1581 formats 160 tracks (80 on each side) and reads each back, a revolution for each at
+// 300 rpm: about 320 x 0.2 s.
+constexpr int k1581FormatSeconds = 64;
 
 void LogWriteProtected(Program& p) {
   LogLine(p, StatusText(p, kJobWriteProtected, kJobCodeKind));
@@ -71,6 +74,11 @@ uint8_t BurstWriteTrack(Program& p, int track) {
 
 }  // namespace
 
+void LogRestored(Program& p, int tracks) {
+  LogLine(p, "Restored " + std::to_string(tracks) + " tracks onto drive " +
+                 std::to_string(p.CurrentDevice));
+}
+
 void RestoreDiskImage(Program& p, const std::string& path) {
   const int tracks = MatchImageFileSize(p, PcFileSize(path));
   if (tracks == 0) return;
@@ -92,6 +100,7 @@ void RestoreDiskImage(Program& p, const std::string& path) {
   if (!turn) return;
   StartDiskMap(p, tracks);
   std::vector<uint8_t> cells;
+  int written = 0;
   for (int track = 1; track <= tracks; ++track) {
     const int length = BuildGcrTrack(p, track, false, false, file.get(), &cells);
     if (length <= 1) continue;
@@ -104,10 +113,12 @@ void RestoreDiskImage(Program& p, const std::string& path) {
     const bool doubleSided = p.TrackCount > p.TracksPerSide;
     if (!TrackWriteTook(p, track, reply, HeadersOfBuiltTrack(p, track, cells), doubleSided)) return;
     ShowTrackOnMap(p, track, cells);
+    ++written;
   }
   file.Close();
   // The disk now carries the image's ID and format.
   DetectDiskFormat(p, true);
+  LogRestored(p, written);
 }
 
 void RestoreDiskImage1581(Program& p, const std::string& path) {
@@ -133,7 +144,9 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     p.CommandPacket[6] = 0x06;
     WriteChannel(p, 15, 3);
     // The drive answers once the whole disk is formatted: about a minute.
+    BeginDriveBusy(p, "Formatting 80 tracks", k1581FormatSeconds);
     ReadErrorChannelWithin(p, kFormatTimeoutSeconds);
+    EndDriveBusy(p);
   }
   if (p.DosErrorFlag != 0 || p.LinkState != 0) return;
 
@@ -171,7 +184,11 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
   LogLine(p, "Tracks restored: " + std::to_string(restored));
   file.Close();
   ReadErrorChannel(p);
-  if (failed) p.LinkState |= kLinkIecError;
+  if (failed) {
+    p.LinkState |= kLinkIecError;
+    return;
+  }
+  LogRestored(p, restored);
 }
 
 }  // namespace dw

@@ -46,6 +46,7 @@ void VerifyDiskImage(Program& p, const std::string& path) {
   StartDiskMap(p, trackCount);
   StartSectorTransfer(p, kCodeTrackRead, true);
   std::array<uint8_t, kSectorBytes> fileSector{};
+  int compared = 0;
   for (int track = 1; track <= trackCount; ++track) {
     ShowProgress(p, track, 1, trackCount);
     ReadTrack(p, track);
@@ -59,14 +60,16 @@ void VerifyDiskImage(Program& p, const std::string& path) {
       for (int i = 0; i < kSectorBytes; ++i) {
         const uint8_t diskByte = p.ImageBuffer[place + static_cast<size_t>(i)];
         if (diskByte == fileSector[static_cast<size_t>(i)]) continue;
-        p.desk.ShowSectorOnMap(track, sector, kMapDiffers);
+        ShowSectorOnMap(p, track, sector, kMapDiffers);
         ReportFirstDifference(p, track, sector, i, diskByte, fileSector[static_cast<size_t>(i)],
                               trackCount);
         return;
       }
+      ++compared;
     }
   }
   LogLine(p, "Verify OK");
+  LogLine(p, "Verified " + std::to_string(compared) + " sectors against " + FilePart(path));
 }
 
 }  // namespace dw

@@ -115,6 +115,7 @@ int AdapterExchange(Program& p, int sendLength, int replyDataLength, uint8_t tim
   const int expected = replyDataLength + kTrailerLength;
   while (!reply.portFailed() && reply.received() < expected && p.LinkState < kLinkTimeout) {
     TakeEventEndingOnClose(p);
+    TickDriveBusy(p);
     p.clock.SleepMs(1);
     --countdown;
     if (p.desk.IsResetDown()) {

@@ -5,7 +5,8 @@
 // for users; a scripted desk implements it for tests.
 //
 // Texts are byte strings; each byte is the character with the same code (Latin-1), which is
-// how the drive's own bytes (directory names, error texts) reach the window.
+// how the drive's error texts reach the window. The directory list's lines are the drive's
+// PETSCII bytes.
 
 #include <cstdint>
 #include <map>
@@ -99,6 +100,8 @@ struct DiskMapLayout {
   std::vector<int> sectorsPerTrack;  // index 0 is track 1
   // The words of each code as the drive's controller names it (the drive family decides).
   std::map<uint8_t, std::string> codeTexts;
+  // Which command on which drive the map shows, and when it started.
+  std::string caption;
 };
 
 class Desk {
@@ -138,12 +141,15 @@ class Desk {
   virtual void SelectDevice(int index) = 0;
   virtual void SetDevicesEnabled(bool enabled) = 0;
 
-  // Directory list.
+  // Directory list. A line is the listing line's number, a blank and the line's bytes as the
+  // drive sent them (PETSCII, which the desk shows as the computer's screen would); a note is
+  // the program's own text after a line (the disk's format after the header). DirectoryLine
+  // gives the line's bytes followed by its note.
   virtual void ClearDirectory() = 0;
   virtual void AddDirectoryLine(const std::string& text) = 0;
   virtual int DirectoryCount() = 0;
   virtual std::string DirectoryLine(int index) = 0;
-  virtual void SetDirectoryLine(int index, const std::string& text) = 0;
+  virtual void SetDirectoryNote(int index, const std::string& note) = 0;
   virtual int SelectedDirectoryLine() = 0;  // -1 when none
   virtual void ClearDirectorySelection() = 0;
 
@@ -171,8 +177,9 @@ class Desk {
   // The cells of one track, sector 0 first (fewer than its sectors leaves the rest as they are).
   virtual void ShowTrackOnMap(int /*track*/, const std::vector<uint8_t>& /*cells*/) {}
   virtual void ShowSectorOnMap(int /*track*/, int /*sector*/, uint8_t /*cell*/) {}
-  // A series of spindle speed measurements: `planned` of them at most, then one call each.
-  virtual void StartRpmSeries(int /*planned*/) {}
+  // A series of spindle speed measurements: `planned` of them at most, then one call each. The
+  // caption says which command on which drive measures, and when it started.
+  virtual void StartRpmSeries(int /*planned*/, const std::string& /*caption*/) {}
   virtual void ShowRpm(double /*rpm*/) {}
 };
 

@@ -41,7 +41,7 @@ void CheckRpm(Program& p, int count) {
   if (p.DosErrorFlag != 0) return;
   LogLine(p, "Drive Spindle Speed; nominal 300 RPM [294 < RPM < 306]");
   StartSectorTransfer(p, kCodeRpmCheck, true);
-  p.desk.StartRpmSeries(count);
+  p.desk.StartRpmSeries(count, WorkCaption(p));
 
   RevolutionRange range;
   for (; count > 0; --count) {

@@ -97,6 +97,47 @@ TEST_F(CliTest, DirPrintsTheListingOfTheDisk) {
   EXPECT_TRUE(Contains(lines[2], "652 BLOCKS FREE.")) << lines[2];
 }
 
+// cc1541 takes capitals as the computer's lower case set writes them: shifted letters, which
+// the upper case set, the one the computer starts with, shows as graphics.
+TEST_F(CliTest, DirShowsNamesAsTheComputersScreenDoesInEitherSet) {
+  const std::string hello = MakePrg("hello.prg", 300, 5);
+  MakeDisk("a.d64", "TEST DISK", "ab", "HELLO", "hello.prg");
+  const std::string port = "sim:8=1541-II+:a.d64";
+
+  CliRun run = Run({"--port", port, "--quiet", "dir", "--charset", "lower"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  // (cc1541 pads the ID it is given over the DOS type.)
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"0 \"TEST DISK       \" ab    (1541 DISK)",
+                                                      "2    \"HELLO\"            prg  ",
+                                                      "662 blocks free.             "}));
+
+  // The upper case set: the lines of Shift+T, E and D, the heart of Shift+S, the arcs of
+  // Shift+I and K, and never the Latin-1 letter of the same code ($D3 would be "Ó").
+  run = Run({"--port", port, "--quiet", "dir"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  EXPECT_TRUE(Contains(lines[0], "0 \"\u258F\u23BA\u2665\u258F \u23BB\u256E\u2665\u256F  "))
+      << lines[0];
+  EXPECT_TRUE(Contains(lines[0], "\" AB    (1541 DISK)")) << lines[0];
+  EXPECT_TRUE(Contains(lines[2], "662 BLOCKS FREE.")) << lines[2];
+  EXPECT_FALSE(Contains(run.out, "\u00D3")) << run.out;
+
+  // --raw: each byte as the character of its code, as before.
+  run = Run({"--port", port, "--quiet", "dir", "--raw"});
+  EXPECT_TRUE(Contains(Lines(run.out)[0], "\u00D4\u00C5\u00D3\u00D4 \u00C4\u00C9\u00D3\u00CB"))
+      << run.out;
+
+  // A name is found as either set shows it; the PC name offered is plain ASCII.
+  run = Run({"--port", port, "--quiet", "get", "HELLO"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Slurp(Path("HELLO.prg")), hello);
+
+  run = Run({"--port", port, "dir", "--charset", "mixed"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "--charset takes upper")) << run.err;
+}
+
 TEST_F(CliTest, GetAndPutCarryProgramFilesUnchangedBothWays) {
   const std::string game = MakeGameDisk("a.d64", 700, 3);
   const std::string port = "sim:8=1541-II+:a.d64";
@@ -192,7 +233,8 @@ TEST_F(CliTest, VerifyTellsAnImageThatMatchesFromOneThatDoesNot) {
 
   run = Run({"--port", port, "--virtual-time", "--quiet", "verify", "made.d64"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(Lines(run.out), std::vector<std::string>{"Verify OK"});
+  EXPECT_EQ(Lines(run.out),
+            (std::vector<std::string>{"Verify OK", "Verified 683 sectors against made.d64"}));
   run = Run({"--port", port, "--virtual-time", "--quiet", "verify", "other.d64"});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.err, "Diskwright: Verify failed!")) << run.err;

@@ -180,6 +180,19 @@ struct FaultBench {
     h->desk.QueueCommand(kCmdCreateImage);
     h->Run();
   }
+  // A track the fault cut short is drawn as not read, not as a track of errors: every cell of
+  // the map is good or not read, and the tracks after the fault were not reached.
+  void ExpectTheCutTrackNotRead() const {
+    const auto& map = h->desk.diskMap();
+    ASSERT_EQ(map.size(), 35u);
+    for (size_t track = 0; track < map.size(); ++track) {
+      for (uint8_t cell : map[track]) {
+        EXPECT_TRUE(cell == kMapGood || cell == kMapNotRead) << "track " << track + 1;
+      }
+    }
+    EXPECT_EQ(map[0][0], kMapGood);
+    EXPECT_EQ(map[34][0], kMapNotRead);
+  }
   // True when "-- aborted --" was followed by a new connection.
   bool AbortedAndReconnected() const {
     const std::vector<std::string> log = h->desk.fullLogTexts();
@@ -213,6 +226,7 @@ TEST(CreateGcrFaults, ResetPowerOffAndUnplugInTheTracksWriteNothingAndReconnect)
         unplug ? 8'005'000 : 9'000'000, &error));
     bench.CreateWith(fault, 8'000'000);
     EXPECT_TRUE(bench.AbortedAndReconnected());
+    bench.ExpectTheCutTrackNotRead();
     EXPECT_TRUE(bench.h->desk.fileRequests().empty());
     EXPECT_FALSE(std::filesystem::exists(bench.created));
   }
@@ -223,6 +237,7 @@ TEST(CreateGcrFaults, ResetPowerOffAndUnplugInTheTracksWriteNothingAndReconnect)
   bench.h->desk.QueueCommand(kCmdCreateImage);
   bench.h->Run();
   EXPECT_TRUE(bench.AbortedAndReconnected());
+  bench.ExpectTheCutTrackNotRead();
   EXPECT_TRUE(bench.h->desk.fileRequests().empty());
   EXPECT_FALSE(std::filesystem::exists(bench.created));
 }

@@ -54,10 +54,12 @@ TEST_F(CreateVerify1581, CreateGivesTheImageByteForByteAndVerifyAgreesWithoutSta
   // The directory first, then the tracks: no ruler and no status line on a 1581.
   auto reading = std::find(create.begin(), create.end(), "Reading 80 tracks");
   ASSERT_NE(reading, create.end());
-  EXPECT_EQ(*(reading + 1), "-- done --");
+  EXPECT_EQ(*(reading + 1), "Saved copy.d81: 3200 sectors, no errors");
   const std::vector<std::string> verify = After(create, "Reading 80 tracks");
-  EXPECT_EQ(verify, (std::vector<std::string>{"-- done --", "Verifying 80 tracks", "Verify OK",
-                                              "-- done --"}));
+  EXPECT_EQ(verify,
+            (std::vector<std::string>{"Saved copy.d81: 3200 sectors, no errors", "-- done --",
+                                      "Verifying 80 tracks", "Verify OK",
+                                      "Verified 3200 sectors against copy.d81", "-- done --"}));
   EXPECT_TRUE(h.desk.messages().empty());
 }
 

@@ -46,16 +46,38 @@ TEST(DiskMap, RestoreShowsTheCodesItWritesAndCreateReadsTheSameBack) {
 
   Harness h("8=1541-II+:blank");
   h.Connect();
+  h.clock.SetStartTime(14, 3, 22);
   h.desk.QueueFile(image);
   DispatchCommand(h.program, kCmdRestoreImage);
   EXPECT_EQ(h.desk.diskMap(), expected);
   EXPECT_EQ(h.desk.trackMapCalls(), 35) << "one call a track";
+  EXPECT_EQ(
+      h.desk.diskMapLayout().caption.rfind("Restore disk image, drive 8 (1541-II+), 14:03:", 0), 0u)
+      << h.desk.diskMapLayout().caption;
+  // Each whole-disk command ends with what it did, after its own lines.
+  std::vector<std::string> log = h.desk.logTexts();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Restored 35 tracks onto drive 8");
 
   h.desk.QueueFile(dir / "copy.d64");
   DispatchCommand(h.program, kCmdCreateImage);
   EXPECT_EQ(h.desk.diskMapStarts(), 2);
   EXPECT_EQ(h.desk.diskMap(), expected);
   EXPECT_EQ(h.desk.diskMapLayout().codeTexts.at(9), "HEADER BLOCK CHECKSUM ERROR");
+  EXPECT_EQ(h.desk.diskMapLayout().caption.rfind("Create disk image, drive 8 (1541-II+), 14:", 0),
+            0u)
+      << h.desk.diskMapLayout().caption;
+  log = h.desk.logTexts();
+  EXPECT_EQ(log[log.size() - 2],
+            "Saved copy.d64: 683 sectors, 6 with errors "
+            "(1 \xD7 2, 1 \xD7 3, 1 \xD7 4, 1 \xD7 5, 1 \xD7 9, 1 \xD7 B)");
+
+  h.desk.QueueFile(dir / "copy.d64");
+  DispatchCommand(h.program, kCmdVerifyImage);
+  log = h.desk.logTexts();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 3], "Verify OK");
+  EXPECT_EQ(log[log.size() - 2], "Verified 683 sectors against copy.d64");
 }
 
 TEST(DiskMap, DumpVerifyAndFormatEachStartAfreshAndFillWhatTheyReachOrWrite) {

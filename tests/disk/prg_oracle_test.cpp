@@ -183,7 +183,10 @@ TEST(PrgDriveErrors, DiskFullInTheMiddleIsToldAndTheBamStaysConsistent) {
   Listed disk("full", {{"filler", Noise(650 * 254, 1)}});
   ASSERT_TRUE(disk.made);
   ASSERT_EQ(disk.h->desk.directory().back().substr(0, 3), "14 ");
-  disk.h->desk.SetDirectoryLine(2, "600 BLOCKS FREE.");
+  std::vector<std::string> stale = disk.h->desk.directory();
+  stale[2] = "600 BLOCKS FREE.";
+  disk.h->desk.ClearDirectory();
+  for (const std::string& line : stale) disk.h->desk.AddDirectoryLine(line);
   std::vector<uint8_t> content = Noise(40 * 254, 2);
   WriteFile(disk.dir / "more.prg", content);
   RestorePrg(disk.h->program, disk.dir / "more.prg");

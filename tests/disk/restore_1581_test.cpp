@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -64,8 +65,22 @@ TEST_F(Restore1581, AFormattedBlankDiskTakesEveryTrackAndReadsBackAsTheImage) {
   // The drive's format fills its sectors with a pattern of its own: tracks of zeros are
   // written too.
   EXPECT_TRUE(h.desk.Logged("Tracks restored: 80"));
+  EXPECT_TRUE(h.desk.Logged("Restored 80 tracks onto drive 8"));
   EXPECT_EQ(fake::ReadFile(dir_ / "copy.d81"), bytes_);
+  EXPECT_TRUE(h.desk.Logged("Saved copy.d81: 3200 sectors, no errors"));
   EXPECT_FALSE(h.desk.Logged("-- aborted --"));
+
+  // While the drive formats, silent for about a minute, the status bar counts the seconds, one
+  // text a second, the progress bar with them.
+  const std::vector<std::string>& texts = h.desk.statusTexts();
+  const std::vector<int64_t>& times = h.desk.statusTimesUs();
+  const auto first =
+      std::find(texts.begin(), texts.end(), "Formatting 80 tracks: 0:00 of about 1:04");
+  ASSERT_NE(first, texts.end());
+  const size_t at = static_cast<size_t>(first - texts.begin());
+  ASSERT_GT(texts.size(), at + 40);
+  EXPECT_EQ(texts[at + 30], "Formatting 80 tracks: 0:30 of about 1:04");
+  EXPECT_NEAR(static_cast<double>(times[at + 30] - times[at]), 30e6, 10e3);
 }
 
 TEST_F(Restore1581, WithoutTheFormatAFormattedDiskTakesTheImageAndABlankOneStopsAtTheFirstTrack) {

@@ -168,7 +168,7 @@ class DiskMapTest : public QObject {
     } counter;
     map->installEventFilter(&counter);
 
-    desk.StartDiskMap({std::vector<int>(35, 17), {{2, "SECTOR NOT FOUND"}}});
+    desk.StartDiskMap({std::vector<int>(35, 17), {{2, "SECTOR NOT FOUND"}}, "Verify disk image"});
     for (int track = 1; track <= 35; ++track) {
       desk.ShowTrackOnMap(track, std::vector<uint8_t>(17, track == 9 ? 2 : 1));
     }
@@ -203,6 +203,11 @@ class DiskMapTest : public QObject {
     Session s("8=" + model.toStdString() + ":" + image);
     s.Run(dw::kCmdCreateImage);
     dw::DiskMapView* map = s.desk.window().diskMap();
+    QVERIFY2(
+        QRegularExpression("^Create disk image, drive 8 \\(" + model + "\\), \\d\\d:\\d\\d:\\d\\d$")
+            .match(map->caption())
+            .hasMatch(),
+        qPrintable(map->caption()));
     QCOMPARE(map->columnCount(), columns);
     QCOMPARE(map->sectorCount(1), rows);
     QCOMPARE(map->sectorCount(columns), model == "1571" ? 17 : 40);
@@ -223,6 +228,10 @@ class DiskMapTest : public QObject {
     dw::RpmChartView* chart = s.desk.window().rpmChart();
     QCOMPARE(s.desk.window().outputPanel()->currentWidget(), chart);
     QCOMPARE(chart->planned(), 5);
+    QVERIFY2(QRegularExpression("^RPM check, drive 8 \\(1541-II\\+\\), \\d\\d:\\d\\d:\\d\\d$")
+                 .match(chart->caption())
+                 .hasMatch(),
+             qPrintable(chart->caption()));
 
     // The values are the logged ones; min and max are those of the summary line.
     const QStringList texts = s.LogTexts();

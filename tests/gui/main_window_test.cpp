@@ -74,7 +74,7 @@ class MainWindowTest : public QObject {
       titles << action->text();
       menus << action->menu();
     }
-    QCOMPARE(titles, (QStringList{"File", "Disk", "Tools", "Info"}));
+    QCOMPARE(titles, (QStringList{"File", "Disk", "Tools", "Info", "View"}));
     QCOMPARE(menus[0]->objectName(), QString("menuFile"));
     QCOMPARE(menus[3]->objectName(), QString("menuInfo"));
 
@@ -87,6 +87,7 @@ class MainWindowTest : public QObject {
              (QStringList{"25 RPM check", "26 RPM adjust", "37 Dump track", "27 Dump ROM", "---",
                           "38 GCR -> HEX", "39 HEX -> GCR"}));
     QCOMPARE(MenuContents(menus[3]), (QStringList{"30 Error info", "---", "28 About"}));
+    QCOMPARE(MenuContents(menus[4]), (QStringList{"[ ] 200 Lower case characters"}));
     // The separator at the top of "Disk" must survive Qt's habit of hiding leading ones.
     QVERIFY(!menus[1]->separatorsCollapsible());
   }

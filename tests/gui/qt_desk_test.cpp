@@ -26,6 +26,7 @@
 #include "shell/window/command_bar.h"
 #include "shell/window/directory_list.h"
 #include "shell/window/qt_desk.h"
+#include "shell/window/window_tables.h"
 
 using dw::DeskEvent;
 using dw::EventKind;
@@ -198,6 +199,47 @@ class QtDeskTest : public QObject {
     QCOMPARE(desk.DirectoryCount(), 0);
   }
 
+  // A disk named in the computer's lower case set ("TEST DISK" typed there is $D4 $C5 $D3 ...).
+  // The list shows it as the screen does, the note as the program wrote it, and the View menu
+  // switches the set for the lines already shown; the program still gets the drive's bytes.
+  void directoryShowsTheScreensCharacters() {
+    QtDesk desk;
+    const std::string header = "0 \"\xD4\xC5\xD3\xD4 \xC4\xC9\xD3\xCB\" AB 2A";
+    desk.AddDirectoryLine(header);
+    desk.AddDirectoryLine("1    \"\xC8\x45\x4C\x4C\x4F\xA0\\\x5E\x5F\xFF\"   PRG");
+    desk.SetDirectoryNote(0, " (1541 DISK)");
+    QListWidget* list = desk.window().directoryList();
+    // Upper case and graphics: the shifted letters are graphics, which a font without the
+    // legacy computing symbols draws as the nearest box drawing and block symbols.
+    const QString upperHeader = list->item(0)->text();
+    QVERIFY(upperHeader.startsWith(QString::fromUtf8("0 \"")));
+    QVERIFY(upperHeader.contains(QString::fromUtf8("\u2665")));  // $D3 the heart
+    QVERIFY(upperHeader.contains(QString::fromUtf8("\u256E")));  // $C9 the arc
+    QVERIFY(upperHeader.endsWith(QString::fromUtf8("\" AB 2A (1541 DISK)")));
+    // $C8 is a vertical line right of the middle: the legacy symbol, or the box drawing one.
+    const QString fileLine =
+        QString::fromUtf8("1    \"%1ELLO\u00A0\u00A3\u2191\u2190\u03C0\"   PRG");
+    QVERIFY2(list->item(1)->text() == fileLine.arg(QString::fromUtf8("\U0001FB74")) ||
+                 list->item(1)->text() == fileLine.arg(QString::fromUtf8("\u2502")),
+             qPrintable(list->item(1)->text()));
+    for (const QString& text : {upperHeader, list->item(1)->text()}) {
+      for (QChar c : text) QVERIFY2(c.unicode() < 0xC0 || c.unicode() > 0xFF, qPrintable(text));
+    }
+
+    desk.window().menuAction(dw::kViewLowerCase)->trigger();
+    QVERIFY(Drain(desk).empty());
+    QCOMPARE(list->item(0)->text(), QString::fromUtf8("0 \"TEST DISK\" ab 2a (1541 DISK)"));
+    QVERIFY(list->item(1)->text().startsWith(QString::fromUtf8("1    \"Hello\u00A0\u00A3")));
+    QCOMPARE(desk.DirectoryLine(0), header + " (1541 DISK)");
+
+    // A listing that comes while the set is chosen is shown in it.
+    desk.ClearDirectory();
+    desk.AddDirectoryLine("664 BLOCKS FREE.");
+    QCOMPARE(list->item(0)->text(), QString("664 blocks free."));
+    desk.window().menuAction(dw::kViewLowerCase)->trigger();
+    QCOMPARE(list->item(0)->text(), QString("664 BLOCKS FREE."));
+  }
+
   void waitsEndByTimeOrByEvent() {
     QtDesk desk;
     // Nothing happens: the wait ends by itself.
@@ -234,10 +276,11 @@ class QtDeskTest : public QObject {
     QCOMPARE(desk.DeviceText(0), std::string("8: 1541-II"));
     QCOMPARE(desk.DeviceText(5), std::string());
 
+    // The drive's bytes come back as they went in, the note after them.
     desk.AddDirectoryLine("0 \"" + allHigh + "\"");
     QCOMPARE(desk.DirectoryLine(0), "0 \"" + allHigh + "\"");
-    desk.SetDirectoryLine(0, "x\xE9");
-    QCOMPARE(desk.DirectoryLine(0), std::string("x\xE9"));
+    desk.SetDirectoryNote(0, " (1541 DISK)");
+    QCOMPARE(desk.DirectoryLine(0), "0 \"" + allHigh + "\" (1541 DISK)");
     QCOMPARE(desk.DirectoryLine(3), std::string());
 
     desk.AppendLogLine("09:05:07 caf\xE9");

@@ -88,6 +88,7 @@ void DiskMapView::Start(const DiskMapLayout& layout) {
     cells_.emplace_back(static_cast<size_t>(std::max(0, sectors)), kMapNotRead);
   }
   codeTexts_ = layout.codeTexts;
+  caption_ = QString::fromLatin1(layout.caption.c_str());
   paint_.Schedule();
 }
 
@@ -124,9 +125,13 @@ int DiskMapView::LegendHeight() const {
   return places.empty() ? 0 : places.back().bottom() + 1 + kMargin;
 }
 
+int DiskMapView::CaptionHeight() const {
+  return caption_.isEmpty() ? 0 : fontMetrics().height() + kMargin;
+}
+
 QRectF DiskMapView::GridArea() const {
   const double left = kMargin + kSectorLabelWidth;
-  const double top = kMargin + kTrackLabelHeight;
+  const double top = kMargin + CaptionHeight() + kTrackLabelHeight;
   const double w = width() - left - kMargin;
   const double h = height() - top - LegendHeight() - kMargin;
   return {left, top, std::max(0.0, w), std::max(0.0, h)};
@@ -201,10 +206,15 @@ void DiskMapView::paintEvent(QPaintEvent* /*event*/) {
   painter.setFont(font());
   painter.setPen(Qt::black);
   const QFontMetrics metrics = fontMetrics();
+  if (!caption_.isEmpty()) {
+    painter.drawText(QRect(kMargin, kMargin, width() - 2 * kMargin, metrics.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, caption_);
+  }
   const int trackStep = w * 5 >= metrics.horizontalAdvance("80") + 2 ? 5 : 10;
   for (int track = 1; track <= columnCount(); ++track) {
     if (track != 1 && track % trackStep != 0) continue;
-    const QRectF label(grid.left() + (track - 1) * w - 10, kMargin, w + 20, kTrackLabelHeight);
+    const QRectF label(grid.left() + (track - 1) * w - 10, kMargin + CaptionHeight(), w + 20,
+                       kTrackLabelHeight);
     painter.drawText(label, Qt::AlignCenter, QString::number(track));
   }
   for (int sector = 0; sector < rowCount(); sector += 5) {

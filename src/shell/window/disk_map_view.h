@@ -1,6 +1,7 @@
 #pragma once
 // The "Disk map" tab: one column per track of the layout the last whole-disk operation used,
-// one cell per sector, coloured by what the operation found or wrote there, with a legend.
+// one cell per sector, coloured by what the operation found or wrote there, with a legend, under
+// a caption that names the operation, the drive and the time it started.
 // Hovering a cell names its track, sector, code and the code's words.
 
 #include <QString>
@@ -27,6 +28,8 @@ class DiskMapView final : public QWidget {
   void SetTrack(int track, const std::vector<uint8_t>& cells);
   void SetSector(int track, int sector, uint8_t cell);
 
+  // Which command on which drive the map shows, and when: the line above the map.
+  const QString& caption() const { return caption_; }
   int columnCount() const { return static_cast<int>(cells_.size()); }
   int sectorCount(int track) const;
   // kMapNotRead for a place the layout does not have.
@@ -45,9 +48,11 @@ class DiskMapView final : public QWidget {
   int rowCount() const;
   QRectF GridArea() const;
   int LegendHeight() const;
+  int CaptionHeight() const;
 
   std::vector<std::vector<uint8_t>> cells_;
   std::map<uint8_t, std::string> codeTexts_;
+  QString caption_;
   ScheduledPaint paint_{this};
 };
 

@@ -107,7 +107,9 @@ void MainWindow::BuildMenus() {
       action->setObjectName(QString("action%1").arg(item.id));
       action->setData(item.id);
       const int id = item.id;
-      if (item.checkItem) {
+      if (IsWindowOnly(id)) {
+        action->setCheckable(item.checkItem);
+      } else if (item.checkItem) {
         action->setCheckable(true);
         // The program owns the check mark: a selection may be dropped while a command runs,
         // so Qt's own toggle is undone and the program sets the mark when it acts.
@@ -179,6 +181,9 @@ void MainWindow::BuildControls() {
   directoryList_->setPalette(colours);
   connect(directoryList_, &DirectoryList::lineDoubleClicked, this,
           &MainWindow::directoryDoubleClicked);
+  // As the computer's Shift and Commodore keys switch its screen between its two sets.
+  connect(menuAction(kViewLowerCase), &QAction::toggled, directoryList_,
+          &DirectoryList::setLowerCase);
   logPane_ = MakeTextPane("LogPane", outputSplitter_);
   outputSplitter_->addWidget(directoryList_);
   outputSplitter_->addWidget(logPane_);

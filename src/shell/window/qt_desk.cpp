@@ -261,7 +261,7 @@ void QtDesk::ClearDirectory() {
 }
 
 void QtDesk::AddDirectoryLine(const std::string& text) {
-  window_->directoryList()->addItem(ToQt(text));
+  window_->directoryList()->addListingLine(text);
 }
 
 int QtDesk::DirectoryCount() {
@@ -269,12 +269,11 @@ int QtDesk::DirectoryCount() {
 }
 
 std::string QtDesk::DirectoryLine(int index) {
-  QListWidgetItem* item = window_->directoryList()->item(index);
-  return item == nullptr ? std::string() : FromQt(item->text());
+  return window_->directoryList()->lineText(index);
 }
 
-void QtDesk::SetDirectoryLine(int index, const std::string& text) {
-  if (QListWidgetItem* item = window_->directoryList()->item(index)) item->setText(ToQt(text));
+void QtDesk::SetDirectoryNote(int index, const std::string& note) {
+  window_->directoryList()->setNote(index, note);
 }
 
 int QtDesk::SelectedDirectoryLine() {
@@ -390,8 +389,8 @@ void QtDesk::ShowSectorOnMap(int track, int sector, uint8_t cell) {
 }
 
 // A speed series is there to be watched while the user turns the drive's adjustment screw.
-void QtDesk::StartRpmSeries(int planned) {
-  window_->rpmChart()->Start(planned);
+void QtDesk::StartRpmSeries(int planned, const std::string& caption) {
+  window_->rpmChart()->Start(planned, ToQt(caption));
   window_->outputPanel()->setCurrentWidget(window_->rpmChart());
 }
 

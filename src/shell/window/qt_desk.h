@@ -51,7 +51,7 @@ class QtDesk final : public Desk {
   void AddDirectoryLine(const std::string& text) override;
   int DirectoryCount() override;
   std::string DirectoryLine(int index) override;
-  void SetDirectoryLine(int index, const std::string& text) override;
+  void SetDirectoryNote(int index, const std::string& note) override;
   int SelectedDirectoryLine() override;
   void ClearDirectorySelection() override;
 
@@ -69,7 +69,7 @@ class QtDesk final : public Desk {
   void StartDiskMap(const DiskMapLayout& layout) override;
   void ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) override;
   void ShowSectorOnMap(int track, int sector, uint8_t cell) override;
-  void StartRpmSeries(int planned) override;
+  void StartRpmSeries(int planned, const std::string& caption) override;
   void ShowRpm(double rpm) override;
 
  private:

@@ -42,9 +42,10 @@ RpmChartView::RpmChartView(QWidget* parent) : QWidget(parent) {
   setPalette(colours);
 }
 
-void RpmChartView::Start(int planned) {
+void RpmChartView::Start(int planned, const QString& caption) {
   values_.clear();
   planned_ = std::max(0, planned);
+  caption_ = caption;
   minimum_ = maximum_ = 0;
   paint_.Schedule();
 }
@@ -72,24 +73,30 @@ void RpmChartView::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
 
-  // The header: the latest value large, the range beside it.
+  // The caption line, then the header: the latest value large, the range beside it.
+  const int top = caption_.isEmpty() ? 0 : fontMetrics().height() + kMargin;
+  if (!caption_.isEmpty()) {
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(kMargin, kMargin, width() - 2 * kMargin, fontMetrics().height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, caption_);
+  }
   QFont large = font();
   large.setPixelSize(34);
   large.setBold(true);
   painter.setFont(large);
   const bool latestInBand = values_.empty() || InBand(values_.back());
   painter.setPen(latestInBand ? kOkabeBlue : kOkabeVermillion);
-  const QRect latest(kMargin, kMargin, width() / 2, kHeaderHeight - kMargin);
+  const QRect latest(kMargin, top + kMargin, width() / 2, kHeaderHeight - kMargin);
   painter.drawText(latest, Qt::AlignLeft | Qt::AlignVCenter, LatestText());
   painter.setFont(font());
   painter.setPen(Qt::black);
-  const QRect range(width() / 2, kMargin, width() / 2 - kMargin, kHeaderHeight - kMargin);
+  const QRect range(width() / 2, top + kMargin, width() / 2 - kMargin, kHeaderHeight - kMargin);
   painter.drawText(range, Qt::AlignRight | Qt::AlignVCenter,
                    RangeText() + "\nband 294 - 306 rpm, nominal 300");
 
-  const QRectF plot(kMargin + kAxisLabelWidth, kHeaderHeight + kMargin,
+  const QRectF plot(kMargin + kAxisLabelWidth, top + kHeaderHeight + kMargin,
                     std::max(1, width() - 2 * kMargin - kAxisLabelWidth),
-                    std::max(1, height() - kHeaderHeight - 2 * kMargin - kBottomLabelHeight));
+                    std::max(1, height() - top - kHeaderHeight - 2 * kMargin - kBottomLabelHeight));
   const double low = std::min(kShownLow, values_.empty() ? kShownLow : std::floor(minimum_ - 1));
   const double high = std::max(kShownHigh, values_.empty() ? kShownHigh : std::ceil(maximum_ + 1));
   auto yOf = [&](double rpm) { return plot.bottom() - (rpm - low) / (high - low) * plot.height(); };

@@ -17,11 +17,13 @@ class RpmChartView final : public QWidget {
  public:
   explicit RpmChartView(QWidget* parent = nullptr);
 
-  void Start(int planned);
+  // caption: which command on which drive measures, and when it started.
+  void Start(int planned, const QString& caption);
   void Add(double rpm);
 
   const std::vector<double>& values() const { return values_; }
   int planned() const { return planned_; }
+  const QString& caption() const { return caption_; }
   // 0 while the series has no value.
   double minimum() const { return minimum_; }
   double maximum() const { return maximum_; }
@@ -36,6 +38,7 @@ class RpmChartView final : public QWidget {
  private:
   std::vector<double> values_;
   int planned_ = 0;
+  QString caption_;
   double minimum_ = 0;
   double maximum_ = 0;
   ScheduledPaint paint_{this};

@@ -42,6 +42,17 @@ inline constexpr std::array kDiskMenuItems{
     MenuItemSpec{kCmdDosCommand, "DOS command", false},
 };
 
+// Items that change only what the window shows; the program never hears of them, and the
+// window keeps nothing of them between runs.
+inline constexpr int kViewLowerCase = 200;
+inline constexpr bool IsWindowOnly(int id) {
+  return id == kViewLowerCase;
+}
+
+inline constexpr std::array kViewMenuItems{
+    MenuItemSpec{kViewLowerCase, "Lower case characters", true},
+};
+
 inline constexpr std::array kToolsMenuItems{
     MenuItemSpec{kCmdRpmCheck, "RPM check", false},
     MenuItemSpec{kCmdRpmAdjust, "RPM adjust", false},
@@ -59,10 +70,9 @@ inline constexpr std::array kInfoMenuItems{
 };
 
 inline constexpr std::array kMenus{
-    MenuSpec{"File", "menuFile", kFileMenuItems},
-    MenuSpec{"Disk", "menuDisk", kDiskMenuItems},
-    MenuSpec{"Tools", "menuTools", kToolsMenuItems},
-    MenuSpec{"Info", "menuInfo", kInfoMenuItems},
+    MenuSpec{"File", "menuFile", kFileMenuItems},    MenuSpec{"Disk", "menuDisk", kDiskMenuItems},
+    MenuSpec{"Tools", "menuTools", kToolsMenuItems}, MenuSpec{"Info", "menuInfo", kInfoMenuItems},
+    MenuSpec{"View", "menuView", kViewMenuItems},
 };
 
 // The command bar's toggle buttons, left to right. The blanks in the labels pad them to one
