@@ -8,18 +8,6 @@
 
 namespace dw {
 
-namespace {
-
-class SilentPort final : public SerialPort {
- public:
-  int BytesWaiting() override { return 0; }
-  int Read(uint8_t*, int) override { return 0; }
-  int Write(const uint8_t*, int count) override { return count; }
-  void SetBreak(bool) override {}
-};
-
-}  // namespace
-
 std::unique_ptr<SerialPort> VirtualPortOpener::Open(int number) {
   ++opened_[number];
   if (auto it = buses_.find(number); it != buses_.end()) return it->second->OpenPort();

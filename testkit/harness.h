@@ -15,6 +15,15 @@
 
 namespace dw {
 
+// A port that takes every byte and never answers: a serial device that is no adapter.
+class SilentPort final : public SerialPort {
+ public:
+  int BytesWaiting() override { return 0; }
+  int Read(uint8_t*, int) override { return 0; }
+  int Write(const uint8_t*, int count) override { return count; }
+  void SetBreak(bool) override {}
+};
+
 // Opens the virtual buses attached to port numbers; every other port does not exist.
 class VirtualPortOpener final : public PortOpener {
  public:

@@ -201,7 +201,9 @@ void ScriptedDesk::SetDirectoryNote(int index, const std::string& note) {
 
 MessageAnswer ScriptedDesk::ShowMessage(const MessageRequest& request) {
   MessageAnswer answer = request.defaultButton;
-  if (!messageAnswers_.empty()) {
+  if (auto standing = standingAnswers_.find(request.caption); standing != standingAnswers_.end()) {
+    answer = standing->second;
+  } else if (!messageAnswers_.empty()) {
     answer = messageAnswers_.front();
     messageAnswers_.pop_front();
   }

@@ -34,6 +34,11 @@ class ScriptedDesk final : public Desk {
   // Answers, used in order; when a queue is empty a box takes its default button and a
   // requester is cancelled.
   void QueueMessageAnswer(MessageAnswer answer) { messageAnswers_.push_back(answer); }
+  // The answer to every question with this caption, ahead of the queue (the user who restores
+  // over a disk of files means to).
+  void AnswerQuestion(const std::string& caption, MessageAnswer answer) {
+    standingAnswers_[caption] = answer;
+  }
   void QueueText(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
   void QueueFile(std::string path, int selectedEntry = -1) {
     fileAnswers_.push_back({std::move(path), selectedEntry});
@@ -83,6 +88,8 @@ class ScriptedDesk final : public Desk {
   bool commandButtonsEnabled() const { return commandButtonsEnabled_; }
   bool checked(int id) const;
   bool closed() const { return closed_; }
+  // The folders the program had shown in a file manager.
+  const std::vector<std::string>& openedFolders() const { return openedFolders_; }
   bool resetDown() const { return resetDown_; }
   size_t pendingEvents() const { return events_.size() + idleEvents_.size(); }
   // The disk map as the last operation left it: one vector of cells per track (index 0 is
@@ -131,6 +138,10 @@ class ScriptedDesk final : public Desk {
   std::optional<std::string> AskText(const TextRequest& request) override;
   FileAnswer ChooseFile(const FileRequest& request) override;
   void Close() override { closed_ = true; }
+  bool OpenFolder(const std::string& path) override {
+    openedFolders_.push_back(path);
+    return true;
+  }
   void StartDiskMap(const DiskMapLayout& layout) override;
   void ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) override;
   void ShowSectorOnMap(int track, int sector, uint8_t cell) override;
@@ -153,6 +164,7 @@ class ScriptedDesk final : public Desk {
   std::deque<Timed> idleEvents_;  // atUs: not before then
   std::vector<std::string> transcript_;
   std::deque<MessageAnswer> messageAnswers_;
+  std::map<std::string, MessageAnswer> standingAnswers_;
   std::deque<std::optional<std::string>> textAnswers_;
   std::deque<FileAnswer> fileAnswers_;
   bool limitCloseTaken_ = false;
@@ -178,6 +190,7 @@ class ScriptedDesk final : public Desk {
   bool commandButtonsEnabled_ = true;
   bool resetDown_ = false;
   bool closed_ = false;
+  std::vector<std::string> openedFolders_;
   DiskMapLayout diskMapLayout_;
   std::vector<std::vector<uint8_t>> diskMap_;
   int diskMapStarts_ = 0;

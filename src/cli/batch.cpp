@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "cli/commands.h"
 #include "core/log.h"
+#include "link/detect.h"
 #include "link/drive_job.h"
 #include "platform/pc_file.h"
 
@@ -89,7 +91,13 @@ int CountBadSectors(const std::vector<std::string>& log) {
 
 int CreateEachDisk(Session& s) {
   const std::string pattern = s.call.Option("--each-disk");
-  const Program& p = s.program;
+  Program& p = s.program;
+  // The model of the drive the call chose: the scan of the bus left that of the last drive found.
+  DetectDriveModel(p);
+  if (p.LinkState >= kLinkTimeout) {
+    ReportFailure(s, kExitLinkFailed);
+    return kExitLinkFailed;
+  }
   if (p.DriveFamily == kFamily1581 || p.DriveFamily == kFamilyUnknown) {
     s.desk.PrintError(
         "diskwright-cli: create: --each-disk sees disk changes by the write-protect "
@@ -97,6 +105,7 @@ int CreateEachDisk(Session& s) {
         p.DriveModelName);
     return kExitWrongCall;
   }
+  if (!ImageTargetUsable(s, NameForDisk(pattern, 1))) return kExitWrongCall;
   const int limit = s.call.Has("--count") ? std::stoi(s.call.Option("--count")) : 0;
   std::vector<BatchFile> files;
   int status = kExitDone;

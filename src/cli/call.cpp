@@ -69,12 +69,13 @@ const std::vector<CommandSpec>& Commands() {
        false},
       {"verify", "verify FILE", "compare the disk with an image file", 1, 1, {}, false},
       {"restore",
-       "restore FILE [--format yes|no]",
+       "restore FILE [--format yes|no] [--yes]",
        "write a D64, D71, D81, G64 image or a PRG file to the disk (--format: a 1581\n"
-       "       disk is formatted first, or not)",
+       "       disk is formatted first, or not); an image over a disk with files is\n"
+       "       asked first on a terminal, elsewhere it needs --yes",
        1,
        1,
-       {{"--format", true}},
+       {{"--format", true}, {"--yes", false}},
        true},
       {"format", "format NAME,ID", "fast format of a GCR disk", 1, 1, {}, true},
       {"dump-track",
@@ -140,8 +141,8 @@ bool ParseDiskChange(const std::string& text, DiskChange* change) {
 
 const std::vector<OptionSpec>& GlobalOptions() {
   static const std::vector<OptionSpec> options = {
-      {"--port", true},  {"--drive", true},         {"--quiet", false},
-      {"--help", false}, {"--virtual-time", false}, {"--sim-change", true}};
+      {"--port", true},     {"--drive", true}, {"--quiet", false},        {"--help", false},
+      {"--version", false}, {"--log", true},   {"--virtual-time", false}, {"--sim-change", true}};
   return options;
 }
 
@@ -159,6 +160,10 @@ bool TakeGlobal(Call& call, const std::string& name, const std::string& value, s
     call.quiet = true;
   } else if (name == "--help") {
     call.help = true;
+  } else if (name == "--version") {
+    call.version = true;
+  } else if (name == "--log") {
+    call.logPath = value;
   } else if (name == "--virtual-time") {
     call.virtualTime = true;
   } else if (name == "--sim-change") {
@@ -232,6 +237,7 @@ std::optional<Call> ParseCall(int argc, const char* const* argv, std::string* er
   const CommandSpec* spec = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string word = argv[i];
+    if (word == "-h") word = "--help";
     if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
       std::string name = word;
       std::optional<std::string> value;
@@ -273,7 +279,7 @@ std::optional<Call> ParseCall(int argc, const char* const* argv, std::string* er
       call.arguments.push_back(word);
     }
   }
-  if (call.help) return call;
+  if (call.help || call.version) return call;
   if (spec == nullptr) {
     *error = "no command given (diskwright-cli --help lists them)";
     return std::nullopt;
@@ -300,12 +306,16 @@ std::string UsageText(const std::string& command) {
            std::string(spec->synopsis) + "\n  " + summary + "\n";
   }
   std::string text =
-      "usage: diskwright-cli [--port COMn|DEVICE|sim:...] [--drive N] [--quiet] COMMAND [ARGS]\n"
+      "usage: diskwright-cli [--port COMn|DEVICE|sim:...] [--drive N] [--quiet] [--log FILE]\n"
+      "                      COMMAND [ARGS]\n"
       "\n"
       "Works with Commodore drives through the BUSLINK V2.0 adapter, as the window does.\n"
-      "  --port   the adapter's port (default: COM0 to COM32, see DISKWRIGHT_COM<n>)\n"
-      "  --drive  the drive, 8 to 11 (default: the first drive found)\n"
-      "  --quiet  print only results and errors\n"
+      "  --port     the adapter's port (default: COM0 to COM32, see DISKWRIGHT_COM<n>)\n"
+      "  --drive    the drive, 8 to 11 (default: the first drive found)\n"
+      "  --quiet    print only results and errors\n"
+      "  --log      also append every log line to FILE\n"
+      "  -h, --help this text; COMMAND --help: the command's own\n"
+      "  --version  the program's version\n"
       "\n"
       "Commands:\n";
   for (const CommandSpec& spec : Commands()) {
@@ -317,6 +327,10 @@ std::string UsageText(const std::string& command) {
       "refused or could not do its work; 2 wrong call; 3 no adapter or drive, link failure,\n"
       "or aborted (Ctrl+C aborts as RESET does).\n";
   return text;
+}
+
+std::string VersionText() {
+  return std::string("diskwright-cli (Diskwright) ") + DISKWRIGHT_VERSION + "\n";
 }
 
 bool WritesTheDisk(const Call& call) {

@@ -27,7 +27,9 @@ struct Call {
   std::string command;
   std::vector<std::string> arguments;
   std::map<std::string, std::string> options;  // "--40" -> "", "--format" -> "yes"
-  bool help = false;                           // --help, for the program or the command
+  bool help = false;                           // --help or -h, for the program or the command
+  bool version = false;                        // --version
+  std::string logPath;                         // --log: every log line also into this file
 
   bool Has(const std::string& option) const { return options.count(option) > 0; }
   std::string Option(const std::string& option) const {
@@ -41,6 +43,9 @@ std::optional<Call> ParseCall(int argc, const char* const* argv, std::string* er
 
 // The usage of the program (command empty) or of one command.
 std::string UsageText(const std::string& command);
+
+// The program's name and version.
+std::string VersionText();
 
 // Whether the call writes to the disk (put, cmd, restore, format): a virtual disk is then written
 // back to its image file, as a real disk keeps what was written.

@@ -8,9 +8,13 @@
 #include <system_error>
 
 #include "cli/batch.h"
+#include "commands/restore_from_file.h"
+#include "disk/create_image.h"
 #include "disk/petscii.h"
+#include "link/detect.h"
 #include "link/exchange.h"
 #include "platform/desk.h"
+#include "platform/latin1.h"
 #include "platform/pc_file.h"
 
 namespace dw::cli {
@@ -123,7 +127,10 @@ int Status(Session& s) {
 int Create(Session& s) {
   s.program.FortyTracksMark = s.call.Has("--40");
   s.program.ImageErrorsMark = s.call.Has("--errors");
+  // A name the call gave is the only name there is: no second requester follows a refusal.
+  s.desk.AnswerQuestion(kDiscardImageCaption, MessageAnswer::kYes);
   if (s.call.Has("--each-disk")) return CreateEachDisk(s);
+  if (!ImageTargetUsable(s, s.call.arguments[0])) return kExitWrongCall;
   AnswerReplace(s);
   s.desk.QueueFile(s.call.arguments[0]);
   return RunMenuCommand(s, kCmdCreateImage);
@@ -167,8 +174,16 @@ int Restore(Session& s) {
     s.desk.AnswerQuestion("Resore Image", s.call.Option("--format") == "yes" ? MessageAnswer::kYes
                                                                              : MessageAnswer::kNo);
   }
+  if (s.call.Has("--yes")) s.desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
   s.desk.QueueFile(path);
-  return RunMenuCommand(s, kCmdRestoreImage);
+  const int status = RunMenuCommand(s, kCmdRestoreImage);
+  const std::vector<std::string>& log = s.desk.commandLog();
+  if (std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.size() > kLogStampLength && line.substr(kLogStampLength) == kRestoreCanceled;
+      })) {
+    s.desk.PrintError("diskwright-cli: restore: the disk holds files; --yes writes over them");
+  }
+  return status;
 }
 
 int Format(Session& s) {
@@ -245,6 +260,31 @@ const std::map<std::string, Runner>& Runners() {
 int RunCommandOfCall(Session& s) {
   auto found = Runners().find(s.call.command);
   return found == Runners().end() ? kExitWrongCall : found->second(s);
+}
+
+bool ImageTargetUsable(Session& s, const std::string& path) {
+  std::string reason;
+  if (!PcFolderTakesFiles(FolderPart(path), &reason)) {
+    const std::string folder = FolderPart(path).empty() ? "." : FolderPart(path);
+    s.desk.PrintError("diskwright-cli: create: cannot write into " + folder + ": " + reason);
+    return false;
+  }
+  if (s.call.Has("--replace")) return true;
+  // A bare name takes the extension of the drive's image type, which a 1571 chooses by the disk.
+  std::vector<std::string> names = {path};
+  if (UpperExtension(path).empty()) {
+    DetectDriveModel(s.program);
+    const uint8_t family = s.program.DriveFamily;
+    names = {family == kFamily1581 ? path + ".d81" : path + ".d64"};
+    if (family == kFamily1571) names.push_back(path + ".d71");
+  }
+  for (const std::string& name : names) {
+    if (PcPathExists(name)) {
+      s.desk.PrintError("diskwright-cli: create: " + name + " exists; --replace writes over it");
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace dw::cli

@@ -134,14 +134,22 @@ LinkPorts::LinkPorts(const Clock& clock, std::string port, std::vector<DiskChang
 
 LinkPorts::~LinkPorts() = default;
 
-std::unique_ptr<SerialPort> LinkPorts::Open(int number) {
-  if (port_.empty()) return discovery_->Open(number);
+std::unique_ptr<SerialPort> LinkPorts::OpenTelling(int number, PortTrial* trial) {
+  if (port_.empty()) return discovery_->OpenTelling(number, trial);
   // The one port named is scanned as the first; a COM name keeps its own number.
   const int comNumber = ComNumberOf(port_);
-  if (comNumber >= 0) return number == comNumber ? discovery_->Open(number) : nullptr;
+  if (comNumber >= 0) return number == comNumber ? discovery_->OpenTelling(number, trial) : nullptr;
   if (number != 0) return nullptr;
-  if (port_.compare(0, kVirtualPrefix.size(), kVirtualPrefix) == 0) return buses_->Open(port_);
-  return OpenSystemSerialPort(port_);
+  if (trial != nullptr) trial->device = port_;
+  if (port_.compare(0, kVirtualPrefix.size(), kVirtualPrefix) == 0) {
+    std::unique_ptr<SerialPort> port = buses_->Open(port_);
+    if (!port && trial != nullptr) {
+      trial->fault = PortFault::kOther;
+      trial->detail = "no virtual bus could be made of it";
+    }
+    return port;
+  }
+  return OpenSystemSerialPort(port_, trial);
 }
 
 bool LinkPorts::SaveVirtualDisks(std::string* error) {

@@ -32,7 +32,8 @@ class LinkPorts final : public PortOpener {
   LinkPorts(const Clock& clock, std::string port, std::vector<DiskChange> changes);
   ~LinkPorts() override;
 
-  std::unique_ptr<SerialPort> Open(int number) override;
+  std::unique_ptr<SerialPort> Open(int number) override { return OpenTelling(number, nullptr); }
+  std::unique_ptr<SerialPort> OpenTelling(int number, PortTrial* trial) override;
 
   // Writes the disks of the virtual buses back to their image files; false with a message
   // when one could not be written.

@@ -1,6 +1,8 @@
 // diskwright-cli: the program's commands from a terminal, for scripts and batch archiving. It
 // runs the same procedures as the window, with a terminal desk in place of the window.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -29,6 +31,10 @@ int main(int argc, char** argv) {
     std::fputs(UsageText(call->command).c_str(), stdout);
     return kExitDone;
   }
+  if (call->version) {
+    std::fputs(VersionText().c_str(), stdout);
+    return kExitDone;
+  }
 
   std::unique_ptr<dw::Clock> clock;
   if (call->virtualTime) {
@@ -39,9 +45,15 @@ int main(int argc, char** argv) {
   std::sort(call->diskChanges.begin(), call->diskChanges.end(),
             [](const DiskChange& a, const DiskChange& b) { return a.atUs < b.atUs; });
   TerminalDesk desk(*clock, call->quiet);
+  if (isatty(STDIN_FILENO) == 1) desk.AskAt(STDIN_FILENO);
   // Declared before the program: the virtual buses outlive the port the program holds.
   LinkPorts ports(*clock, call->port, call->diskChanges);
   dw::Program program(desk, *clock, ports);
+  std::optional<dw::LogFile> keptLog;
+  if (!call->logPath.empty()) {
+    keptLog = dw::LogFile::Single(call->logPath);
+    program.KeptLog = &*keptLog;
+  }
   dw::StartUp(program);
   InstallInterruptHandler();
 
@@ -50,6 +62,10 @@ int main(int argc, char** argv) {
   if (status == kExitDone) status = RunCommandOfCall(session);
   program.LinkPort.reset();
   desk.Close();
+  // The log was shown; only the file of it is missing, which the user asked for.
+  if (program.KeptLogFailed) {
+    std::fprintf(stderr, "diskwright-cli: --log: %s\n", keptLog->error().c_str());
+  }
   if (WritesTheDisk(*call) && !ports.SaveVirtualDisks(&error)) {
     std::fprintf(stderr, "diskwright-cli: %s\n", error.c_str());
     status = std::max(status, kExitDriveError);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands/dispatch.h"
+#include "commands/restore_from_file.h"
 #include "core/log.h"
 #include "link/connect.h"
 #include "link/exchange.h"
@@ -19,9 +20,10 @@ constexpr int kConnectGiveUpMs = 1500;
 
 // What the commands log when they refuse to work on this drive; the window still closes them
 // with "-- done --", but nothing was done.
-constexpr std::array<std::string_view, 2> kRefusals = {
+constexpr std::array<std::string_view, 3> kRefusals = {
     "NOT APPLICABLE TO 1581",
     "Not supported without 6522 Fast Serial Driver!",
+    kRestoreCanceled,
 };
 
 bool CommandRefused(const std::vector<std::string>& log) {

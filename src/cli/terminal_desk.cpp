@@ -1,17 +1,21 @@
 #include "cli/terminal_desk.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 
 #include "cli/interrupt.h"
+#include "platform/latin1.h"
 
 namespace dw::cli {
 
 namespace {
 
 constexpr int kProgressWidth = 40;
+// How often a question waiting for its answer looks for Ctrl+C.
+constexpr int kAnswerPollMs = 100;
 
 // Indexed by MessageAnswer.
 constexpr std::array<const char*, 4> kAnswerNames = {"OK", "Yes", "No", "Cancel"};
@@ -42,19 +46,6 @@ std::string OneLine(std::string text) {
 }
 
 }  // namespace
-
-std::string Latin1ToUtf8(const std::string& text) {
-  std::string utf8;
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      utf8.push_back(static_cast<char>(c));
-    } else {
-      utf8.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return utf8;
-}
 
 TerminalDesk::TerminalDesk(Clock& clock, bool quiet)
     : clock_(clock), quiet_(quiet), progressShown_(!quiet && isatty(STDERR_FILENO) == 1) {}
@@ -205,7 +196,7 @@ MessageAnswer TerminalDesk::ShowMessage(const MessageRequest& request) {
   if (request.buttons == MessageButtons::kOk) {
     // The program's own boxes ("Diskwright") report a problem; others warn and go on.
     if (request.caption == "Diskwright") problemShown_ = true;
-    PrintError(request.caption + ": " + OneLine(request.text));
+    PrintBox(request.caption, request.text);
     return MessageAnswer::kOk;
   }
   auto given = questions_.find(request.caption);
@@ -213,9 +204,59 @@ MessageAnswer TerminalDesk::ShowMessage(const MessageRequest& request) {
     PrintError(request.caption + ": " + OneLine(request.text) + " " + AnswerName(given->second));
     return given->second;
   }
+  if (terminal_ >= 0 && request.buttons == MessageButtons::kYesNo) return AskOnTerminal(request);
   PrintError(request.caption + ": " + OneLine(request.text) + " " +
              AnswerName(request.defaultButton) + " (the default: no option answers it)");
   return request.defaultButton;
+}
+
+MessageAnswer TerminalDesk::AskOnTerminal(const MessageRequest& request) {
+  const bool yesByDefault = request.defaultButton == MessageAnswer::kYes;
+  ClearProgressLine();
+  std::fflush(stdout);
+  std::fputs(Latin1ToUtf8(request.caption + ": " + OneLine(request.text) +
+                          (yesByDefault ? " [Y/n] " : " [y/N] "))
+                 .c_str(),
+             stderr);
+  std::fflush(stderr);
+  MessageAnswer answer = request.defaultButton;
+  // Ctrl+C at the question keeps the default, as does an empty line or the input's end.
+  const int interruptsBefore = InterruptCount();
+  for (;;) {
+    pollfd ready{terminal_, POLLIN, 0};
+    if (InterruptCount() > interruptsBefore) {
+      std::fputc('\n', stderr);
+      break;
+    }
+    if (poll(&ready, 1, kAnswerPollMs) <= 0) continue;
+    char typed[64];
+    const ssize_t got = read(terminal_, typed, sizeof typed);
+    if (got <= 0) {
+      std::fputc('\n', stderr);
+    } else if (typed[0] == 'y' || typed[0] == 'Y') {
+      answer = MessageAnswer::kYes;
+    } else if (typed[0] == 'n' || typed[0] == 'N') {
+      answer = MessageAnswer::kNo;
+    }
+    break;
+  }
+  DrawProgressLine();
+  return answer;
+}
+
+void TerminalDesk::PrintBox(const std::string& caption, const std::string& text) {
+  // A box of paragraphs (a report) keeps its lines; a short one reads better as one line.
+  if (text.find("\r\n\r\n") == std::string::npos) {
+    PrintError(caption + ": " + OneLine(text));
+    return;
+  }
+  std::string lines = caption + ": ";
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    const std::string line = text.substr(start, end - start);
+    lines += line + "\n" + (text.compare(end + 2, 2, "\r\n") == 0 ? "" : "  ");
+  }
+  PrintError(lines + text.substr(start));
 }
 
 std::optional<std::string> TerminalDesk::AskText(const TextRequest& request) {

@@ -28,6 +28,9 @@ class TerminalDesk final : public Desk {
   void AnswerQuestion(const std::string& title, MessageAnswer answer) {
     questions_[title] = answer;
   }
+  // Questions no option answers are put to the user at this terminal (a file descriptor;
+  // -1: none, they take their default).
+  void AskAt(int terminal) { terminal_ = terminal; }
   // While connecting, a wait that has gone on for this long in all ends like the window's
   // close button: no drive has answered.
   void SetConnecting(bool connecting, int giveUpAfterMs);
@@ -97,6 +100,8 @@ class TerminalDesk final : public Desk {
  private:
   void ClearProgressLine();
   void DrawProgressLine();
+  void PrintBox(const std::string& caption, const std::string& text);
+  MessageAnswer AskOnTerminal(const MessageRequest& request);
 
   Clock& clock_;
   const bool quiet_;
@@ -104,6 +109,7 @@ class TerminalDesk final : public Desk {
   std::deque<std::string> texts_;
   std::deque<std::string> files_;
   std::map<std::string, MessageAnswer> questions_;
+  int terminal_ = -1;
   bool logIsResult_ = false;
   bool connecting_ = false;
   int giveUpAfterMs_ = 0;
@@ -126,8 +132,5 @@ class TerminalDesk final : public Desk {
 
 // A log line as written starts with its stamp, "hh:mm:ss ".
 inline constexpr size_t kLogStampLength = 9;
-
-// The drive's bytes are Latin-1 characters; the terminal takes UTF-8.
-std::string Latin1ToUtf8(const std::string& text);
 
 }  // namespace dw::cli

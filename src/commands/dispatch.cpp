@@ -136,6 +136,9 @@ void DispatchCommand(Program& p, int id) {
     }
   }
   p.desk.SetCommandButtonsEnabled(false);
+  // A drive chosen while the command runs would be dropped with the other events, leaving the
+  // selector on a drive the program does not work on.
+  p.desk.SetDevicesEnabled(false);
   if (p.LinkState == 0) {
     p.desk.SetCommandButtonEnabled(id, true);
     p.RunningCommand = PictureCommandName(id);
@@ -146,6 +149,7 @@ void DispatchCommand(Program& p, int id) {
   LogLine(p, p.LinkState == 0 ? "-- done --" : "-- aborted --");
   if (id >= kFirstCommandButton && id <= kLastCommandButton) p.desk.ReleaseCommandButton(id);
   p.desk.SetCommandButtonsEnabled(true);
+  p.desk.SetDevicesEnabled(p.desk.DeviceCount() > 0);
 }
 
 }  // namespace dw

@@ -5,6 +5,8 @@
 
 #include "core/image_file.h"
 #include "core/log.h"
+#include "disk/listing_facts.h"
+#include "disk/petscii.h"
 #include "disk/prg_restore.h"
 #include "disk/restore_image.h"
 #include "link/detect.h"
@@ -32,6 +34,25 @@ constexpr std::array<RestoreChoice, 5> kImageRoutes{{
     {RestoreRoute::kUnknownDrive, false},
 }};
 
+bool WritesWholeDisk(RestoreRoute route) {
+  return route == RestoreRoute::kG64 || route == RestoreRoute::kImage ||
+         route == RestoreRoute::kImage1581;
+}
+
+// A whole-disk restore leaves nothing of what was on the disk. The listing the command showed
+// first names the disk; a blank disk, or one without files, has nothing to lose.
+bool MayOverwriteDisk(Program& p) {
+  const std::optional<ListedDisk> disk = ListedDiskOf(p);
+  if (!disk || disk->files == 0) return true;
+  const std::string files = std::to_string(disk->files) + (disk->files == 1 ? " file" : " files");
+  // The box shows plain text: PETSCII bytes above $7F would come out as Latin-1 letters.
+  const std::string text = "Overwrite \"" + PetsciiAscii(disk->name) + "\" (ID " +
+                           PetsciiAscii(disk->id) + ", " + files + ") in drive " +
+                           std::to_string(p.CurrentDevice) + "?";
+  return p.desk.ShowMessage({kOverwriteDiskCaption, text, MessageIcon::kWarning,
+                             MessageButtons::kYesNo, MessageAnswer::kNo}) == MessageAnswer::kYes;
+}
+
 }  // namespace
 
 RestoreChoice ChooseRestoreRoute(uint8_t driveFamily, const std::string& path) {
@@ -46,6 +67,10 @@ void RestoreFromFile(Program& p) {
   if (path.empty()) return;
   RestoreChoice choice = ChooseRestoreRoute(p.DriveFamily, path);
   if (choice.needsFastSerial && !RequireFastSerialDriver(p)) return;
+  if (WritesWholeDisk(choice.route) && !MayOverwriteDisk(p)) {
+    LogLine(p, std::string(kRestoreCanceled));
+    return;
+  }
   switch (choice.route) {
     case RestoreRoute::kPrg:
       RestorePrg(p, path);

@@ -4,13 +4,20 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "core/program.h"
 
 namespace dw {
 
-// The Restore command: picks a file and restores it by its extension and the drive family.
+// The Restore command: picks a file and restores it by its extension and the drive family. A
+// disk image or G64 over a disk whose listing shows files is written only when the user says
+// so to the question captioned kOverwriteDiskCaption.
 void RestoreFromFile(Program& p);
+
+inline constexpr const char* kOverwriteDiskCaption = "Overwrite disk";
+// Logged when the user keeps the disk: nothing was written.
+inline constexpr std::string_view kRestoreCanceled = "Restore canceled";
 
 // Where the Restore command sends a file.
 enum class RestoreRoute {

@@ -20,6 +20,10 @@ constexpr std::string_view kD64AndD71Types =
     "D71 Image (*.d71)|*.d71|D64 & D71 Image (*.d64;*.d71)|*.d64;*.d71|";
 constexpr std::string_view kD81Types = "D81 Image (*.d81)|*.d81|";
 constexpr std::string_view kPrgAndAllTypes = "PRG Image (*.prg)|*.prg|all files (*.*)|*.*";
+// Restore takes G64 files: the open lists name them just before "all files", so that every
+// entry a caller preselects keeps its number.
+constexpr std::string_view kPrgG64AndAllTypes =
+    "PRG Image (*.prg)|*.prg|G64 Image (*.g64)|*.g64|all files (*.*)|*.*";
 
 // Entries of every save list: the image type first, then PRG, then all files.
 constexpr int kImageEntry = 0;
@@ -42,7 +46,7 @@ TypeList BuildTypeList(const Program& p, bool saving) {
   } else if (p.DriveFamily == kFamily1581) {
     list = {std::string(kD81Types), "d81"};
   }
-  list.text += kPrgAndAllTypes;
+  list.text += saving ? kPrgAndAllTypes : kPrgG64AndAllTypes;
   return list;
 }
 

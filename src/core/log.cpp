@@ -12,12 +12,23 @@ std::string FormatLogStamp(const LocalTime& time) {
   return stamp;
 }
 
+namespace {
+
+// The kept log takes every line the pane gets; a file that cannot be written is told once, in
+// the pane, and the program goes on without it.
+void KeepLogLine(Program& p, const LocalTime& now, const std::string& line) {
+  if (p.KeptLog == nullptr || p.KeptLog->Append(now, line) || p.KeptLogFailed) return;
+  p.KeptLogFailed = true;
+  p.desk.AppendLogLine(FormatLogStamp(now) + " Log file not written: " + p.KeptLog->error());
+}
+
+}  // namespace
+
 void LogLine(Program& p, const std::string& text) {
-  if (text.empty()) {
-    p.desk.AppendLogLine(std::string());
-  } else {
-    p.desk.AppendLogLine(FormatLogStamp(p.clock.Now()) + " " + text);
-  }
+  const LocalTime now = p.clock.Now();
+  const std::string line = text.empty() ? std::string() : FormatLogStamp(now) + " " + text;
+  p.desk.AppendLogLine(line);
+  KeepLogLine(p, now, line);
   PumpEvents(p);
 }
 

@@ -15,6 +15,7 @@
 #include "core/track_stats.h"
 #include "platform/clock.h"
 #include "platform/desk.h"
+#include "platform/log_file.h"
 #include "platform/serial_port.h"
 
 namespace dw {
@@ -125,6 +126,9 @@ struct Program {
   std::string LastSaveFolder;
   bool FortyTracksMark = false;  // check mark of "Enable 40 tracks"
   bool ImageErrorsMark = false;  // check mark of "Enable image errors"
+  // The kept log (none: the lines go to the log pane only), and whether it has failed once.
+  LogFile* KeptLog = nullptr;
+  bool KeptLogFailed = false;
 };
 
 // Thrown by ShutDown once the link port is closed and the window released; the code that

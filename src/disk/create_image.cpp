@@ -16,6 +16,22 @@
 
 namespace dw {
 
+namespace {
+
+// The image took the whole disk's reading time; one click on Cancel must not throw it away.
+std::string ChooseImageFile(Program& p) {
+  for (;;) {
+    std::string path = SelectImageFile(p, true, 0, std::string());
+    if (!path.empty()) return path;
+    const MessageAnswer discard =
+        p.desk.ShowMessage({kDiscardImageCaption, "Discard the image just read?",
+                            MessageIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo});
+    if (discard == MessageAnswer::kYes) return path;
+  }
+}
+
+}  // namespace
+
 void CreateDiskImage(Program& p) {
   if (!RequireKnownDriveModel(p)) return;
   if (p.DriveFamily == kFamily1541 && !RequireFastSerialDriver(p)) return;
@@ -52,7 +68,7 @@ void CreateDiskImage(Program& p) {
     return;
   }
 
-  const std::string path = SelectImageFile(p, true, 0, std::string());
+  const std::string path = ChooseImageFile(p);
   if (path.empty()) return;
   const auto image =
       std::span<const uint8_t>(p.ImageBuffer).first(static_cast<size_t>(p.ImageFileSize));

@@ -7,6 +7,7 @@
 #include "core/shutdown.h"
 #include "link/detect.h"
 #include "link/exchange.h"
+#include "link/port_report.h"
 #include "link/status_text.h"
 
 namespace dw {
@@ -59,11 +60,17 @@ uint8_t DeviceNumberOf(const std::string& item) {
   return static_cast<uint8_t>(std::atoi(item.c_str()));
 }
 
-bool FindAdapter(Program& p) {
+bool FindAdapter(Program& p, std::vector<PortTrial>* tried) {
   p.LinkPort.reset();
   for (int number = 0; number <= kLastPortNumber; ++number) {
-    std::unique_ptr<SerialPort> port = p.ports.Open(number);
-    if (!port) continue;
+    PortTrial trial;
+    std::unique_ptr<SerialPort> port = p.ports.OpenTelling(number, &trial);
+    if (!port) {
+      if (tried != nullptr && (!trial.port.empty() || !trial.device.empty())) {
+        tried->push_back(trial);
+      }
+      continue;
+    }
     p.LinkPort = std::move(port);
     SendBreakPulse(p);
     SendBreakPulse(p);
@@ -75,6 +82,11 @@ bool FindAdapter(Program& p) {
       return true;
     }
     p.LinkPort.reset();
+    if (tried != nullptr) {
+      if (trial.port.empty() && trial.device.empty()) trial.port = "COM" + std::to_string(number);
+      trial.fault = PortFault::kNoAnswer;
+      tried->push_back(trial);
+    }
   }
   return false;
 }
@@ -90,8 +102,9 @@ void ConnectDrives(Program& p) {
     p.desk.ClearGcrPane();
     EndIfCloseRequested(p, p.desk.WaitEvent(10));
 
-    if (!FindAdapter(p)) {
-      ShowInfoBox(p, "BUSLINK V2.0 hardware not present!");
+    std::vector<PortTrial> tried;
+    if (!FindAdapter(p, &tried)) {
+      ShowInfoBox(p, NoAdapterText(tried));
       ShutDown(p);
     }
     LogLine(p, "RESET IEC Bus");

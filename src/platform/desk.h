@@ -35,6 +35,8 @@ enum CommandId : int {
   kCmdHexToGcr = 39,
   kCmdFortyTracks = 40,
   kCmdImageErrors = 41,
+  // Shows the folder of the kept log; needs no drive.
+  kCmdOpenLogFolder = 42,
   // The identity of the directory list: a double-click on it dispatches this id.
   kDirectoryListId = 100,
 };
@@ -169,6 +171,9 @@ class Desk {
 
   // Releases the window; the program is ending.
   virtual void Close() = 0;
+
+  // Shows a PC folder in the system's file manager; false when nothing could show it.
+  virtual bool OpenFolder(const std::string& /*path*/) { return false; }
 
   // Pictures of the disk. A desk without them ignores these calls. The disk map starts empty
   // with each whole-disk operation and gets a track at a time; what it draws is up to the desk,

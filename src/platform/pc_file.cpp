@@ -1,6 +1,8 @@
 #include "platform/pc_file.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -66,6 +68,28 @@ int64_t PcFileSize(const std::string& path) {
 bool PcPathExists(const std::string& path) {
   std::error_code error;
   return fs::exists(fs::symlink_status(path, error));
+}
+
+bool PcFolderTakesFiles(const std::string& folder, std::string* reason) {
+  const fs::path base = folder.empty() ? fs::path(".") : fs::path(folder);
+  std::error_code error;
+  if (!fs::is_directory(base, error)) {
+    *reason = "no such folder";
+    return false;
+  }
+  fs::path probe;
+  for (int serial = 0; serial < 100; ++serial) {
+    probe = base / (".diskwright-probe-" + std::to_string(serial));
+    if (!fs::exists(fs::symlink_status(probe, error))) break;
+  }
+  std::FILE* file = std::fopen(probe.string().c_str(), "wb");
+  if (file == nullptr) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  std::fclose(file);
+  fs::remove(probe, error);
+  return true;
 }
 
 std::string FilePart(const std::string& path) {

@@ -48,6 +48,9 @@ bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
 int64_t PcFileSize(const std::string& path);
 // True when anything (file, folder, device) exists under the path.
 bool PcPathExists(const std::string& path);
+// Whether a new file can be made in the folder (an empty name: the current folder), found by
+// making one and removing it; false with the system's words in `reason`.
+bool PcFolderTakesFiles(const std::string& folder, std::string* reason);
 
 // "C:/games/disk.d64" gives "disk.d64", "C:/games" and "D64"; a name whose file part has no
 // extension gives "".

@@ -19,7 +19,10 @@ using VirtualPortFactory = std::function<std::unique_ptr<SerialPort>(const std::
 std::unique_ptr<PortOpener> MakePortOpener(VirtualPortFactory virtualPorts);
 
 // The system's serial device behind a name (a path such as /dev/ttyUSB0, or COM3 on Windows),
-// opened with the link's fixed settings; nullptr when it cannot be opened.
-std::unique_ptr<SerialPort> OpenSystemSerialPort(const std::string& deviceName);
+// opened with the link's fixed settings; nullptr when it cannot be opened, and then `trial`
+// (when given) says why. An open port is held for this program alone: another program that
+// holds it makes it "in use".
+std::unique_ptr<SerialPort> OpenSystemSerialPort(const std::string& deviceName,
+                                                 PortTrial* trial = nullptr);
 
 }  // namespace dw

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace dw {
 
@@ -27,12 +28,29 @@ class SerialPort {
   virtual void SetBreak(bool on) = 0;
 };
 
+// Why a port is not the link. kNoAnswer: it opened, but no adapter answered on it.
+enum class PortFault { kNone, kMissing, kInUse, kNoAnswer, kDenied, kOther };
+
+// What was behind one port of a search for the adapter, for telling the user.
+struct PortTrial {
+  std::string port;    // the program's name for it ("COM3"); empty for a port named directly
+  std::string device;  // what the name stands for ("/dev/ttyUSB0", "sim:8=1541"); may be empty
+  PortFault fault = PortFault::kNone;
+  std::string group;   // kDenied: the group that owns the device, whose members may open it
+  std::string detail;  // kOther: the system's words
+};
+
 // Opens the ports "COM0", "COM1", ... by number with the fixed settings above.
 class PortOpener {
  public:
   virtual ~PortOpener() = default;
   // nullptr when the port does not exist or cannot be opened.
   virtual std::unique_ptr<SerialPort> Open(int number) = 0;
+  // Opens as Open does and fills `trial` with what is behind the number and, when nothing
+  // opened, why. An opener that knows no more leaves it empty.
+  virtual std::unique_ptr<SerialPort> OpenTelling(int number, PortTrial* /*trial*/) {
+    return Open(number);
+  }
 };
 
 }  // namespace dw

@@ -86,16 +86,36 @@ bool Configure(HANDLE handle) {
   return PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR) != 0;
 }
 
+// A COM port is opened for one program at a time: access denied means another one holds it.
+void TellOpenError(DWORD code, PortTrial* trial) {
+  if (trial == nullptr) return;
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+    trial->fault = PortFault::kMissing;
+  } else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
+    trial->fault = PortFault::kInUse;
+  } else {
+    trial->fault = PortFault::kOther;
+    trial->detail = "system error " + std::to_string(code);
+  }
+}
+
 }  // namespace
 
-std::unique_ptr<SerialPort> OpenSystemSerialPort(const std::string& deviceName) {
+std::unique_ptr<SerialPort> OpenSystemSerialPort(const std::string& deviceName, PortTrial* trial) {
   // COM10 and above exist only under the device namespace; the lower ones work there too.
   const std::string path =
       deviceName.rfind("\\\\.\\", 0) == 0 ? deviceName : "\\\\.\\" + deviceName;
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) {
+    TellOpenError(GetLastError(), trial);
+    return nullptr;
+  }
   if (!Configure(handle)) {
+    if (trial != nullptr) {
+      trial->fault = PortFault::kOther;
+      trial->detail = "it refuses the link's settings (460800 baud, 8N1)";
+    }
     CloseHandle(handle);
     return nullptr;
   }

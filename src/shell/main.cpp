@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/program.h"
+#include "platform/log_file.h"
 #include "platform/port_names.h"
 #include "platform/system_clock.h"
 #include "shell/main_loop.h"
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<dw::PortOpener> ports = dw::MakePortOpener(
       [&buses](const std::string& description) { return buses.Open(description); });
   dw::Program program(desk, clock, *ports);
+  dw::LogFile keptLog = dw::LogFile::Daily(dw::UserDataFolder());
+  program.KeptLog = &keptLog;
   dw::StartUp(program);
   desk.window().show();
   // The program runs its own loop and returns once it has shut down.

@@ -17,6 +17,15 @@ void DiscardPendingEvents(Program& p) {
   }
 }
 
+// The kept log outlives the pane, which every reconnection empties; its folder is shown without
+// a word to the drive, which may be the thing that failed.
+void ShowLogFolder(Program& p) {
+  if (p.KeptLog == nullptr) return;
+  LogLine(p, "Log file: " + p.KeptLog->PathFor(p.clock.Now()));
+  const std::string folder = p.KeptLog->folder();
+  if (!p.desk.OpenFolder(folder)) LogLine(p, "No program could show the folder " + folder);
+}
+
 void HandleControlEvent(Program& p, const DeskEvent& event) {
   p.desk.SetDevicesEnabled(false);
   switch (event.kind) {
@@ -60,7 +69,11 @@ void RunMainLoop(Program& p) {
       if (!event) continue;
       switch (event->kind) {
         case EventKind::kCommand:
-          DispatchCommand(p, event->id);
+          if (event->id == kCmdOpenLogFolder) {
+            ShowLogFolder(p);
+          } else {
+            DispatchCommand(p, event->id);
+          }
           break;
         case EventKind::kCloseRequest:
           ShutDown(p);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -295,10 +296,80 @@ TEST_F(CliTest, AWrongCallSaysWhatIsWrongInOneLineAndExitsTwo) {
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(Contains(run.err, "verify compares the disk with a disk image")) << run.err;
   EXPECT_EQ(Slurp(Path("a.d64")), before);
+  // An image name that cannot be written is refused before the disk is read: as given, as
+  // completed by the drive's image type, or in a folder that is not there.
+  std::ofstream(Path("out.d64")) << "kept";
+  for (const char* target : {"out.d64", "out", "nofolder/out.d64"}) {
+    run = Run({"--port", "sim:8=1541-II+:a.d64", "create", target});
+    EXPECT_EQ(run.status, 2) << target;
+    EXPECT_FALSE(Contains(run.out, "Reading")) << run.out;
+  }
+  EXPECT_TRUE(Contains(run.err, "create: cannot write into nofolder: no such folder")) << run.err;
+  run = Run({"--port", "sim:8=1541-II+:a.d64", "create", "out"});
+  EXPECT_TRUE(Contains(run.err, "create: out.d64 exists; --replace writes over it")) << run.err;
+  EXPECT_EQ(Slurp(Path("out.d64")), "kept");
 
   CliRun help = Run({"create", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(Contains(help.out, "--each-disk PATTERN")) << help.out;
+  help = Run({"-h"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Contains(help.out, "usage: diskwright-cli")) << help.out;
+  CliRun version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(std::regex_match(
+      version.out, std::regex("diskwright-cli \\(Diskwright\\) [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+      << version.out;
+}
+
+TEST_F(CliTest, RestoreOverADiskWithFilesIsAskedOnATerminalAndElsewhereNeedsYes) {
+  MakeGameDisk("a.d64", 3000, 16);
+  const std::string before = Slurp(Path("a.d64"));
+  MakePrg("n.prg", 500, 17);
+  MakeDisk("new.d64", "new disk", "nd", "new", "n.prg");
+  const std::vector<std::string> restore = {"--port", "sim:8=1541-II+:a.d64", "--virtual-time",
+                                            "restore", "new.d64"};
+  const std::string question =
+      "Overwrite disk: Overwrite \"TEST DISK\" (ID AB, 1 file) in drive 8?";
+  // No terminal to ask at: the default, No, and the disk as it was.
+  CliRun run = Run(restore);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, question + " No")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "restore: the disk holds files; --yes writes over them"))
+      << run.err;
+  CliOptions enter;
+  enter.typed = "\n";
+  run = Run(restore, enter);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, question + " [y/N]")) << run.err;
+  EXPECT_EQ(Slurp(Path("a.d64")), before);
+
+  CliOptions yes;
+  yes.typed = "y\n";
+  std::vector<std::string> logged = restore;
+  logged.insert(logged.begin(), {"--log", "run.log"});
+  run = Run(logged, yes);
+  EXPECT_EQ(run.status, 0) << run.err;
+  // The drive's own DOS reads the new disk; the log file kept the command.
+  run = Run({"--port", "sim:8=1541-II+:a.d64", "--quiet", "dir"});
+  EXPECT_TRUE(Contains(run.out, "\"NEW DISK        \" ND")) << run.out;
+  const std::string log = Slurp(Path("run.log"));
+  EXPECT_EQ(log.rfind("=== ", 0), 0u) << log;
+  EXPECT_TRUE(Contains(log, "Restoring from file: \"new.d64\"; 35 Tracks")) << log;
+
+  // --yes answers for a script.
+  std::ofstream(Path("old.d64"), std::ios::binary) << before;
+  run = Run({"--port", "sim:8=1541-II+:a.d64", "--virtual-time", "restore", "old.d64", "--yes"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  run = Run({"--port", "sim:8=1541-II+:a.d64", "--quiet", "dir"});
+  EXPECT_TRUE(Contains(run.out, "\"TEST DISK       \" AB")) << run.out;
+
+  // A disk without files has nothing to lose: no question.
+  const std::string format = "cd '" + folder_.path() + "' && cc1541 -q -n empty -i em empty.d64";
+  ASSERT_EQ(std::system(format.c_str()), 0);
+  run = Run({"--port", "sim:8=1541-II+:empty.d64", "--virtual-time", "restore", "new.d64"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(Contains(run.err, "Overwrite disk")) << run.err;
 }
 
 TEST_F(CliTest, ADriveSwitchedOffEndsWithExitThree) {
@@ -321,9 +392,10 @@ TEST_F(CliTest, BatchArchivingMakesOneImageForEveryDiskPutIn) {
     MakeDisk(images[i], "disk " + std::to_string(i), "d" + std::to_string(i), "f", prg);
   }
   // A hand changes the disk at 40 s and at 80 s of the bus's time; each create takes about 20.
-  CliRun run = Run({"--port", "sim:8=1541-II+:one.d64", "--virtual-time", "--sim-change",
-                    "40:8:two.d64", "--sim-change", "80:8:three.d64", "--quiet", "create",
-                    "--each-disk", "box-%02d.d64", "--count", "3"});
+  // The 1581 on the bus does not keep drive 8 from archiving.
+  CliRun run = Run({"--port", "sim:8=1541-II+:one.d64,9=1581", "--drive", "8", "--virtual-time",
+                    "--sim-change", "40:8:two.d64", "--sim-change", "80:8:three.d64", "--quiet",
+                    "create", "--each-disk", "box-%02d.d64", "--count", "3"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Slurp(Path("box-01.d64")), Slurp(Path("one.d64")));
   EXPECT_EQ(Slurp(Path("box-02.d64")), Slurp(Path("two.d64")));
@@ -344,7 +416,7 @@ TEST_F(CliTest, ACommandThatRefusesOrCannotBeDoneIsNoSuccess) {
   // More blocks than the disk has free.
   MakePrg("big.prg", 254 * 700, 15);
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-      {{"restore", "empty.g64"}, "G64 image not valid"},
+      {{"restore", "empty.g64", "--yes"}, "G64 image not valid"},
       {{"dump-track", "0"}, "No track number in \"0\""},
       {{"dump-track", "99"}, "Track 99 is not on the disk layout"},
       {{"put", "big.prg"}, "Can't restore: "},

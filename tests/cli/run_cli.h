@@ -27,6 +27,8 @@ struct CliRun {
 
 struct CliOptions {
   bool stderrOnTerminal = false;
+  // Typed at the terminal, which is then standard input as well as standard error.
+  std::string typed;
   // Ctrl+C this long after the start (0: never).
   int interruptAfterMs = 0;
 };
@@ -44,18 +46,16 @@ inline CliRun RunCli(const std::string& folder, const std::vector<std::string>& 
   const std::string errPath = folder + "/.cli-err";
   int master = -1;
   int slave = -1;
-  if (options.stderrOnTerminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-    return {};
-  }
+  const bool terminal = options.stderrOnTerminal || !options.typed.empty();
+  if (terminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
   const pid_t child = fork();
   if (child == 0) {
     if (chdir(folder.c_str()) != 0) _exit(127);
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = options.stderrOnTerminal
-                        ? slave
-                        : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = terminal ? slave : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
+    if (!options.typed.empty()) dup2(slave, STDIN_FILENO);
     std::vector<char*> argv;
     std::string program = DISKWRIGHT_CLI;
     argv.push_back(program.data());
@@ -66,6 +66,10 @@ inline CliRun RunCli(const std::string& folder, const std::vector<std::string>& 
     _exit(127);
   }
   if (slave >= 0) close(slave);
+  // The terminal keeps what is typed until the program reads it.
+  if (!options.typed.empty() && write(master, options.typed.data(), options.typed.size()) < 0) {
+    return {};
+  }
   CliRun run;
   const auto start = std::chrono::steady_clock::now();
   bool interrupted = false;

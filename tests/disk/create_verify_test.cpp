@@ -94,10 +94,26 @@ TEST_F(CreateVerify1581, AFileOfTheWrongSizeGetsTwoBoxesAndNothingIsRead) {
   EXPECT_FALSE(h.desk.Logged("Verifying 80 tracks"));
 }
 
-TEST_F(CreateVerify1581, ACancelledRequesterLeavesNoFileAndNoMessage) {
-  Harness& h = Run({kCmdCreateImage}, {""});
-  EXPECT_TRUE(h.desk.messages().empty());
+TEST_F(CreateVerify1581, ACancelledRequesterAsksBeforeTheImageIsDroppedAndThenLeavesNoFile) {
+  // Cancel, keep the image (the default, No), cancel again, drop it.
+  h_ = std::make_unique<Harness>("8=1581:" + image_);
+  h_->desk.QueueFile("");
+  h_->desk.QueueFile("");
+  h_->desk.QueueMessageAnswer(MessageAnswer::kNo);
+  h_->desk.QueueMessageAnswer(MessageAnswer::kYes);
+  h_->desk.QueueCommand(kCmdCreateImage);
+  h_->Run();
+  Harness& h = *h_;
+  ASSERT_EQ(h.desk.messages().size(), 2u);
+  for (const ScriptedDesk::ShownMessage& shown : h.desk.messages()) {
+    EXPECT_EQ(shown.request.caption, "Create disk image");
+    EXPECT_EQ(shown.request.text, "Discard the image just read?");
+    EXPECT_EQ(shown.request.buttons, MessageButtons::kYesNo);
+    EXPECT_EQ(shown.request.defaultButton, MessageAnswer::kNo);
+  }
+  EXPECT_EQ(h.desk.fileRequests().size(), 2u);
   EXPECT_TRUE(h.desk.Logged("Save Image canceled"));
+  EXPECT_TRUE(h.desk.Logged("-- done --"));
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
     files += entry.path().extension() == ".d81";

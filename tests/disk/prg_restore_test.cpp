@@ -281,7 +281,8 @@ TEST(PrgVerify, DoubleSidedDiskInA1571PreselectsD71) {
   EXPECT_EQ(bench.desk.fileRequests()[0].request.entry, 1);
   EXPECT_EQ(bench.desk.fileRequests()[0].request.typeList,
             "D64 Image (*.d64)|*.d64|D71 Image (*.d71)|*.d71|D64 & D71 Image "
-            "(*.d64;*.d71)|*.d64;*.d71|PRG Image (*.prg)|*.prg|all files (*.*)|*.*");
+            "(*.d64;*.d71)|*.d64;*.d71|PRG Image (*.prg)|*.prg|G64 Image (*.g64)|*.g64|"
+            "all files (*.*)|*.*");
 }
 
 TEST(PrgVerify, LinkFailureEndsBeforeTheRequester) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/restore_from_file.h"
 #include "prg_oracle_support.h"
 #include "testkit/harness.h"
 
@@ -38,6 +39,7 @@ class Restore1581 : public ::testing::Test {
   // a copy of the disk.
   Harness& Run(const std::string& disk, MessageAnswer format) {
     h_ = std::make_unique<Harness>("8=1581:" + disk);
+    h_->desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
     h_->desk.QueueFile(image_);
     h_->desk.QueueFile(dir_ / "copy.d81");
     h_->desk.QueueMessageAnswer(format);

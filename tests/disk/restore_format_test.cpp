@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -66,6 +67,8 @@ TEST_P(RestoreGcr, AnImageRestoredOntoABlankDiskIsCreatedAgainByteForByte) {
   bench.h->Run();
   EXPECT_TRUE(bench.h->desk.Logged("Restoring from file: \"" + std::string(c.image) + "\"; " +
                                    std::to_string(c.tracks) + " Tracks"));
+  // A blank disk has nothing to lose: no question.
+  EXPECT_TRUE(bench.h->desk.messages().empty());
   EXPECT_EQ(fake::ReadFile(bench.dir / "copy.bin"), fake::ReadFile(image));
   EXPECT_FALSE(bench.h->desk.Logged("-- aborted --"));
   // The listing after the restore shows the image's disk.
@@ -79,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(EveryLayout, RestoreGcr,
                                            RoundTrip{"1571", "disk.d71", "", false, 70},
                                            RoundTrip{"1541-II+", "forty.d64", "-4", true, 40}));
 
-TEST(RestoreGcrOverData, ADiskThatHeldAnotherImageReadsBackAsTheNewOne) {
+TEST(RestoreGcrOverData, ADiskWithFilesIsAskedForAndThenReadsBackAsTheNewOne) {
   if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
   fake::TempDir dir("overdata");
   // The disk in the drive: other files, another ID; its old track content outlasts the new
@@ -92,11 +95,25 @@ TEST(RestoreGcrOverData, ADiskThatHeldAnotherImageReadsBackAsTheNewOne) {
   const std::string image = dir / "new.d64";
   ASSERT_TRUE(MakeGcrImage(dir, image, ""));
   Harness h("8=1541-II+:" + old);
-  h.desk.QueueFile(image);
-  h.desk.QueueCommand(kCmdRestoreImage);
-  h.desk.QueueFile(dir / "copy.d64");
-  h.desk.QueueCommand(kCmdCreateImage);
+  // The disk is kept at the first question, given up at the second.
+  h.desk.QueueMessageAnswer(MessageAnswer::kNo);
+  h.desk.QueueMessageAnswer(MessageAnswer::kYes);
+  for (const char* copy : {"kept.d64", "copy.d64"}) {
+    h.desk.QueueFile(image);
+    h.desk.QueueCommand(kCmdRestoreImage);
+    h.desk.QueueFile(dir / copy);
+    h.desk.QueueCommand(kCmdCreateImage);
+  }
   h.Run();
+  ASSERT_EQ(h.desk.messages().size(), 2u);
+  const std::string question =
+      "BOX Overwrite disk | Overwrite \"OLD\" (ID QQ, 1 file) in drive 8? | Yes/No | warning -> ";
+  const std::vector<std::string>& shown = h.desk.transcript();
+  EXPECT_NE(std::find(shown.begin(), shown.end(), question + "No"), shown.end());
+  EXPECT_NE(std::find(shown.begin(), shown.end(), question + "Yes"), shown.end());
+  EXPECT_EQ(h.desk.messages()[0].request.defaultButton, MessageAnswer::kNo);
+  EXPECT_TRUE(h.desk.Logged("Restore canceled"));
+  EXPECT_EQ(fake::ReadFile(dir / "kept.d64"), fake::ReadFile(old));
   EXPECT_EQ(fake::ReadFile(dir / "copy.d64"), fake::ReadFile(image));
   EXPECT_FALSE(h.desk.Logged("-- aborted --"));
   for (const std::string& line : h.desk.logTexts()) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/restore_from_file.h"
 #include "gcr_image_support.h"
 #include "sim/media/gcr_disk.h"
 #include "testkit/harness.h"
@@ -41,6 +42,7 @@ struct WriteBench {
                                "short -g new.g64 new.d64 > /dev/null");
     const std::string inserted = disk == "old" && made ? oldDisk : "blank";
     h = std::make_unique<Harness>("8=" + drive + ":" + inserted);
+    h->desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
   }
   void Restore(const std::string& file) {
     h->desk.QueueFile(file);
@@ -299,6 +301,7 @@ TEST(Restore1581WithoutFormat, OverAFullDiskTheDiskVerifiesAgainstTheImage) {
   const std::string image = dir / "new.d81";
   ASSERT_TRUE(oracle::MakeImage(dir, image, {{"small", oracle::Noise(3000, 8)}}));
   Harness h("8=1581:" + (dir / "full.d81"));
+  h.desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
   h.desk.QueueMessageAnswer(MessageAnswer::kNo);
   h.desk.QueueFile(image);
   h.desk.QueueCommand(kCmdRestoreImage);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/restore_from_file.h"
 #include "tool_test_support.h"
 
 namespace dw {
@@ -110,6 +111,7 @@ class G64Restore : public ::testing::Test {
   std::vector<Lines> Restore(const std::string& file, const std::string& speed = "",
                              const std::string& created = "", bool rpmFirst = false) {
     Harness h("8=1541-II+" + speed + ":" + old_ + (rpmFirst ? ":steady" : ""));
+    h.desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
     if (rpmFirst) h.desk.QueueCommand(kCmdRpmCheck);
     h.desk.QueueFile(file);
     h.desk.QueueCommand(kCmdRestoreImage);
@@ -203,6 +205,7 @@ TEST_F(G64Restore, FilesThatAreNoG64ImageAreRefusedBeforeAnythingIsWritten) {
   // A write-protected disk is refused before the file is read.
   tooltest::WriteBytes(folder_ / "good.g64", g64_);
   Harness h("8=1541-II+:" + old_ + ":wp");
+  h.desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
   h.desk.QueueFile(folder_ / "good.g64");
   h.desk.QueueCommand(kCmdRestoreImage);
   h.Run();
@@ -248,6 +251,7 @@ TEST_F(G64Restore, TracksBeyondTheEndOfTheFileAreNeverWritten) {
 TEST_F(G64Restore, ADriveThatDoesNotAnswerIsNoWriteProtectedDisk) {
   tooltest::WriteBytes(folder_ / "disk.g64", g64_);
   Harness h("8=1541-II+:" + old_);
+  h.desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
   h.Connect();
   std::string error;
   ASSERT_TRUE(ApplyBusFault(*h.bus, {"hangcode", "8"}, 0, &error)) << error;
@@ -290,6 +294,7 @@ TEST_F(G64Restore, ATrackTooLargeForTheTransferIsSkipped) {
   tooltest::WriteBytes(folder_ / "huge.g64", G64File(84, tracks));
   // A revolution measured at 150 rpm would hold 15384 bytes in zone 3.
   Harness h("8=1541-II+:" + old_);
+  h.desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
   h.program.RevolutionTimeUs = 400000;
   h.desk.QueueFile(folder_ / "huge.g64");
   h.desk.QueueCommand(kCmdRestoreImage);

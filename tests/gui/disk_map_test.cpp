@@ -3,7 +3,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
@@ -64,11 +66,15 @@ struct Session {
     if (bus) dw::ConnectDrives(program);
   }
 
-  // Runs a command as the main loop does; a file requester it opens is cancelled.
+  // Runs a command as the main loop does; a file requester it opens is cancelled and the image
+  // read is given up.
   void Run(int id) {
     QTimer cancel;
     QObject::connect(&cancel, &QTimer::timeout, &cancel, [] {
-      if (auto* requester = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* question = qobject_cast<QMessageBox*>(modal)) {
+        question->button(QMessageBox::Yes)->click();
+      } else if (auto* requester = qobject_cast<QDialog*>(modal)) {
         requester->reject();
       }
     });

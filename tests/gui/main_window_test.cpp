@@ -86,7 +86,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(MenuContents(menus[2]),
              (QStringList{"25 RPM check", "26 RPM adjust", "37 Dump track", "27 Dump ROM", "---",
                           "38 GCR -> HEX", "39 HEX -> GCR"}));
-    QCOMPARE(MenuContents(menus[3]), (QStringList{"30 Error info", "---", "28 About"}));
+    QCOMPARE(MenuContents(menus[3]),
+             (QStringList{"30 Error info", "42 Open log folder", "---", "28 About"}));
     QCOMPARE(MenuContents(menus[4]), (QStringList{"[ ] 200 Lower case characters"}));
     // The separator at the top of "Disk" must survive Qt's habit of hiding leading ones.
     QVERIFY(!menus[1]->separatorsCollapsible());

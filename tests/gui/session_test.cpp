@@ -127,6 +127,14 @@ class SessionTest : public QObject {
     QStringList afterReset;
     bool resetUpAfter = false;
     QToolButton* directoryButton = desk.window().commandBar()->button(31);
+    // A drive chosen while a command runs would be dropped: the selector takes none then.
+    int linesWhileRunning = 0;
+    bool selectorOpenWhileRunning = false;
+    QObject::connect(desk.window().logPane(), &QPlainTextEdit::textChanged, &desk.window(), [&] {
+      if (!directoryButton->isChecked()) return;
+      ++linesWhileRunning;
+      selectorOpenWhileRunning |= desk.window().deviceCombo()->isEnabled();
+    });
 
     User user(
         desk,
@@ -174,6 +182,8 @@ class SessionTest : public QObject {
     QVERIFY(fortyChecked);
     QVERIFY(directoryButtonDownWhileRunning);
     QVERIFY(directoryButtonUpAfter);
+    QVERIFY(linesWhileRunning > 0);
+    QVERIFY(!selectorOpenWhileRunning);
     QVERIFY(!directoryEnd.isEmpty());
     QCOMPARE(afterReset.first(), QString("BUSLINK V2.0 found @ COM0"));
     QVERIFY(resetUpAfter);

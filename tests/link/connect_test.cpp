@@ -1,8 +1,17 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
 
 #include "link/connect.h"
 #include "link_test_support.h"
+#include "platform/port_names.h"
 #include "testkit/harness.h"
+#include "testkit/temp_folder.h"
 
 namespace dw {
 namespace {
@@ -96,9 +105,79 @@ TEST(Connect, NoAdapterEndsTheProgramWithAMessage) {
   h.Run();
   ASSERT_EQ(h.desk.messages().size(), 1u);
   EXPECT_EQ(h.desk.messages()[0].request.caption, "Diskwright");
-  EXPECT_EQ(h.desk.messages()[0].request.text, "BUSLINK V2.0 hardware not present!");
+  EXPECT_EQ(h.desk.messages()[0].request.text.rfind("BUSLINK V2.0 hardware not present!\r\n", 0),
+            0u);
+  EXPECT_NE(h.desk.messages()[0].request.text.find("Ports tried: none"), std::string::npos);
   EXPECT_TRUE(h.desk.closed());
   EXPECT_FALSE(h.desk.Logged("Welcome Diskwright user"));
+}
+
+// The ports of DISKWRIGHT_COM0..2 for one test: a device this user may not open, a device that
+// is not there, and a virtual port on which nothing answers.
+class PortsForTheReport {
+ public:
+  PortsForTheReport() {
+    std::ofstream(denied_) << "";
+    const group* dialout = getgrnam("dialout");
+    if (dialout == nullptr || chown(denied_.c_str(), 0, dialout->gr_gid) != 0 ||
+        chmod(denied_.c_str(), 0660) != 0) {
+      denied_.clear();
+    }
+    setenv("DISKWRIGHT_COM0", denied_.c_str(), 1);
+    setenv("DISKWRIGHT_COM1", missing_.c_str(), 1);
+    setenv("DISKWRIGHT_COM2", "sim:nothing", 1);
+  }
+  ~PortsForTheReport() {
+    for (const char* name : {"DISKWRIGHT_COM0", "DISKWRIGHT_COM1", "DISKWRIGHT_COM2"}) {
+      unsetenv(name);
+    }
+  }
+  // "" when the machine has no group "dialout" to give the device.
+  const std::string& denied() const { return denied_; }
+  const std::string& missing() const { return missing_; }
+
+ private:
+  TempFolder folder_{"ports"};
+  std::string denied_ = folder_ / "ttyUSB0";
+  std::string missing_ = folder_ / "ttyACM0";
+};
+
+TEST(Connect, NoAdapterBoxTellsEachPortTriedAndWhyItIsNotTheLink) {
+  // The program must run as a user outside the device's group, which only root can arrange.
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a user outside the group";
+  PortsForTheReport ports;
+  if (ports.denied().empty()) GTEST_SKIP() << "the machine has no group \"dialout\"";
+  std::unique_ptr<PortOpener> opener =
+      MakePortOpener([](const std::string&) { return std::make_unique<SilentPort>(); });
+  VirtualClock clock;
+  ScriptedDesk desk(clock);
+  Program p(desk, clock, *opener);
+  constexpr uid_t kNobody = 65534;
+  ASSERT_EQ(setegid(kNobody), 0);
+  ASSERT_EQ(seteuid(kNobody), 0);
+  try {
+    ConnectDrives(p);
+  } catch (const ProgramEnded&) {
+  }
+  ASSERT_EQ(seteuid(0), 0);
+  ASSERT_EQ(setegid(0), 0);
+
+  ASSERT_EQ(desk.messages().size(), 1u);
+  const std::string& text = desk.messages()[0].request.text;
+  EXPECT_TRUE(desk.closed());
+  const std::string expected[] = {
+      "BUSLINK V2.0 hardware not present!\r\n\r\nPorts tried:\r\n",
+      "COM0 (" + ports.denied() + "): permission denied\r\n",
+      "COM1 (" + ports.missing() + "): missing\r\n",
+      "COM2 (sim:nothing): no answer (no BUSLINK V2.0 adapter on it)\r\n",
+      "Only members of the group \"dialout\" may open " + ports.denied() +
+          ": add your user to it (sudo usermod -aG dialout $USER), then log out and in again.",
+      "set DISKWRIGHT_COM0=sim:8=1541-II+ for the window, or call diskwright-cli --port "
+      "sim:8=1541-II+",
+  };
+  for (const std::string& part : expected) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\nin\n" << text;
+  }
 }
 
 TEST(Connect, WithNoDrivePoweredTheCycleRepeatsUntilTheWindowCloses) {

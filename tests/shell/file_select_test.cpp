@@ -46,9 +46,14 @@ constexpr const char* kD71List =
     "D71 Image (*.d71)|*.d71|PRG Image (*.prg)|*.prg|all files (*.*)|*.*";
 constexpr const char* kD81List =
     "D81 Image (*.d81)|*.d81|PRG Image (*.prg)|*.prg|all files (*.*)|*.*";
+// The open lists name G64 files (Restore takes them) just before "all files".
+constexpr const char* kD64OpenList =
+    "D64 Image (*.d64)|*.d64|PRG Image (*.prg)|*.prg|G64 Image (*.g64)|*.g64|all files (*.*)|*.*";
+constexpr const char* kD81OpenList =
+    "D81 Image (*.d81)|*.d81|PRG Image (*.prg)|*.prg|G64 Image (*.g64)|*.g64|all files (*.*)|*.*";
 constexpr const char* k1571OpenList =
     "D64 Image (*.d64)|*.d64|D71 Image (*.d71)|*.d71|D64 & D71 Image (*.d64;*.d71)|*.d64;*.d71|"
-    "PRG Image (*.prg)|*.prg|all files (*.*)|*.*";
+    "PRG Image (*.prg)|*.prg|G64 Image (*.g64)|*.g64|all files (*.*)|*.*";
 
 struct TypeCase {
   uint8_t family;
@@ -60,7 +65,7 @@ struct TypeCase {
 
 TEST(FileSelect, TypeListPerFamilyDiskAndRequester) {
   const TypeCase cases[] = {
-      {kFamily1541, kDisk1541, false, false, kD64List},
+      {kFamily1541, kDisk1541, false, false, kD64OpenList},
       {kFamily1541, kDisk1541, false, true, kD64List},
       {kFamily1541, kDisk1571DoubleSided, false, true, kD64List},
       {kFamily1570, kDisk1571DoubleSided, false, true, kD64List},
@@ -70,7 +75,7 @@ TEST(FileSelect, TypeListPerFamilyDiskAndRequester) {
       {kFamily1571, kDisk1541, false, true, kD64List},
       {kFamily1571, kDisk1541, false, false, k1571OpenList},
       {kFamily1571, kDisk1571DoubleSided, false, false, k1571OpenList},
-      {kFamily1581, kDisk1581, false, false, kD81List},
+      {kFamily1581, kDisk1581, false, false, kD81OpenList},
       {kFamily1581, kDisk1581, false, true, kD81List},
   };
   for (const TypeCase& c : cases) {
@@ -89,8 +94,8 @@ TEST(FileSelect, TypeListPerFamilyDiskAndRequester) {
   }
 }
 
-TEST(FileSelect, NoTypeListOffersG64) {
-  for (const char* list : {kD64List, kD71List, kD81List, k1571OpenList}) {
+TEST(FileSelect, NoSaveListOffersG64) {
+  for (const char* list : {kD64List, kD71List, kD81List}) {
     EXPECT_EQ(std::string(list).find("g64"), std::string::npos);
   }
 }
@@ -105,7 +110,7 @@ TEST(FileSelect, EntryBeyondTheListSelectsTheLastOne) {
   EXPECT_EQ(shell.Request(0).entry, 2);
   EXPECT_EQ(shell.Request(1).entry, 0);
   EXPECT_EQ(shell.Request(2).entry, 4);
-  EXPECT_EQ(shell.Request(3).entry, 4);
+  EXPECT_EQ(shell.Request(3).entry, 5);
 }
 
 TEST(FileSelect, BareNameGetsTheExtensionOfTheEntrySelectedAtClosing) {

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
+#include "platform/log_file.h"
 #include "shell/main_loop.h"
 #include "testkit/harness.h"
+#include "testkit/temp_folder.h"
 
 namespace dw {
 namespace {
@@ -119,6 +123,45 @@ TEST(MainLoop, SelectingAnotherDriveLogsItAndResetsTheRevolutionTime) {
   EXPECT_EQ(h.program.DriveModelName, "1581");
   EXPECT_EQ(h.program.RevolutionTimeUs, 200000u);
   EXPECT_TRUE(h.desk.directory().empty());
+}
+
+TEST(MainLoop, TheKeptLogHoldsWhatAReconnectionEmptiedFromThePane) {
+  TempFolder folder("kept-log");
+  Harness h("8=1541-II");
+  LogFile kept = LogFile::Daily(folder / "data");
+  h.program.KeptLog = &kept;
+  h.desk.QueueCommand(kCmdFortyTracks);
+  h.desk.QueueIdleEvent({EventKind::kResetButton, 0});
+  h.desk.QueueCommand(kCmdOpenLogFolder);
+  h.Run();
+  std::vector<std::string> pane = h.desk.logTexts();
+  EXPECT_EQ(std::count(pane.begin(), pane.end(), "40 tracks enabled"), 0);
+  const std::string file = folder / "data/diskwright-2021-06-06.log";
+  EXPECT_EQ(pane.back(), "Log file: " + file);
+  EXPECT_EQ(h.desk.openedFolders(), std::vector<std::string>{folder / "data"});
+  // Every line of the run, across the reconnection, after the date.
+  std::string expected = "=== 2021-06-06 ===\n";
+  for (const std::string& line : h.desk.fullLog()) expected += line + "\n";
+  std::ifstream in(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+}
+
+TEST(MainLoop, ALogFileThatCannotBeWrittenIsToldOnceAndTheProgramGoesOn) {
+  TempFolder folder("kept-log");
+  // A file where the folder would be.
+  std::ofstream(folder / "data") << "";
+  Harness h("8=1541-II");
+  LogFile kept = LogFile::Daily(folder / "data");
+  h.program.KeptLog = &kept;
+  h.desk.QueueCommand(kCmdFortyTracks);
+  h.Run();
+  int told = 0;
+  for (const std::string& text : h.desk.fullLogTexts()) {
+    told +=
+        text.rfind("Log file not written: " + folder / "data/diskwright-2021-06-06.log", 0) == 0;
+  }
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(CommandLog(h), (std::vector<std::string>{"40 tracks enabled", "-- done --"}));
 }
 
 }  // namespace

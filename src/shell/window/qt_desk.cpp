@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QStringList>
 #include <QTextCursor>
+#include <QUrl>
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -399,6 +401,10 @@ void QtDesk::ShowRpm(double rpm) {
 }
 
 // --- the end ---------------------------------------------------------------------------
+
+bool QtDesk::OpenFolder(const std::string& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(path)));
+}
 
 void QtDesk::Close() {
   window_->allowClose();

@@ -65,6 +65,7 @@ class QtDesk final : public Desk {
   FileAnswer ChooseFile(const FileRequest& request) override;
 
   void Close() override;
+  bool OpenFolder(const std::string& path) override;
 
   void StartDiskMap(const DiskMapLayout& layout) override;
   void ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) override;

@@ -65,6 +65,7 @@ inline constexpr std::array kToolsMenuItems{
 
 inline constexpr std::array kInfoMenuItems{
     MenuItemSpec{kCmdErrorInfo, "Error info", false},
+    MenuItemSpec{kCmdOpenLogFolder, "Open log folder", false},
     kSeparator,
     MenuItemSpec{kCmdAbout, "About", false},
 };
