@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "gcr_image_support.h"
+#include "sim/media/disk.h"
 #include "sim/media/gcr_disk.h"
 #include "testkit/harness.h"
 
@@ -245,6 +247,89 @@ TEST(RestoreFaults, ADiskPulledOutDuringATrackIsToldAtThatTrack) {
   EXPECT_EQ(failed.rfind("Track ", 0), 0u) << failed;
   EXPECT_NE(failed.find(" not written: the drive reads back NO SYNC"), std::string::npos) << failed;
   EXPECT_TRUE(bench.h->desk.directory().empty());
+}
+
+// How many sectors of a track the disk holds as the image has them (under the image's ID), read
+// by the virtual drive.
+int SectorsAsImage(sim::Disk& disk, const std::vector<uint8_t>& image, int track) {
+  constexpr size_t kBamId = 0xA2;
+  const size_t bam = static_cast<size_t>(SectorIndex(18, 0)) * 256 + kBamId;
+  const std::array<uint8_t, 2> id{image[bam], image[bam + 1]};
+  int same = 0;
+  for (int sector = 0; sector < disk.SectorsOnTrack(track); ++sector) {
+    std::array<uint8_t, 256> data{};
+    const auto at = image.begin() + SectorIndex(track, sector) * 256;
+    same += disk.ReadSectorWithId(track, sector, data, id) == sim::kJobOk &&
+            std::equal(at, at + 256, data.begin());
+  }
+  return same;
+}
+
+// A write-protect tab put on while a track is written stops the write current part-way; the
+// drive code looked at the tab before it began and answers the write as done. The track it came
+// in is the one told, and every track before it is the image's. A track is written and checked
+// about every half second: the tab comes at moments spread over one of them.
+TEST(RestoreFaults, ATabPutOnWhileATrackIsWrittenIsToldAtThatTrack) {
+  DW_REQUIRE_CC1541();
+  int cutTracks = 0;
+  for (int64_t at = 6'000'000; at < 6'480'000; at += 80'000) {
+    SCOPED_TRACE(at);
+    DiskBench bench("tabwrite", true);
+    ASSERT_TRUE(bench.made);
+    bench.Fault({"protect", "8"}, at);
+    bench.h->desk.QueueFile(bench.image);
+    bench.h->desk.QueueCommand(kCmdRestoreImage);
+    bench.h->Run();
+    const Lines log = bench.After("Restoring from file: \"disk.d64\"; 35 Tracks");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.back(), "-- aborted --");
+    const std::string told = *(log.end() - 2);
+    ASSERT_EQ(told.rfind("Track ", 0), 0u) << told;
+    EXPECT_NE(told.find(" not written: WRITE PROTECT ERROR"), std::string::npos) << told;
+    const int track = std::stoi(told.substr(6));
+    const std::vector<uint8_t> image = fake::ReadFile(bench.image);
+    sim::Disk& disk = *bench.h->bus->disk(8);
+    for (int t = 1; t < track; ++t) {
+      EXPECT_EQ(SectorsAsImage(disk, image, t), disk.SectorsOnTrack(t)) << "track " << t;
+    }
+    cutTracks += SectorsAsImage(disk, image, track) > 0;
+  }
+  EXPECT_GT(cutTracks, 0) << "the tab came in the middle of a write at least once";
+}
+
+// A drive whose data stops while its write gate stays on writes the last byte it got round and
+// round the track, answering nothing, until the bus reset of the reconnection: the restore ends
+// on the time-out, and the track then reads back as that one byte, which a Create records as
+// unreadable and never as the disk's data.
+TEST(RestoreFaults, AWriteGateLeftOnLeavesATrackOfOneByteThatIsNeverTakenForData) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("stuckgate");
+  ASSERT_TRUE(bench.made);
+  bench.Fault({"stuckwrite", "8"}, 0);
+  bench.h->desk.QueueFile(bench.image);
+  bench.h->desk.QueueCommand(kCmdRestoreImage);
+  bench.h->desk.QueueCommand(kCmdImageErrors);
+  bench.h->desk.QueueFile(bench.dir / "back.d64");
+  bench.h->desk.QueueCommand(kCmdCreateImage);
+  bench.h->Run();
+  const Lines log = bench.After("Restoring from file: \"disk.d64\"; 35 Tracks");
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[2], "Connection Timeout");
+  EXPECT_EQ(log[3], "-- aborted --");
+  const std::vector<uint8_t>& ring = bench.h->bus->disk(8)->RawTrack(1);
+  EXPECT_EQ(std::count(ring.begin(), ring.end(), ring[ring.size() / 2]),
+            static_cast<long>(ring.size()) - 1)
+      << "one byte round the track but for the splice";
+  EXPECT_EQ(bench.Ending("Reading 35 tracks"), "-- done --");
+  const std::vector<uint8_t> back = fake::ReadFile(bench.dir / "back.d64");
+  const std::vector<uint8_t> image = fake::ReadFile(bench.image);
+  ASSERT_EQ(back.size(), kD64Data + kD64Sectors);
+  for (int sector = 0; sector < 21; ++sector) {
+    EXPECT_EQ(back[kD64Data + static_cast<size_t>(sector)], 3) << "sector " << sector;
+    EXPECT_EQ(std::count(back.begin() + sector * 256, back.begin() + sector * 256 + 256, 0), 256);
+  }
+  EXPECT_TRUE(std::equal(image.begin() + 21 * 256, image.end(), back.begin() + 21 * 256))
+      << "every other track as it was";
 }
 
 // RESET in the middle of a download over an older PC file of that name: the older file stays as
