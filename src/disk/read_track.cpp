@@ -128,6 +128,9 @@ bool ReadGcrTrack(Program& p, int track) {
   // Without 40 tracks the drive code takes the track's own zone.
   const int density = p.FortyTracks ? (record.zoneBits | 0x80) : 0;
   DriveJob(p, 5, record.gcrPages, track, density, 0);
+  // A read the link did not bring back (a time-out, a reply the adapter marked as failed) is
+  // no track: what it left in the reply is not decoded. The link's failure has been told.
+  if (p.LinkState != 0) return false;
   return DecodeGcrTrack(p, track);
 }
 

@@ -500,6 +500,45 @@ TEST(LineFaults, GarbledRepliesInTheTracksAreToldAndNeverPassForTheDisk) {
   }
 }
 
+// Replies the adapter itself marks as failed: $08, its wait for the drive's bytes ran out and it
+// sends the half that came; $04, the drive did not answer at all. Neither is a track: the error
+// is told, no track line is made from what came, and the Create ends without a file.
+TEST(AdapterStatusFaults, ATrackReadTheAdapterGaveUpOnIsNoTrackAndTheCreateEndsWithoutAFile) {
+  DW_REQUIRE_CC1541();
+  for (const auto& [fault, text] : {std::pair{"readtimeout", "TIMEOUT (READ TRACK)"},
+                                    std::pair{"notpresent", "DEVICE NOT PRESENT"}}) {
+    SCOPED_TRACE(fault);
+    DiskBench bench(std::string("status") + fault);
+    ASSERT_TRUE(bench.made);
+    bench.Fault({fault}, 3'000'000);
+    bench.h->desk.QueueFile(bench.dir / "copy.d64");
+    bench.h->desk.QueueCommand(kCmdCreateImage);
+    bench.h->Run();
+    const Lines log = bench.After(std::string("Drive #8 ERROR! ---> IEC Bus: ") + text);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[1], "-- aborted --");
+    EXPECT_TRUE(bench.h->desk.fileRequests().empty());
+    EXPECT_FALSE(std::filesystem::exists(bench.dir / "copy.d64"));
+  }
+}
+
+// The listing's first read (its load address) failing leaves the drive with the bytes the
+// program never got: what it sends next is no listing from its start.
+TEST(AdapterStatusFaults, AListingWhoseFirstReadFailsShowsNoLines) {
+  DW_REQUIRE_CC1541();
+  for (const char* fault : {"notpresent", "readtimeout"}) {
+    SCOPED_TRACE(fault);
+    DiskBench bench(std::string("listing") + fault);
+    ASSERT_TRUE(bench.made);
+    // The command opens the listing at 2 s; its first read waits for the drive's search.
+    bench.h->desk.QueueIdleEvent({EventKind::kCommand, kCmdDirectory}, 2'000'000);
+    bench.Fault({fault}, 2'100'000);
+    bench.h->Run();
+    EXPECT_TRUE(bench.h->desk.directory().empty());
+    EXPECT_EQ(bench.Count("-- aborted --"), 1);
+  }
+}
+
 // The 1581 knows when its disk is gone: the track it leaves in (or the first after it) is
 // refused, the restore stops there and ends aborted with the drive's message naming the sector.
 TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldAtTheFirstTrackAndEndsAborted) {
