@@ -570,5 +570,29 @@ TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldAtTheFirstTrackAndEndsAbor
   EXPECT_EQ(refused[3], "-- aborted --");
 }
 
+// The burst format lays the tracks one after the other; a disk taken out in the middle leaves the
+// 1581 with its error: there is no formatted disk to restore onto, and the restore fails.
+TEST(Restore1581Faults, ADiskTakenOutDuringTheFormatEndsTheRestoreAbortedWithNothingWritten) {
+  DW_REQUIRE_CC1541();
+  fake::TempDir dir("eject1581format");
+  const std::string image = dir / "full.d81";
+  const std::string disk = dir / "old.d81";
+  ASSERT_TRUE(oracle::MakeImage(dir, image, {{"big", oracle::Noise(254 * 300, 8)}}));
+  ASSERT_TRUE(oracle::MakeImage(dir, disk, {}));
+  Harness h("8=1581:" + disk);
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h.bus, {"pullout", "8", "0.3"}, 0, &error)) << error;
+  h.desk.QueueFile(image);
+  h.desk.QueueMessageAnswer(MessageAnswer::kYes);  // format first
+  h.desk.QueueCommand(kCmdRestoreImage);
+  h.Run();
+  const Lines log = h.desk.fullLogTexts();
+  const auto format = std::find(log.begin(), log.end(), "Formatting 80 tracks");
+  ASSERT_NE(format, log.end());
+  ASSERT_EQ(log.end() - format, 3);
+  EXPECT_EQ(format[1].rfind("74,DRIVE NOT READY,", 0), 0u) << format[1];
+  EXPECT_EQ(format[2], "-- aborted --");
+}
+
 }  // namespace
 }  // namespace dw
