@@ -133,7 +133,8 @@ int64_t VirtualDrive::TakeDataUs() {
 
 int64_t VirtualDrive::TakeWorkUs() {
   int64_t us = workUs_;
-  busyUntilUs_ = operationStartUs_ + workUs_ + afterReleaseUs_;
+  // A restart in the operation ("UJ") has the drive testing itself until later.
+  busyUntilUs_ = std::max(busyUntilUs_, operationStartUs_ + workUs_ + afterReleaseUs_);
   workUs_ = 0;
   afterReleaseUs_ = 0;
   return us;

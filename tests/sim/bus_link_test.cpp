@@ -151,6 +151,9 @@ TEST(BusTiming, CommandsRunAfterTheBusIsReleased) {
   EXPECT_NEAR(static_cast<double>(ReplyTime(link, ReadPacket(8, 15, 64), 64)), 300'000, 20'000);
   ReplyTime(link, WritePacket(8, 15, ToBytes("I")), 16);
   EXPECT_NEAR(static_cast<double>(ReplyTime(link, ReadPacket(8, 15, 64), 64)), at300, 20'000);
+  // And so does a drive restarted by "UJ".
+  ReplyTime(link, WritePacket(8, 15, ToBytes("UJ")), 16);
+  EXPECT_NEAR(static_cast<double>(ReplyTime(link, ReadPacket(8, 15, 64), 64)), 300'000, 20'000);
 }
 
 }  // namespace
