@@ -50,6 +50,17 @@ struct DiskBench {
                             [](const std::string& line) { return line.rfind("-- ", 0) == 0; });
     return end == log.end() ? std::string() : *end;
   }
+  // Restores the bench's image with a fault at a moment: the line before the "-- aborted --" it
+  // ends with, which names the track it stopped at (empty when it did not end so).
+  std::string RestoreEndingOnATrack(const std::vector<std::string>& words, int64_t atUs) {
+    Fault(words, atUs);
+    h->desk.QueueFile(image);
+    h->desk.QueueCommand(kCmdRestoreImage);
+    h->Run();
+    const Lines log = After("Restoring from file: \"disk.d64\"; 35 Tracks");
+    if (log.size() < 2 || log.back() != "-- aborted --") return "";
+    return *(log.end() - 2);
+  }
   int Count(const std::string& line) const {
     const Lines log = h->desk.fullLogTexts();
     return static_cast<int>(std::count(log.begin(), log.end(), line));
@@ -236,14 +247,7 @@ TEST(RestoreFaults, ADiskPulledOutDuringATrackIsToldAtThatTrack) {
   DW_REQUIRE_CC1541();
   DiskBench bench("pulledrestore", true);
   ASSERT_TRUE(bench.made);
-  bench.Fault({"pullout", "8"}, 12'000'000);
-  bench.h->desk.QueueFile(bench.image);
-  bench.h->desk.QueueCommand(kCmdRestoreImage);
-  bench.h->Run();
-  const Lines log = bench.After("Restoring from file: \"disk.d64\"; 35 Tracks");
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log.back(), "-- aborted --");
-  const std::string failed = *(log.end() - 2);
+  const std::string failed = bench.RestoreEndingOnATrack({"pullout", "8"}, 12'000'000);
   EXPECT_EQ(failed.rfind("Track ", 0), 0u) << failed;
   EXPECT_NE(failed.find(" not written: the drive reads back NO SYNC"), std::string::npos) << failed;
   EXPECT_TRUE(bench.h->desk.directory().empty());
@@ -276,14 +280,7 @@ TEST(RestoreFaults, ATabPutOnWhileATrackIsWrittenIsToldAtThatTrack) {
     SCOPED_TRACE(at);
     DiskBench bench("tabwrite", true);
     ASSERT_TRUE(bench.made);
-    bench.Fault({"protect", "8"}, at);
-    bench.h->desk.QueueFile(bench.image);
-    bench.h->desk.QueueCommand(kCmdRestoreImage);
-    bench.h->Run();
-    const Lines log = bench.After("Restoring from file: \"disk.d64\"; 35 Tracks");
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log.back(), "-- aborted --");
-    const std::string told = *(log.end() - 2);
+    const std::string told = bench.RestoreEndingOnATrack({"protect", "8"}, at);
     ASSERT_EQ(told.rfind("Track ", 0), 0u) << told;
     EXPECT_NE(told.find(" not written: WRITE PROTECT ERROR"), std::string::npos) << told;
     const int track = std::stoi(told.substr(6));
@@ -539,23 +536,34 @@ TEST(AdapterStatusFaults, AListingWhoseFirstReadFailsShowsNoLines) {
   }
 }
 
+// A D81 full of one file restored onto a formatted 1581 disk, with a fault at a moment and the
+// format asked for or not: the whole log.
+Lines Restore1581WithFault(const std::string& name, const std::vector<std::string>& fault,
+                           int64_t atUs, MessageAnswer format) {
+  fake::TempDir dir(name);
+  const std::string image = dir / "full.d81";
+  const std::string disk = dir / "formatted.d81";
+  if (!oracle::MakeImage(dir, image, {{"big", oracle::Noise(254 * 1200, 7)}}) ||
+      !oracle::MakeImage(dir, disk, {})) {
+    ADD_FAILURE() << "cc1541 made no image";
+    return {};
+  }
+  Harness h("8=1581:" + disk);
+  std::string error;
+  EXPECT_TRUE(ApplyBusFault(*h.bus, fault, atUs, &error)) << error;
+  h.desk.QueueFile(image);
+  h.desk.QueueMessageAnswer(format);
+  h.desk.QueueCommand(kCmdRestoreImage);
+  h.Run();
+  return h.desk.fullLogTexts();
+}
+
 // The 1581 knows when its disk is gone: the track it leaves in (or the first after it) is
 // refused, the restore stops there and ends aborted with the drive's message naming the sector.
 TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldAtTheFirstTrackAndEndsAborted) {
   DW_REQUIRE_CC1541();
-  fake::TempDir dir("eject1581");
-  const std::string image = dir / "full.d81";
-  const std::string blank = dir / "formatted.d81";
-  ASSERT_TRUE(oracle::MakeImage(dir, image, {{"big", oracle::Noise(254 * 1200, 7)}}));
-  ASSERT_TRUE(oracle::MakeImage(dir, blank, {}));
-  Harness h("8=1581:" + blank);
-  std::string error;
-  ASSERT_TRUE(ApplyBusFault(*h.bus, {"eject", "8"}, 4'000'000, &error)) << error;
-  h.desk.QueueFile(image);
-  h.desk.QueueMessageAnswer(MessageAnswer::kNo);  // no format first
-  h.desk.QueueCommand(kCmdRestoreImage);
-  h.Run();
-  const Lines log = h.desk.fullLogTexts();
+  const Lines log =
+      Restore1581WithFault("eject1581", {"eject", "8"}, 4'000'000, MessageAnswer::kNo);
   const auto refused = std::find_if(
       log.begin(), log.end(), [](const std::string& line) { return line.rfind("Track ", 0) == 0; });
   ASSERT_NE(refused, log.end());
@@ -574,19 +582,8 @@ TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldAtTheFirstTrackAndEndsAbor
 // 1581 with its error: there is no formatted disk to restore onto, and the restore fails.
 TEST(Restore1581Faults, ADiskTakenOutDuringTheFormatEndsTheRestoreAbortedWithNothingWritten) {
   DW_REQUIRE_CC1541();
-  fake::TempDir dir("eject1581format");
-  const std::string image = dir / "full.d81";
-  const std::string disk = dir / "old.d81";
-  ASSERT_TRUE(oracle::MakeImage(dir, image, {{"big", oracle::Noise(254 * 300, 8)}}));
-  ASSERT_TRUE(oracle::MakeImage(dir, disk, {}));
-  Harness h("8=1581:" + disk);
-  std::string error;
-  ASSERT_TRUE(ApplyBusFault(*h.bus, {"pullout", "8", "0.3"}, 0, &error)) << error;
-  h.desk.QueueFile(image);
-  h.desk.QueueMessageAnswer(MessageAnswer::kYes);  // format first
-  h.desk.QueueCommand(kCmdRestoreImage);
-  h.Run();
-  const Lines log = h.desk.fullLogTexts();
+  const Lines log =
+      Restore1581WithFault("eject1581format", {"pullout", "8", "0.3"}, 0, MessageAnswer::kYes);
   const auto format = std::find(log.begin(), log.end(), "Formatting 80 tracks");
   ASSERT_NE(format, log.end());
   ASSERT_EQ(log.end() - format, 3);
