@@ -85,10 +85,60 @@ bool Adapter::HangsOn(int device) const {
   return answeredReset_[device - kFirstDevice] && drive != nullptr && !drive->powered();
 }
 
+int64_t Adapter::AddresseeFreeUs(std::span<const uint8_t> packet) const {
+  if (!IsWellFormed(packet)) return 0;
+  const VirtualDrive* drive = PoweredDrive(AddressedDevice(packet));
+  return drive != nullptr ? drive->busyUntilUs() : 0;
+}
+
+std::optional<int> Adapter::ReadArea(std::span<const uint8_t> packet) {
+  switch (static_cast<Opcode>(packet[kOpcodeAt])) {
+    case Opcode::kRead:
+      return packet[4] << 8 | packet[5];
+    case Opcode::kBurstRead:
+      return kBurstReadArea;
+    case Opcode::kJobMemory:
+    case Opcode::kJobReadPages:
+    case Opcode::kJobWriteTrack:
+    case Opcode::kJobMeasureSpeed:
+      return JobReplyArea(packet);
+    default:
+      return std::nullopt;
+  }
+}
+
 std::optional<AdapterReply> Adapter::Handle(std::span<const uint8_t> packet, int64_t nowUs) {
   if (!IsWellFormed(packet)) return std::nullopt;
   if (HangsOn(AddressedDevice(packet))) return std::nullopt;
   nowUs_ = nowUs;
+  const std::optional<int> readArea = ReadArea(packet);
+  const uint8_t status = readArea ? pendingStatus_ : 0;
+  if (status == kIecNoAnswer) {
+    // The device never answered its addressing: the drive does nothing.
+    pendingStatus_ = 0;
+    AdapterReply reply = Answer(packet[0], {}, *readArea, status, nullptr);
+    reply.workUs = timing_.iecAddressUs;
+    return reply;
+  }
+  std::optional<AdapterReply> reply = Carry(packet);
+  if (reply && status == kIecReadTimeout) {
+    pendingStatus_ = 0;
+    // The wait for the drive's next byte ran out: the bytes that came, the rest of the area
+    // padded, the count of those that came.
+    std::vector<uint8_t>& bytes = reply->bytes;
+    const size_t trailer = bytes.size() - kReplyTrailerLength;
+    const size_t came = (bytes[trailer] | bytes[trailer + 1] << 8) / 2;
+    std::fill(bytes.begin() + static_cast<long>(came), bytes.begin() + static_cast<long>(trailer),
+              uint8_t{0});
+    bytes[trailer] = static_cast<uint8_t>(came & 0xFF);
+    bytes[trailer + 1] = static_cast<uint8_t>(came >> 8);
+    bytes[trailer + 2] = status;
+    reply->dataBytes = came;
+  }
+  return reply;
+}
+
+std::optional<AdapterReply> Adapter::Carry(std::span<const uint8_t> packet) {
   switch (static_cast<Opcode>(packet[kOpcodeAt])) {
     case Opcode::kOpen:
       return OnOpen(packet);
@@ -149,7 +199,11 @@ AdapterReply Adapter::Answer(uint8_t opcode, std::span<const uint8_t> data, int 
   reply.bytes.push_back(static_cast<uint8_t>((length >> 8) & 0xFF));
   reply.bytes.push_back(status);
   reply.bytes.push_back(opcode);
-  if (drive != nullptr) reply.workUs = drive->TakeWorkUs();
+  reply.dataBytes = length;
+  if (drive != nullptr) {
+    reply.dataUs = drive->TakeDataUs();
+    reply.workUs = drive->TakeWorkUs() - reply.dataUs;
+  }
   return reply;
 }
 
@@ -212,7 +266,7 @@ std::optional<AdapterReply> Adapter::OnJob(std::span<const uint8_t> packet) {
   const std::span<const uint8_t> loaded =
       std::span<const uint8_t>(buffer_).first(static_cast<size_t>(bufferPages_) * 256);
   std::optional<JobAnswer> answer = RunDriveJob(*drive, packet, loaded, timing_);
-  if (!answer) {
+  if (!answer || !answer->answers) {
     drive->TakeWorkUs();
     return std::nullopt;
   }
@@ -225,7 +279,7 @@ AdapterReply Adapter::OnResetBus(std::span<const uint8_t> packet) {
     const std::unique_ptr<VirtualDrive>& drive = drives_[slot];
     answeredReset_[slot] = drive != nullptr && drive->powered();
     if (!answeredReset_[slot]) continue;
-    drive->Reset();
+    drive->Reset(nowUs_ + timing_.busResetUs);
     anyPowered = true;
   }
   codeDevice_ = 0;

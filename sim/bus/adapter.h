@@ -30,7 +30,10 @@ using DriveSlots = std::array<std::unique_ptr<VirtualDrive>, kLastDevice - kFirs
 
 struct AdapterReply {
   std::vector<uint8_t> bytes;  // data area, L low, L high, IEC status, echo
-  int64_t workUs = 0;          // bus and drive time before the first byte goes out
+  int64_t workUs = 0;          // bus and drive time before the drive sends its data
+  // The adapter forwards the data as the drive sends it: dataBytes (L) of them over dataUs.
+  int64_t dataUs = 0;
+  size_t dataBytes = 0;
 };
 
 class Adapter {
@@ -41,6 +44,15 @@ class Adapter {
   std::optional<AdapterReply> Handle(std::span<const uint8_t> packet, int64_t nowUs);
   // The adapter's own power-on: its buffer is emptied.
   void Restart();
+  // The next drive-code job, burst read or channel read gets this IEC status from the adapter:
+  // $04, the device did not answer its addressing (nothing is done, no data); $08, the wait
+  // for the drive's bytes ran out halfway through its data (the half that came, padded).
+  void AnswerNextReadWith(uint8_t status) { pendingStatus_ = status; }
+  // When the drive a packet addresses is free for it (it may still be busy with a command).
+  int64_t AddresseeFreeUs(std::span<const uint8_t> packet) const;
+
+  // The packets the adapter takes (see the top of this file).
+  static bool IsWellFormed(std::span<const uint8_t> packet);
 
   std::span<const uint8_t> buffer() const { return buffer_; }
   int bufferPages() const { return bufferPages_; }
@@ -48,7 +60,6 @@ class Adapter {
   int codeDevice() const { return codeDevice_; }
 
  private:
-  static bool IsWellFormed(std::span<const uint8_t> packet);
   // The device a packet addresses (0 for the adapter's own opcodes).
   int AddressedDevice(std::span<const uint8_t> packet) const;
   // True when the addressed drive answered the last reset and has been switched off since.
@@ -58,6 +69,9 @@ class Adapter {
   VirtualDrive* Address(int device);
   AdapterReply Answer(uint8_t opcode, std::span<const uint8_t> data, int area, uint8_t status,
                       VirtualDrive* drive) const;
+  std::optional<AdapterReply> Carry(std::span<const uint8_t> packet);
+  // The reply area a read-like packet has, and whether the status faults hit it.
+  static std::optional<int> ReadArea(std::span<const uint8_t> packet);
 
   AdapterReply OnOpen(std::span<const uint8_t> packet);
   AdapterReply OnClose(std::span<const uint8_t> packet);
@@ -79,6 +93,7 @@ class Adapter {
   int codeDevice_ = 0;
   int64_t nowUs_ = 0;
   std::array<bool, kLastDevice - kFirstDevice + 1> answeredReset_{};
+  uint8_t pendingStatus_ = 0;
 };
 
 }  // namespace sim

@@ -17,6 +17,7 @@
 
 #include "sim/bus/adapter.h"
 #include "sim/media/dos_errors.h"
+#include "sim/media/sector_disk.h"
 
 namespace sim {
 
@@ -50,6 +51,115 @@ void ReportBurstError(VirtualDrive& drive, uint8_t status, int track, int sector
   if (status >= kJobHeaderNotFound) drive.dos().SetError(DosErrorOfJob(status), track, sector);
 }
 
+// A side of a track passes the head in one revolution, its 20 sectors one after the other.
+int SectorsPassed(int64_t fromUs, int64_t atUs, int64_t revolutionUs) {
+  if (atUs <= fromUs || revolutionUs <= 0) return 0;
+  return static_cast<int>((atUs - fromUs) * kBurstReadSectors / revolutionUs);
+}
+
+uint8_t StatusOf(Interruption what) {
+  return BurstStatus(what == Interruption::kProtected ? kJobWriteProtect : kJobNoDisk);
+}
+
+bool TakesTheDisk(Interruption what) {
+  return what == Interruption::kDiskOut || what == Interruption::kMotorStop;
+}
+
+// The 1581 reads the track side into its cache in one revolution, then sends it: a disk that
+// leaves in that revolution takes the sectors that had not passed yet.
+class BurstRead final : public DriveWork {
+ public:
+  BurstRead(VirtualDrive& drive, int64_t cacheStartUs, int64_t revolutionUs, int track, int first,
+            uint8_t status, int failedSector)
+      : DriveWork(drive, cacheStartUs, cacheStartUs + revolutionUs),
+        revolutionUs_(revolutionUs),
+        track_(track),
+        first_(first),
+        failedAt_(status == kBurstOk ? kBurstReadSectors : failedSector - first) {}
+
+  WorkCut Interrupt(int64_t atUs, Interruption what) override {
+    WorkCut cut;
+    if (what == Interruption::kPowerOff) cut.reply.kind = ReplyChange::Kind::kHang;
+    if (!TakesTheDisk(what) && what != Interruption::kProtected) return cut;
+    cut.over = false;
+    const int passed = SectorsPassed(startUs(), atUs, revolutionUs_);
+    if (!TakesTheDisk(what) || passed >= failedAt_) return cut;
+    failedAt_ = passed;
+    const uint8_t status = BurstStatus(kJobNoDisk);
+    ReportBurstError(drive(), status, track_, first_ + passed);
+    cut.reply.kind = ReplyChange::Kind::kPatch;
+    cut.reply.set = {{0, status}};
+    cut.reply.zeroFrom = 1 + static_cast<size_t>(passed) * 256;
+    cut.reply.zeroTo = kBurstReadArea;
+    return cut;
+  }
+
+ private:
+  int64_t revolutionUs_;
+  int track_;
+  int first_;
+  int failedAt_;  // the first sector (from first_) that did not come whole
+};
+
+struct SavedSector {
+  SectorData data;
+  int code;
+};
+
+// The 1581 takes the sectors over the fast serial line, then writes them one after the other.
+// It writes them here at once and keeps what they replace, to put back what a cut never reached.
+class BurstWrite final : public DriveWork {
+ public:
+  BurstWrite(VirtualDrive& drive, int64_t transferStartUs, int64_t writeStartUs,
+             int64_t revolutionUs, SectorDisk& disk, int track, int first, int failedAt,
+             std::vector<SavedSector> saved)
+      : DriveWork(
+            drive, transferStartUs,
+            writeStartUs + static_cast<int64_t>(saved.size()) * revolutionUs / kBurstReadSectors),
+        writeStartUs_(writeStartUs),
+        revolutionUs_(revolutionUs),
+        disk_(disk),
+        track_(track),
+        first_(first),
+        failedAt_(failedAt),
+        saved_(std::move(saved)) {}
+
+  WorkCut Interrupt(int64_t atUs, Interruption what) override {
+    WorkCut cut;
+    if (what == Interruption::kPowerOff) cut.reply.kind = ReplyChange::Kind::kHang;
+    if (what == Interruption::kAdapterGone && atUs >= writeStartUs_) {
+      // The data is in the drive: the writes go on.
+      cut.over = false;
+      return cut;
+    }
+    const int count = std::min(static_cast<int>(saved_.size()), failedAt_);
+    const int written = std::min(count, SectorsPassed(writeStartUs_, atUs, revolutionUs_));
+    if (written == count) return cut;
+    for (int i = written; i < count; ++i) {
+      disk_.Data(track_, first_ + i) = saved_[static_cast<size_t>(i)].data;
+      disk_.Code(track_, first_ + i) = saved_[static_cast<size_t>(i)].code;
+    }
+    // The sector under the head when the write current stopped keeps a broken data field.
+    if (atUs >= writeStartUs_) disk_.Code(track_, first_ + written) = kJobDataChecksum;
+    if (TakesTheDisk(what) || what == Interruption::kProtected) {
+      const uint8_t status = StatusOf(what);
+      ReportBurstError(drive(), status, track_, first_ + written);
+      cut.reply.kind = ReplyChange::Kind::kPatch;
+      cut.reply.set = {{0, status}};
+    }
+    return cut;
+  }
+
+ private:
+  int64_t writeStartUs_;
+  int64_t revolutionUs_;
+  SectorDisk& disk_;
+  int track_;
+  int first_;
+  int failedAt_;  // the sector (from first_) the write stopped at by itself
+  std::vector<SavedSector> saved_;
+};
+
 }  // namespace
 
 AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
@@ -60,6 +170,8 @@ AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
   Disk* disk = drive->disk();
   int track = packet[kTrackAt];
   const int first = packet[kFirstSectorAt];
+  const int64_t revolutionUs = drive->RevolutionUs();
+  if (disk != nullptr) drive->AddWorkUs(drive->MotorUpUs(drive->OperationNowUs(), revolutionUs));
   if (disk == nullptr || track < 1 || track > disk->TrackCount() ||
       TrackUnformatted(*disk, track)) {
     const int code = disk == nullptr                           ? kJobNoDisk
@@ -67,9 +179,11 @@ AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
                                                                : kJobNoSync;
     const uint8_t status = BurstStatus(code);
     ReportBurstError(*drive, status, track, first);
-    if (disk != nullptr) drive->AddWorkUs(drive->RevolutionUs());
+    if (disk != nullptr) drive->AddWorkUs(revolutionUs);
+    drive->AddDataUs(timing_.fastSerialByteUs);
     return Answer(packet[0], std::span<const uint8_t>(&status, 1), kBurstReadArea, kIecOk, drive);
   }
+  const int64_t cacheStartUs = drive->OperationNowUs();
   std::vector<uint8_t> data(kBurstReadArea, 0);
   uint8_t status = kBurstOk;
   int failedSector = first;
@@ -89,8 +203,11 @@ AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
   }
   data[0] = status;
   ReportBurstError(*drive, status, track, failedSector);
-  // The 1581 reads the whole track into its cache in one revolution.
-  drive->AddWorkUs(drive->RevolutionUs() + kBurstReadArea * timing_.fastSerialByteUs);
+  // The 1581 reads the whole track side into its cache in one revolution, then sends it.
+  drive->AddWorkUs(revolutionUs);
+  drive->AddDataUs(kBurstReadArea * timing_.fastSerialByteUs);
+  drive->StartWork(std::make_unique<BurstRead>(*drive, cacheStartUs, revolutionUs, track, first,
+                                               status, failedSector));
   return Answer(packet[0], data, kBurstReadArea, kIecOk, drive);
 }
 
@@ -111,17 +228,38 @@ AdapterReply Adapter::OnBurstWrite(std::span<const uint8_t> packet) {
   } else if (track < 1 || track > disk->TrackCount()) {
     status = BurstStatus(kJobHeaderNotFound);
   } else {
-    int count = std::min<int>(packet[kSectorCountAt], kAdapterBufferPages);
+    const int first = packet[kFirstSectorAt];
+    const int count = std::clamp(std::min<int>(packet[kSectorCountAt], kAdapterBufferPages), 0,
+                                 std::max(0, disk->SectorsOnTrack(track) - first));
+    auto* sectors = dynamic_cast<SectorDisk*>(disk);
+    std::vector<SavedSector> saved;
+    for (int i = 0; sectors != nullptr && i < count; ++i) {
+      saved.push_back({sectors->Data(track, first + i), sectors->Code(track, first + i)});
+    }
     std::array<uint8_t, 256> sector{};
-    for (int i = 0; i < count && status == kBurstOk; ++i) {
-      int number = packet[kFirstSectorAt] + i;
+    const int asked = std::min<int>(packet[kSectorCountAt], kAdapterBufferPages);
+    for (int i = 0; i < asked && status == kBurstOk; ++i) {
+      int number = first + i;
       std::copy_n(buffer_.begin() + i * 256, 256, sector.begin());
       int code = number < disk->SectorsOnTrack(track) ? disk->WriteSector(track, number, sector)
                                                       : kJobHeaderNotFound;
       status = BurstStatus(code);
       failedSector = number;
     }
-    drive->AddWorkUs(count * 256 * timing_.fastSerialByteUs + 2 * drive->RevolutionUs());
+    // The motor runs up while the sectors come over the fast serial line; then a revolution
+    // writes 20 of them.
+    const int64_t transferStartUs = drive->OperationNowUs();
+    const int64_t revolutionUs = drive->RevolutionUs();
+    const int64_t transferUs = asked * 256 * timing_.fastSerialByteUs;
+    const int64_t writeUs = asked * revolutionUs / kBurstReadSectors;
+    const int64_t spinUpUs = drive->MotorUpUs(transferStartUs, transferUs + writeUs);
+    const int64_t writeStartUs = transferStartUs + std::max(transferUs, spinUpUs);
+    drive->AddWorkUs(writeStartUs - transferStartUs + writeUs);
+    if (sectors != nullptr) {
+      drive->StartWork(std::make_unique<BurstWrite>(
+          *drive, transferStartUs, writeStartUs, revolutionUs, *sectors, track, first,
+          status == kBurstOk ? asked : failedSector - first, std::move(saved)));
+    }
   }
   ReportBurstError(*drive, status, track, failedSector);
   return Answer(packet[0], std::span<const uint8_t>(&status, 1), kStatusReplyArea, kIecOk, drive);
@@ -137,7 +275,8 @@ AdapterReply Adapter::OnMemoryDownload(std::span<const uint8_t> packet) {
   for (int i = 0; i < count; ++i) {
     data[i] = drive->memory().Read(static_cast<uint16_t>(start + i));
   }
-  drive->AddWorkUs(timing_.iecAddressUs + count * timing_.fastSerialByteUs);
+  drive->AddWorkUs(timing_.iecAddressUs);
+  drive->AddDataUs(count * timing_.fastSerialByteUs);
   return Answer(packet[0], data, count, kIecOk, drive);
 }
 

@@ -33,12 +33,16 @@ constexpr double k1581FormatRevolutions = 320.0;
 
 }  // namespace
 
+bool IsFullFormat(std::span<const uint8_t> command, bool is1581) {
+  if (command.empty()) return false;
+  return (command[0] == 'N' && std::find(command.begin(), command.end(), ',') != command.end()) ||
+         (is1581 && IsBurstFormat(command));
+}
+
 double DosCommandRevolutions(std::span<const uint8_t> command, bool is1581, bool canFormat) {
   if (command.empty()) return 0.0;
-  const bool fullFormat =
-      (command[0] == 'N' && std::find(command.begin(), command.end(), ',') != command.end()) ||
-      (is1581 && IsBurstFormat(command));
-  if (fullFormat && canFormat) return is1581 ? k1581FormatRevolutions : kFullFormatRevolutions;
+  if (IsFullFormat(command, is1581) && canFormat)
+    return is1581 ? k1581FormatRevolutions : kFullFormatRevolutions;
   for (const CommandCost& cost : kCommandCosts) {
     if (cost.letter == command[0]) return cost.revolutions;
   }

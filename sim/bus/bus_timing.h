@@ -21,8 +21,19 @@ struct BusTiming {
   // The IEC bus: the ATN sequence (LISTEN/TALK, secondary address) and its release.
   int64_t iecAddressUs = 1000;
   int64_t slowSerialByteUs = 400;
-  int64_t fastSerialByteUs = 40;
+  // The fast serial line: eight bits through the drive's shift register at half its 1 MHz
+  // clock (16 us) and the byte's handshake with the adapter. Faster than the disk gives bytes
+  // (26 to 32 us), as it must be for code that passes a whole revolution on through 2 KB of RAM.
+  int64_t fastSerialByteUs = 20;
   int64_t busResetUs = 100000;
+  // A drive restarted (power-on, bus reset, "UJ") tests its ROM and RAM before it answers.
+  int64_t selfTestUs = 300000;
+  // The spindle motor: from standing to the speed the drive reads at, and how long it runs on
+  // after the last work on the disk.
+  int64_t spinUpUs = 500000;
+  int64_t motorRunOnUs = 1000000;
+  // The adapter's longest wait on the IEC bus (the busy wait the buswait fault puts it in).
+  int64_t longestBusWaitUs = 2000000;
 
   // The DOS: parsing and running a command that does not touch the disk.
   int64_t dosCommandUs = 5000;
@@ -36,6 +47,9 @@ inline constexpr double kDefaultRpm = 300.0;
 inline int64_t LinkBytesNs(const BusTiming& timing, int64_t count) {
   return count * 10 * 1'000'000'000 / timing.baudRate;
 }
+
+// A command that lays every track down afresh: "N:name,id", and on a 1581 the burst format.
+bool IsFullFormat(std::span<const uint8_t> command, bool is1581);
 
 // Revolutions of the disk a DOS command needs (seeks, reads and writes on the disk). A format
 // ("N:name,id", the 1581's burst format) lays down every track only on a disk it can write:

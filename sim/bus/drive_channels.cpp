@@ -60,14 +60,21 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
     return;
   }
   if (IsResetCommand(command)) {
-    Restart();
+    Restart(DosStartUs());
     return;
   }
   const bool is1581 = model_.kind == DriveKind::k1581;
   const bool canFormat = disk() != nullptr && !disk()->writeProtected;
-  afterReleaseUs_ +=
-      static_cast<int64_t>(std::llround(DosCommandRevolutions(command, is1581, canFormat) *
-                                        static_cast<double>(RevolutionUsAt(DosStartUs()))));
+  const double revolutions = DosCommandRevolutions(command, is1581, canFormat);
+  if (canFormat && IsFullFormat(command, is1581)) {
+    StartFormat(command, revolutions);
+    return;
+  }
+  if (revolutions > 0 && disk() != nullptr) {
+    afterReleaseUs_ += MotorUpUs(DosStartUs(), RevolutionUsAt(DosStartUs()));
+  }
+  afterReleaseUs_ += static_cast<int64_t>(
+      std::llround(revolutions * static_cast<double>(RevolutionUsAt(DosStartUs()))));
   dos_->Command(std::vector<uint8_t>(command.begin(), command.end()));
   CopyDosStateToRam();
 }

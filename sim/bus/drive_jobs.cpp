@@ -5,6 +5,7 @@
 
 #include "sim/bus/drive_code.h"
 #include "sim/bus/protocol.h"
+#include "sim/bus/track_work.h"
 #include "sim/media/gcr_disk.h"
 #include "sim/media/geometry.h"
 #include "sim/media/head_signal.h"
@@ -38,8 +39,6 @@ constexpr JobPacketKind kJobPackets[] = {
 };
 
 constexpr uint8_t kExplicitZone = 0x80;
-constexpr size_t kBamSidesByte = 3;
-constexpr uint8_t kBamDoubleSided = 0x80;
 constexpr int kZoneShift = 5;
 constexpr uint16_t kQueueSlots = 6;
 constexpr uint8_t kJobCodeMin = 0x80;
@@ -99,43 +98,28 @@ JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const 
   const size_t count = static_cast<size_t>(packet[kP1At]) * 256;
   const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
   drive.AddWorkUs(mechanics.MoveHead(place.track));
+  const int64_t byteUs = ZoneByteUs(place.zone);
+  const int64_t readUs = static_cast<int64_t>(count) * byteUs;
+  drive.AddWorkUs(drive.MotorUpUs(drive.OperationNowUs(), readUs));
+  const int64_t readStartUs = drive.OperationNowUs();
   GcrDisk* disk = GcrDiskIn(drive);
   std::vector<uint8_t> data(count, 0);
   // With no disk turning under it the head picks up nothing: zero bits at the drive's clock.
   int measuredZone = place.zone;
   if (disk != nullptr && !mechanics.motorStopped()) {
     const GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
-    const double turn = mechanics.spindle().AngleAt(static_cast<double>(drive.OperationNowUs()));
+    const double turn = mechanics.spindle().AngleAt(static_cast<double>(readStartUs));
     const size_t startBit = static_cast<size_t>(turn * static_cast<double>(track.bytes.size() * 8));
     data = ReadAsHead(track.bytes, track.density, place.zone, startBit, count);
     measuredZone = track.density;
-    if (mechanics.TakePullDisk()) {
-      std::fill(data.begin() + static_cast<long>(count / 2), data.end(), uint8_t{0});
-      drive.Eject();
-    }
   }
   const std::vector<uint8_t> rate =
       LittleEndian(static_cast<uint32_t>(ByteRateCount(measuredZone)), 2);
   data.insert(data.end(), rate.begin(), rate.end());
-  const int64_t readUs = static_cast<int64_t>(count) * ZoneByteUs(place.zone);
-  // The code sends the bytes on as it reads them.
-  drive.AddWorkUs(std::max(readUs, LinkUs(drive, timing, data.size())));
+  // The code sends each byte on as it reads it, then the two bytes of the count.
+  drive.AddDataUs(std::max(readUs, LinkUs(drive, timing, count)) + LinkUs(drive, timing, 2));
+  drive.StartWork(MakeTrackRead(drive, readStartUs, byteUs, count));
   return {data, static_cast<int>(data.size())};
-}
-
-// What the disk tells about itself after a whole track went down: tracks beyond 35 make it a
-// 40-track disk; the directory track gives its ID, and its BAM whether DOS tracks 36-70 lie on
-// the second side (as a 1571 reads the flag when it initialises the disk).
-void NoteWrittenTrack(GcrDisk& disk, int side, int track) {
-  if (side != 0) return;
-  if (track > disk.tracksPerSide()) disk.setTracksPerSide(track <= 40 ? 40 : kGcrMaxTrack);
-  DiskId id{};
-  if (track != kGcrDirTrack || disk.SeekHeader(track, id) != kJobOk) return;
-  disk.setId(id);
-  SectorData bam{};
-  if (disk.ReadSector(kGcrDirTrack, 0, bam) == kJobOk) {
-    disk.SetDoubleSided((bam[kBamSidesByte] & kBamDoubleSided) != 0);
-  }
 }
 
 JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
@@ -149,25 +133,35 @@ JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
   std::span<const uint8_t> bytes(loadedBytes.begin(), end);
   const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
   drive.AddWorkUs(mechanics.MoveHead(place.track));
-  GcrDisk* disk = GcrDiskIn(drive);
+  // The adapter passes the bytes on as the head writes them; the line is the faster.
+  const int64_t byteUs = std::max<int64_t>(ZoneByteUs(place.zone), LinkUs(drive, timing, 1));
+  const int64_t writeUs = static_cast<int64_t>(bytes.size()) * byteUs;
+  drive.AddWorkUs(drive.MotorUpUs(drive.OperationNowUs(), writeUs));
+  TrackWritePlan plan;
+  plan.startUs = drive.OperationNowUs();
+  plan.byteUs = byteUs;
+  plan.side = place.side;
+  plan.track = place.track;
+  plan.zone = place.zone;
+  plan.bytes.assign(bytes.begin(), bytes.end());
   // The code sends every byte to the head, whether a disk turns under it or not: a 1541 has no
-  // sensor for either. A disk pulled out halfway gets only the first half.
-  const size_t sent = bytes.size();
+  // sensor for either.
+  GcrDisk* disk = GcrDiskIn(drive);
   if (disk != nullptr && !mechanics.motorStopped()) {
-    const bool pull = mechanics.TakePullDisk();
-    if (pull) bytes = bytes.first(bytes.size() / 2);
-    GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
-    const double startUs = static_cast<double>(drive.OperationNowUs());
     const Spindle& spindle = mechanics.spindle();
-    WriteRevolution(track.bytes, place.zone, spindle.RevolutionUsFrom(startUs),
-                    spindle.AngleAt(startUs), bytes);
-    track.density = place.zone;
-    track.present = true;
-    NoteWrittenTrack(*disk, place.side, place.track);
-    if (pull) drive.Eject();
+    plan.disk = disk;
+    plan.revolutionUs = spindle.RevolutionUsFrom(static_cast<double>(plan.startUs));
+    plan.startTurn = spindle.AngleAt(static_cast<double>(plan.startUs));
   }
-  const int64_t writeUs = static_cast<int64_t>(sent) * ZoneByteUs(place.zone);
-  drive.AddWorkUs(std::max(writeUs, LinkUs(drive, timing, sent)));
+  const std::optional<double> stuck = mechanics.TakeStuckWrite();
+  if (stuck) {
+    // The code waits for data that never comes, the gate on: it answers nothing any more.
+    plan.stuckAfter = static_cast<size_t>(*stuck * static_cast<double>(bytes.size()));
+    mechanics.HangCode();
+  }
+  drive.StartWork(MakeTrackWrite(drive, std::move(plan)));
+  if (stuck) return {{}, kStatusReplyArea, false};
+  drive.AddWorkUs(writeUs);
   return {{kWriteDone}, kStatusReplyArea};
 }
 
@@ -177,14 +171,17 @@ JobAnswer MeasureSpeed(VirtualDrive& drive, std::span<const uint8_t> packet,
   const HeadPlace place = PlaceOf(drive, packet[kP1At], 0);
   drive.AddWorkUs(mechanics.MoveHead(place.track));
   const Spindle& spindle = mechanics.spindle();
+  const auto longestUs = static_cast<int64_t>(
+      spindle.UsForTurns(static_cast<double>(drive.OperationNowUs()), kSpeedTimeoutTurns));
+  drive.AddWorkUs(drive.MotorUpUs(drive.OperationNowUs(), longestUs));
   const double startUs = static_cast<double>(drive.OperationNowUs());
   GcrDisk* disk = GcrDiskIn(drive);
   uint32_t ticks = 0;
-  double waitedUs = spindle.UsForTurns(startUs, kSpeedTimeoutTurns);
+  const double timeoutUs = spindle.UsForTurns(startUs, kSpeedTimeoutTurns);
+  double waitedUs = timeoutUs;
+  std::optional<int64_t> syncAtUs;
   // The code times the same sync coming round again: it needs a turning disk with a sync.
-  const bool turning = disk != nullptr && !mechanics.motorStopped();
-  const bool pulled = turning && mechanics.TakePullDisk();
-  if (turning && !pulled) {
+  if (disk != nullptr && !mechanics.motorStopped()) {
     const std::vector<uint8_t>& ring = disk->TrackOnSide(place.side, place.track).bytes;
     const RawTrackBits bits(ring);
     const double trackBits = static_cast<double>(bits.BitCount());
@@ -194,12 +191,17 @@ JobAnswer MeasureSpeed(VirtualDrive& drive, std::span<const uint8_t> packet,
           startUs + spindle.UsForTurns(startUs, static_cast<double>(*sync - startBit) / trackBits);
       const double revolutionUs = spindle.RevolutionUsFrom(syncUs);
       waitedUs = syncUs - startUs + revolutionUs;
+      syncAtUs = static_cast<int64_t>(syncUs);
       ticks = static_cast<uint32_t>(std::llround(revolutionUs * kTicksPerUs) +
                                     mechanics.NextJitterTicks());
     }
   }
-  if (pulled) drive.Eject();
-  drive.AddWorkUs(static_cast<int64_t>(waitedUs) + LinkUs(drive, timing, 3));
+  const auto start = static_cast<int64_t>(startUs);
+  drive.StartWork(MakeSpeedMeasurement(drive, start, syncAtUs,
+                                       start + static_cast<int64_t>(waitedUs),
+                                       start + static_cast<int64_t>(timeoutUs)));
+  drive.AddWorkUs(static_cast<int64_t>(waitedUs));
+  drive.AddDataUs(LinkUs(drive, timing, 3));
   return {LittleEndian(ticks, 3), kStatusReplyArea};
 }
 
@@ -211,7 +213,7 @@ JobAnswer ReadMemoryPages(VirtualDrive& drive, std::span<const uint8_t> packet,
   for (size_t i = 0; i < count; ++i) {
     data[i] = drive.memory().Read(static_cast<uint16_t>(start + i));
   }
-  drive.AddWorkUs(LinkUs(drive, timing, data.size()));
+  drive.AddDataUs(LinkUs(drive, timing, data.size()));
   return {data, static_cast<int>(data.size())};
 }
 
@@ -223,10 +225,13 @@ JobAnswer AccessMemory(VirtualDrive& drive, std::span<const uint8_t> packet, Job
     const uint8_t value = packet[kP3At];
     memory.Write(address, value);
     if (address < kQueueSlots && value >= kJobCodeMin) {
-      drive.mechanics().StartQueuedJob(memory, drive.disk(), address, drive.OperationNowUs());
+      // The controller turns the motor on for its jobs.
+      const int64_t nowUs = drive.OperationNowUs();
+      const int64_t readyUs = nowUs + drive.MotorUpUs(nowUs, drive.RevolutionUs());
+      drive.mechanics().StartQueuedJob(memory, drive.disk(), address, readyUs);
     }
   }
-  drive.AddWorkUs(LinkUs(drive, timing, 1));
+  drive.AddDataUs(LinkUs(drive, timing, 1));
   return {{memory.Read(address)}, kStatusReplyArea};
 }
 

@@ -28,7 +28,8 @@ namespace sim {
 
 struct JobAnswer {
   std::vector<uint8_t> data;
-  int area = 0;  // the data area the reply is padded to
+  int area = 0;         // the data area the reply is padded to
+  bool answers = true;  // false: the code took the job but never answers it
 };
 
 // The reply area the program waits for with this job packet.

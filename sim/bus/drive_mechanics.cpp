@@ -49,6 +49,7 @@ DriveMechanics::DriveMechanics(int device, double rpm, bool twoHeads)
 void DriveMechanics::Restart() {
   jobRunning_ = false;
   codeHung_ = false;
+  motorRunsUntilUs_ = 0;
 }
 
 int64_t DriveMechanics::StepsUs(int trackOnSide) const {
@@ -132,12 +133,6 @@ int DriveMechanics::NextJitterTicks() {
   jitterState_ ^= jitterState_ << 5;
   const int span = 2 * jitterTicks_ + 1;
   return static_cast<int>(jitterState_ % static_cast<uint32_t>(span)) - jitterTicks_;
-}
-
-bool DriveMechanics::TakePullDisk() {
-  const bool pull = pullDiskPending_;
-  pullDiskPending_ = false;
-  return pull;
 }
 
 }  // namespace sim

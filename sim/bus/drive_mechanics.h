@@ -3,8 +3,10 @@
 // track and side it is on, the time steps take), the turning disk (spindle.h), the controller's
 // job queue at $0000, the speed measurement's jitter, and the faults of these parts.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "sim/bus/drive_memory.h"
 #include "sim/bus/spindle.h"
@@ -25,8 +27,8 @@ class DriveMechanics {
   // twoHeads: the drive reads the second side of a double-sided disk (the 1571).
   DriveMechanics(int device, double rpm, bool twoHeads);
 
-  // Power-on or reset: the job queue is empty and drive code that hung is gone. The head stays
-  // where it is; the mechanical faults stay.
+  // Power-on or reset: the job queue is empty, drive code that hung is gone and the motor
+  // stands. The head stays where it is; the mechanical faults stay.
   void Restart();
 
   const MechanicsTiming& timing() const { return timing_; }
@@ -60,16 +62,29 @@ class DriveMechanics {
   void SetSpeedJitterTicks(int ticks) { jitterTicks_ = ticks; }
   int NextJitterTicks();
 
+  // The spindle motor: off after a restart, on while the disk is used and a while after.
+  bool MotorTurnsAt(int64_t us) const { return us < motorRunsUntilUs_; }
+  void RunMotorUntil(int64_t us) { motorRunsUntilUs_ = std::max(motorRunsUntilUs_, us); }
+
   // Faults.
   bool motorStopped() const { return motorStopped_; }
   void SetMotorStopped(bool stopped) { motorStopped_ = stopped; }
   bool codeHung() const { return codeHung_; }
   void HangCode() { codeHung_ = true; }
-  // The disk is taken out halfway through the next job that uses it.
-  void PullDiskDuringNextJob() { pullDiskPending_ = true; }
-  bool TakePullDisk();
+  // The disk is taken out at a fraction (0 to 1) of the next work that uses it.
+  void PullDiskDuringNextJob(double fraction) { pullDiskAt_ = fraction; }
+  // The next track write's data stops at a fraction of it while the write gate stays on.
+  void StickWriteGate(double fraction) { stuckWriteAt_ = fraction; }
+  // The fraction of a pending fault (taking it), or nothing.
+  std::optional<double> TakePullDisk() { return Take(pullDiskAt_); }
+  std::optional<double> TakeStuckWrite() { return Take(stuckWriteAt_); }
 
  private:
+  static std::optional<double> Take(std::optional<double>& pending) {
+    std::optional<double> taken = pending;
+    pending.reset();
+    return taken;
+  }
   // The time the head takes from where it is to a track: steps and settling, 0 when it is there.
   int64_t StepsUs(int trackOnSide) const;
   // Sets up a seek's result and header; returns the time it takes.
@@ -91,7 +106,9 @@ class DriveMechanics {
   uint32_t jitterState_;
   bool motorStopped_ = false;
   bool codeHung_ = false;
-  bool pullDiskPending_ = false;
+  std::optional<double> pullDiskAt_;
+  std::optional<double> stuckWriteAt_;
+  int64_t motorRunsUntilUs_ = 0;
 };
 
 }  // namespace sim

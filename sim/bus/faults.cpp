@@ -8,38 +8,53 @@ namespace sim {
 
 namespace {
 
+// What follows the word.
+enum class Args { kNone, kDevice, kDeviceTrack, kDeviceFraction, kMilliseconds };
+
 struct FaultWord {
   FaultKind kind;
   std::string_view word;
-  bool needsDevice;
-  bool needsTrack = false;
+  Args args;
 };
 
-constexpr std::array<FaultWord, 19> kFaultWords{{
-    {FaultKind::kPowerOff, "poweroff", true},
-    {FaultKind::kPowerOn, "poweron", true},
-    {FaultKind::kUnplug, "unplug", false},
-    {FaultKind::kReplug, "replug", false},
-    {FaultKind::kEject, "eject", true},
-    {FaultKind::kInsert, "insert", true},
-    {FaultKind::kProtect, "protect", true},
-    {FaultKind::kUnprotect, "unprotect", true},
-    {FaultKind::kSilentReply, "silent", false},
-    {FaultKind::kWrongEcho, "echo", false},
-    {FaultKind::kOversizeReply, "oversize", false},
-    {FaultKind::kJunkInInput, "junk", false},
-    {FaultKind::kJunkAheadReply, "junkahead", false},
-    {FaultKind::kUnformatTrack, "unformat", true, true},
-    {FaultKind::kWrongRateTrack, "wrongrate", true, true},
-    {FaultKind::kPullDuringJob, "pullout", true},
-    {FaultKind::kCodeHang, "hangcode", true},
-    {FaultKind::kMotorStop, "motorstop", true},
-    {FaultKind::kMotorStart, "motorstart", true},
+constexpr std::array<FaultWord, 23> kFaultWords{{
+    {FaultKind::kPowerOff, "poweroff", Args::kDevice},
+    {FaultKind::kPowerOn, "poweron", Args::kDevice},
+    {FaultKind::kUnplug, "unplug", Args::kNone},
+    {FaultKind::kReplug, "replug", Args::kNone},
+    {FaultKind::kEject, "eject", Args::kDevice},
+    {FaultKind::kInsert, "insert", Args::kDevice},
+    {FaultKind::kProtect, "protect", Args::kDevice},
+    {FaultKind::kUnprotect, "unprotect", Args::kDevice},
+    {FaultKind::kSilentReply, "silent", Args::kNone},
+    {FaultKind::kWrongEcho, "echo", Args::kNone},
+    {FaultKind::kOversizeReply, "oversize", Args::kNone},
+    {FaultKind::kJunkInInput, "junk", Args::kNone},
+    {FaultKind::kJunkAheadReply, "junkahead", Args::kNone},
+    {FaultKind::kUnformatTrack, "unformat", Args::kDeviceTrack},
+    {FaultKind::kWrongRateTrack, "wrongrate", Args::kDeviceTrack},
+    {FaultKind::kPullDuringJob, "pullout", Args::kDeviceFraction},
+    {FaultKind::kCodeHang, "hangcode", Args::kDevice},
+    {FaultKind::kMotorStop, "motorstop", Args::kDevice},
+    {FaultKind::kMotorStart, "motorstart", Args::kDevice},
+    {FaultKind::kStuckWrite, "stuckwrite", Args::kDeviceFraction},
+    {FaultKind::kNoAnswer, "notpresent", Args::kNone},
+    {FaultKind::kReadTimeout, "readtimeout", Args::kNone},
+    {FaultKind::kBusWait, "buswait", Args::kMilliseconds},
 }};
+
+constexpr int kLongestBusWaitMs = 2000;
 
 bool ReadNumber(const std::string& text, int* number) {
   auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), *number);
   return !text.empty() && status == std::errc() && end == text.data() + text.size();
+}
+
+bool ReadFraction(const std::string& text, double* fraction) {
+  if (text.empty()) return true;
+  auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), *fraction);
+  return status == std::errc() && end == text.data() + text.size() && *fraction >= 0.0 &&
+         *fraction < 1.0;
 }
 
 const FaultWord& Entry(FaultKind kind) {
@@ -49,14 +64,48 @@ const FaultWord& Entry(FaultKind kind) {
   return kFaultWords[0];
 }
 
+// The words after the fault's own, read into it; the text of the mistake otherwise.
+std::string ReadArgs(const FaultWord& entry, const std::string& first, const std::string& second,
+                     const std::string& third, Fault* fault) {
+  const std::string word(entry.word);
+  switch (entry.args) {
+    case Args::kNone:
+      return first.empty() ? "" : "fault " + word + " takes no device number";
+    case Args::kDevice:
+      if (ReadNumber(first, &fault->device) && second.empty()) return "";
+      return "fault " + word + " needs one device number, e.g. \"" + word + " 8\"";
+    case Args::kDeviceTrack:
+      if (ReadNumber(first, &fault->device) && ReadNumber(second, &fault->track) && third.empty())
+        return "";
+      return "fault " + word + " needs a device and a track number, e.g. \"" + word + " 8 18\"";
+    case Args::kDeviceFraction:
+      if (ReadNumber(first, &fault->device) && ReadFraction(second, &fault->fraction) &&
+          third.empty())
+        return "";
+      return "fault " + word + " needs a device number and may take the fraction of the work (0 " +
+             "up to 1) where it strikes, e.g. \"" + word + " 8 0.3\"";
+    case Args::kMilliseconds: {
+      int ms = 0;
+      if (ReadNumber(first, &ms) && ms >= 1 && ms <= kLongestBusWaitMs && second.empty()) {
+        fault->durationUs = int64_t{ms} * 1000;
+        return "";
+      }
+      return "fault " + word + " needs the milliseconds of the wait (1 to 2000), e.g. \"" + word +
+             " 1500\"";
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 bool FaultNeedsDevice(FaultKind kind) {
-  return Entry(kind).needsDevice;
+  const Args args = Entry(kind).args;
+  return args == Args::kDevice || args == Args::kDeviceTrack || args == Args::kDeviceFraction;
 }
 
 bool FaultNeedsTrack(FaultKind kind) {
-  return Entry(kind).needsTrack;
+  return Entry(kind).args == Args::kDeviceTrack;
 }
 
 std::string_view FaultName(FaultKind kind) {
@@ -66,29 +115,17 @@ std::string_view FaultName(FaultKind kind) {
 bool ParseFault(std::string_view words, Fault* fault, std::string* error) {
   std::istringstream in{std::string(words)};
   std::string word;
-  std::string device;
-  std::string track;
-  std::string extra;
-  in >> word >> device >> track >> extra;
+  std::string first;
+  std::string second;
+  std::string third;
+  in >> word >> first >> second >> third;
   for (const FaultWord& entry : kFaultWords) {
     if (entry.word != word) continue;
-    if (!entry.needsDevice) {
-      if (!device.empty()) {
-        *error = "fault " + word + " takes no device number";
-        return false;
-      }
-      *fault = Fault{entry.kind, 0, 0};
-      return true;
-    }
-    Fault parsed{entry.kind, 0, 0};
-    if (entry.needsTrack) {
-      if (!ReadNumber(device, &parsed.device) || !ReadNumber(track, &parsed.track) ||
-          !extra.empty()) {
-        *error = "fault " + word + " needs a device and a track number, e.g. \"" + word + " 8 18\"";
-        return false;
-      }
-    } else if (!ReadNumber(device, &parsed.device) || !track.empty()) {
-      *error = "fault " + word + " needs one device number, e.g. \"" + word + " 8\"";
+    Fault parsed;
+    parsed.kind = entry.kind;
+    const std::string mistake = ReadArgs(entry, first, second, third, &parsed);
+    if (!mistake.empty()) {
+      *error = mistake;
       return false;
     }
     *fault = parsed;

@@ -1,6 +1,7 @@
 #pragma once
 // Faults a test can put on the virtual bus, at once or at a given virtual moment.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,16 +23,22 @@ enum class FaultKind {
   kJunkAheadReply,  // junk bytes arrive just ahead of the next reply (noise while it is made)
   kUnformatTrack,   // track `track` of the disk of `device` loses every sync: noise only
   kWrongRateTrack,  // ... is recorded again at a bit rate two zones from its own
-  kPullDuringJob,   // the disk of `device` is pulled out halfway through its next disk job
+  kPullDuringJob,   // the disk of `device` is pulled out at `fraction` of its next disk work
   kCodeHang,        // the drive code of `device` stops answering jobs until a reset
   kMotorStop,       // the spindle motor of `device` no longer turns
   kMotorStart,      // ... and turns again
+  kStuckWrite,      // the next track write's data stops at `fraction`, the write gate stays on
+  kNoAnswer,        // the next job or channel read gets IEC status $04 (device not answering)
+  kReadTimeout,     // ... status $08: the adapter's wait for the drive's bytes ran out
+  kBusWait,         // the adapter answers the next banner request `durationUs` late
 };
 
 struct Fault {
   FaultKind kind = FaultKind::kSilentReply;
-  int device = 0;  // the faults of a drive or its disk only
-  int track = 0;   // the faults of a track only, numbered as the DOS numbers them
+  int device = 0;          // the faults of a drive or its disk only
+  int track = 0;           // the faults of a track only, numbered as the DOS numbers them
+  double fraction = 0.5;   // pullout, stuckwrite: where in the work (0 up to 1)
+  int64_t durationUs = 0;  // buswait
 };
 
 bool FaultNeedsDevice(FaultKind kind);
@@ -40,8 +47,10 @@ std::string_view FaultName(FaultKind kind);
 
 // Reads a fault as written in scenarios: "poweroff 9", "poweron 9", "unplug", "replug",
 // "eject 8", "insert 8", "protect 8", "unprotect 8", "silent", "echo", "oversize", "junk",
-// "junkahead", "unformat 8 18", "wrongrate 8 18", "pullout 8", "hangcode 8", "motorstop 8",
-// "motorstart 8". false with a message in *error when the words are no fault.
+// "junkahead", "unformat 8 18", "wrongrate 8 18", "pullout 8" or "pullout 8 0.3" (the
+// fraction of the work, 0 up to 1, default 0.5), "hangcode 8", "motorstop 8", "motorstart 8",
+// "stuckwrite 8" or "stuckwrite 8 0.3", "notpresent", "readtimeout", "buswait 2000" (1 to
+// 2000 ms). false with a message in *error when the words are no fault.
 bool ParseFault(std::string_view words, Fault* fault, std::string* error);
 
 }  // namespace sim

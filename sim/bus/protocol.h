@@ -31,11 +31,13 @@ enum class Opcode : uint8_t {
 // IEC status bytes of a reply.
 enum IecStatus : uint8_t {
   kIecOk = 0x00,
-  kIecTimeoutIn = 0x02,   // the drive stopped sending without EOI (file sent, read error)
-  kIecTimeoutOut = 0x03,  // the drive took nothing (channel not open)
-  kIecFastSerial = 0x20,  // the OPEN was answered in fast serial mode
-  kIecEoi = 0x40,         // the last data byte came with EOI
-  kIecEoiNoData = 0x42,   // EOI without a byte: the channel is not open
+  kIecTimeoutIn = 0x02,    // the drive stopped sending without EOI (file sent, read error)
+  kIecTimeoutOut = 0x03,   // the drive took nothing (channel not open)
+  kIecNoAnswer = 0x04,     // the device did not answer the adapter's addressing
+  kIecReadTimeout = 0x08,  // the wait for the drive's bytes ran out
+  kIecFastSerial = 0x20,   // the OPEN was answered in fast serial mode
+  kIecEoi = 0x40,          // the last data byte came with EOI
+  kIecEoiNoData = 0x42,    // EOI without a byte: the channel is not open
   kIecDeviceNotPresent = 0x80,
   kIecNoDrivePowered = 0xFF,  // bus reset with no drive powered on
 };

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "sim/bus/protocol.h"
 #include "sim/bus/track_faults.h"
 #include "sim/bus/virtual_port.h"
 
@@ -13,6 +14,7 @@ namespace sim {
 namespace {
 
 constexpr int kPortFailed = -1;
+constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 // What the reply faults and the junk fault send.
 constexpr size_t kOversizeReplyLength = 40008;
 constexpr std::array<uint8_t, 5> kJunkBytes{0xFF, 0x13, 0x00, 0xA5, 0x5A};
@@ -107,31 +109,37 @@ bool VirtualBus::Accepts(const Fault& fault) const {
 bool VirtualBus::Inject(const Fault& fault) {
   Advance();
   if (!Accepts(fault)) return false;
-  ApplyFault(fault);
+  ApplyFault(fault, nowNs_);
   return true;
 }
 
 bool VirtualBus::InjectAt(int64_t atUs, const Fault& fault) {
   if (!Accepts(fault)) return false;
-  PendingFault pending{atUs * kNsPerUs, fault};
-  auto later =
-      std::upper_bound(faults_.begin(), faults_.end(), pending.atNs,
-                       [](int64_t atNs, const PendingFault& other) { return atNs < other.atNs; });
-  faults_.insert(later, pending);
+  Schedule(atUs * kNsPerUs, fault);
   Advance();
   return true;
 }
 
-void VirtualBus::ApplyFault(const Fault& fault) {
+void VirtualBus::Schedule(int64_t atNs, const Fault& fault) {
+  auto later =
+      std::upper_bound(faults_.begin(), faults_.end(), atNs,
+                       [](int64_t at, const PendingFault& other) { return at < other.atNs; });
+  faults_.insert(later, PendingFault{atNs, fault});
+}
+
+void VirtualBus::ApplyFault(const Fault& fault, int64_t atNs) {
   VirtualDrive* target = drive(fault.device);
   switch (fault.kind) {
     case FaultKind::kPowerOff:
+      Interrupt(target, atNs, Interruption::kPowerOff);
       target->SetPower(false);
       break;
     case FaultKind::kPowerOn:
-      target->SetPower(true);
+      target->SetPower(true, atNs / kNsPerUs);
       break;
     case FaultKind::kUnplug:
+      InterruptAll(atNs, Interruption::kAdapterGone);
+      deferred_.reset();
       plugged_ = false;
       if (port_ != nullptr) port_->Detach();
       port_ = nullptr;
@@ -142,12 +150,14 @@ void VirtualBus::ApplyFault(const Fault& fault) {
       plugged_ = true;
       break;
     case FaultKind::kEject:
+      Interrupt(target, atNs, Interruption::kDiskOut);
       target->Eject();
       break;
     case FaultKind::kInsert:
       target->Reinsert();
       break;
     case FaultKind::kProtect:
+      Interrupt(target, atNs, Interruption::kProtected);
       target->SetWriteProtected(true);
       break;
     case FaultKind::kUnprotect:
@@ -163,7 +173,7 @@ void VirtualBus::ApplyFault(const Fault& fault) {
       ++oversizeReplies_;
       break;
     case FaultKind::kJunkInInput:
-      line_.Transmit(nowNs_, std::vector<uint8_t>(kJunkBytes.begin(), kJunkBytes.end()));
+      line_.Transmit(atNs, std::vector<uint8_t>(kJunkBytes.begin(), kJunkBytes.end()));
       break;
     case FaultKind::kJunkAheadReply:
       ++junkAheadReplies_;
@@ -175,33 +185,56 @@ void VirtualBus::ApplyFault(const Fault& fault) {
       if (target->heldDisk() != nullptr) RecordTrackAtWrongRate(*target->heldDisk(), fault.track);
       break;
     case FaultKind::kPullDuringJob:
-      target->mechanics().PullDiskDuringNextJob();
+      target->mechanics().PullDiskDuringNextJob(fault.fraction);
       break;
     case FaultKind::kCodeHang:
       target->mechanics().HangCode();
       break;
     case FaultKind::kMotorStop:
+      Interrupt(target, atNs, Interruption::kMotorStop);
+      target->mechanics().SetMotorStopped(true);
+      break;
     case FaultKind::kMotorStart:
-      target->mechanics().SetMotorStopped(fault.kind == FaultKind::kMotorStop);
+      target->mechanics().SetMotorStopped(false);
+      break;
+    case FaultKind::kStuckWrite:
+      target->mechanics().StickWriteGate(fault.fraction);
+      break;
+    case FaultKind::kNoAnswer:
+      adapter_.AnswerNextReadWith(kIecNoAnswer);
+      break;
+    case FaultKind::kReadTimeout:
+      adapter_.AnswerNextReadWith(kIecReadTimeout);
+      break;
+    case FaultKind::kBusWait:
+      busWaitUs_ = fault.durationUs;
       break;
   }
 }
 
 void VirtualBus::Advance() {
   nowNs_ = std::max(nowNs_, nowUs_() * kNsPerUs);
-  constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
   for (;;) {
-    int64_t faultAt = faults_.empty() ? kNever : faults_.front().atNs;
-    bool packetWaiting = receiving_ && !breakOn_ && !packet_.empty();
-    int64_t packetAt = packetWaiting ? packetEndNs_ + timing_.packetIdleUs * kNsPerUs : kNever;
-    int64_t next = std::min(faultAt, packetAt);
+    const int64_t faultAt = faults_.empty() ? kNever : faults_.front().atNs;
+    const bool packetWaiting = receiving_ && !breakOn_ && !packet_.empty();
+    const int64_t packetAt =
+        packetWaiting ? packetEndNs_ + timing_.packetIdleUs * kNsPerUs : kNever;
+    const int64_t deferredAt = deferred_ ? deferred_->atNs : kNever;
+    const int64_t workAt = NextWorkEndNs();
+    const int64_t next = std::min({faultAt, packetAt, deferredAt, workAt});
     if (next > nowNs_) break;
     // Bytes that arrived before the event are in the PC's buffer before it happens.
     line_.Deliver(next);
-    if (faultAt <= packetAt) {
+    if (workAt == next) {
+      FinishWorksAt(next);
+    } else if (faultAt == next) {
       Fault fault = faults_.front().fault;
       faults_.erase(faults_.begin());
-      ApplyFault(fault);
+      ApplyFault(fault, next);
+    } else if (deferredAt == next) {
+      const std::vector<uint8_t> packet = std::move(deferred_->bytes);
+      deferred_.reset();
+      CarryOut(packet, next);
     } else {
       TakePacket(packetAt);
     }
@@ -213,16 +246,37 @@ void VirtualBus::TakePacket(int64_t atNs) {
   receiving_ = false;
   std::vector<uint8_t> packet = std::move(packet_);
   packet_.clear();
-  std::optional<AdapterReply> reply = adapter_.Handle(packet, atNs / kNsPerUs);
-  if (!reply) return;
-  SendReply(std::move(reply->bytes), atNs + (timing_.turnaroundUs + reply->workUs) * kNsPerUs);
-}
-
-void VirtualBus::SendReply(std::vector<uint8_t> bytes, int64_t startNs) {
-  if (silentReplies_ > 0) {
-    --silentReplies_;
+  // In its bus wait the adapter does not see the bytes come.
+  if (atNs < adapterBusyUntilNs_) return;
+  // The adapter waits on the bus until the drive is free for it.
+  const int64_t freeNs = adapter_.AddresseeFreeUs(packet) * kNsPerUs;
+  if (freeNs > atNs) {
+    deferred_ = DeferredPacket{std::move(packet), freeNs};
     return;
   }
+  CarryOut(packet, atNs);
+}
+
+void VirtualBus::CarryOut(const std::vector<uint8_t>& packet, int64_t atNs) {
+  if (Adapter::IsWellFormed(packet) && packet[0] == static_cast<uint8_t>(Opcode::kResetBus)) {
+    InterruptAll(atNs, Interruption::kBusReset);
+  }
+  std::optional<AdapterReply> reply = adapter_.Handle(packet, atNs / kNsPerUs);
+  int64_t replyId = 0;
+  std::vector<uint8_t> sent;
+  if (reply) {
+    replyId = SendReply(*reply, atNs + (timing_.turnaroundUs + reply->workUs) * kNsPerUs, &sent);
+  }
+  AdoptWorks(atNs, reply ? &*reply : nullptr, replyId, std::move(sent));
+}
+
+int64_t VirtualBus::SendReply(const AdapterReply& reply, int64_t startNs,
+                              std::vector<uint8_t>* sent) {
+  if (silentReplies_ > 0) {
+    --silentReplies_;
+    return 0;
+  }
+  std::vector<uint8_t> bytes = reply.bytes;
   if (wrongEchoReplies_ > 0) {
     --wrongEchoReplies_;
     bytes.back() = static_cast<uint8_t>(~bytes.back());
@@ -230,7 +284,7 @@ void VirtualBus::SendReply(std::vector<uint8_t> bytes, int64_t startNs) {
   // Noise on the quiet line while the adapter works reaches the PC before the reply does.
   if (junkAheadReplies_ > 0) {
     --junkAheadReplies_;
-    bytes.insert(bytes.begin(), kJunkBytes.begin(), kJunkBytes.end());
+    line_.Transmit(startNs, std::vector<uint8_t>(kJunkBytes.begin(), kJunkBytes.end()));
   }
   if (replyPadding_ > 0 && bytes.size() >= kReplyTrailerLength) {
     bytes.insert(bytes.end() - kReplyTrailerLength, static_cast<size_t>(replyPadding_), 0x00);
@@ -239,7 +293,100 @@ void VirtualBus::SendReply(std::vector<uint8_t> bytes, int64_t startNs) {
     --oversizeReplies_;
     bytes.insert(bytes.end() - kReplyTrailerLength, kOversizeReplyLength - bytes.size(), 0x00);
   }
-  line_.Transmit(startNs, std::move(bytes));
+  *sent = bytes;
+  const int64_t paceNs =
+      reply.dataBytes > 0 ? reply.dataUs * kNsPerUs / static_cast<int64_t>(reply.dataBytes) : 0;
+  return line_.Transmit(startNs, std::move(bytes), paceNs, reply.dataBytes);
+}
+
+void VirtualBus::AdoptWorks(int64_t atNs, const AdapterReply* reply, int64_t replyId,
+                            std::vector<uint8_t> sent) {
+  for (const std::unique_ptr<VirtualDrive>& slot : drives_) {
+    DriveWork* work = slot != nullptr ? slot->work() : nullptr;
+    if (work == nullptr || work->adopted) continue;
+    work->adopted = true;
+    if (reply != nullptr) {
+      work->replyId = replyId;
+      work->reply = sent;
+      work->replyDataBytes = reply->dataBytes;
+      work->replyPaceNs = reply->dataBytes > 0
+                              ? reply->dataUs * kNsPerUs / static_cast<int64_t>(reply->dataBytes)
+                              : 0;
+      // A drive that vanishes while its data still goes out stops the reply.
+      work->ExtendTo(atNs / kNsPerUs + timing_.turnaroundUs + reply->workUs + reply->dataUs);
+    }
+    if (const std::optional<double> pull = slot->mechanics().TakePullDisk()) {
+      const double spanUs = static_cast<double>(work->diskEndUs() - work->startUs());
+      const auto pullUs = work->startUs() + static_cast<int64_t>(*pull * spanUs);
+      Schedule(pullUs * kNsPerUs, Fault{FaultKind::kEject, slot->device()});
+    }
+  }
+}
+
+int64_t VirtualBus::NextWorkEndNs() const {
+  int64_t next = kNever;
+  for (const std::unique_ptr<VirtualDrive>& slot : drives_) {
+    const DriveWork* work = slot != nullptr ? slot->work() : nullptr;
+    if (work == nullptr || !work->adopted || work->endUs() == kNeverUs) continue;
+    next = std::min(next, work->endUs() * kNsPerUs);
+  }
+  return next;
+}
+
+void VirtualBus::FinishWorksAt(int64_t atNs) {
+  for (const std::unique_ptr<VirtualDrive>& slot : drives_) {
+    DriveWork* work = slot != nullptr ? slot->work() : nullptr;
+    if (work == nullptr || !work->adopted || work->endUs() == kNeverUs ||
+        work->endUs() * kNsPerUs > atNs) {
+      continue;
+    }
+    work->Finish();
+    slot->EndWork();
+  }
+}
+
+void VirtualBus::Interrupt(VirtualDrive* target, int64_t atNs, Interruption what) {
+  DriveWork* work = target != nullptr ? target->work() : nullptr;
+  if (work == nullptr) return;
+  const int64_t atUs = atNs / kNsPerUs;
+  if (work->endUs() != kNeverUs && atUs >= work->endUs()) {
+    work->Finish();
+    target->EndWork();
+    return;
+  }
+  const WorkCut cut = work->Interrupt(atUs, what);
+  ChangeReply(*work, atNs, cut.reply);
+  if (cut.over) target->EndWork();
+  // A drive the cut freed takes the packet that waited for it.
+  if (deferred_) {
+    const int64_t freeNs = adapter_.AddresseeFreeUs(deferred_->bytes) * kNsPerUs;
+    deferred_->atNs = std::max(atNs, std::min(deferred_->atNs, freeNs));
+  }
+}
+
+void VirtualBus::InterruptAll(int64_t atNs, Interruption what) {
+  for (const std::unique_ptr<VirtualDrive>& slot : drives_) Interrupt(slot.get(), atNs, what);
+}
+
+void VirtualBus::ChangeReply(DriveWork& work, int64_t atNs, const ReplyChange& change) {
+  if (work.replyId == 0) return;
+  if (change.kind == ReplyChange::Kind::kHang) {
+    line_.Cut(work.replyId, atNs);
+    return;
+  }
+  if (change.kind != ReplyChange::Kind::kPatch) return;
+  std::vector<uint8_t>& bytes = work.reply;
+  for (size_t i = change.zeroFrom; i < std::min(change.zeroTo, bytes.size()); ++i) bytes[i] = 0;
+  for (const auto& [index, value] : change.set) {
+    if (index < bytes.size()) bytes[index] = value;
+  }
+  if (change.restartUs == 0) {
+    line_.Overwrite(work.replyId, atNs, bytes);
+    return;
+  }
+  line_.Cut(work.replyId, atNs);
+  work.replyId =
+      line_.Transmit(change.restartUs * kNsPerUs, bytes, work.replyPaceNs, work.replyDataBytes);
 }
 
 int VirtualBus::PortBytesWaiting() {
@@ -274,6 +421,9 @@ void VirtualBus::PortSetBreak(bool on) {
   if (on) {
     breakOn_ = true;
     line_.StopTransmitting(atNs);
+    // The adapter gives up the job it was doing and the packet it waited to carry out.
+    InterruptAll(atNs, Interruption::kAdapterGone);
+    deferred_.reset();
     secondBreak_ = lastBreakEndNs_ >= 0 && !bytesSinceBreak_ &&
                    atNs - lastBreakEndNs_ <= timing_.doubleBreakWindowUs * kNsPerUs;
     receiving_ = false;
@@ -287,7 +437,13 @@ void VirtualBus::PortSetBreak(bool on) {
   if (secondBreak_) {
     secondBreak_ = false;
     lastBreakEndNs_ = -1;
-    line_.Transmit(atNs + timing_.bannerDelayUs * kNsPerUs, Banner());
+    // An adapter in a long bus wait sees the BREAKs only when the wait is over.
+    if (busWaitUs_ > 0) {
+      adapterBusyUntilNs_ = atNs + busWaitUs_ * kNsPerUs;
+      busWaitUs_ = 0;
+    }
+    line_.Transmit(std::max(atNs + timing_.bannerDelayUs * kNsPerUs, adapterBusyUntilNs_),
+                   Banner());
   } else {
     lastBreakEndNs_ = atNs;
   }

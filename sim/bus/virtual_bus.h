@@ -7,11 +7,18 @@
 // The line: a BREAK (set, then clear the break state) starts a packet; the bytes that follow
 // until the line has been quiet for BusTiming::packetIdleUs are the packet. Bytes not preceded
 // by a BREAK are ignored. Two BREAKs close together without bytes between them are answered
-// with the banner. A BREAK stops a reply that is still going out.
+// with the banner. A BREAK stops a reply that is still going out, and the adapter gives up the
+// job it was doing for it.
+//
+// A drive's work on its disk runs in time (drive_work.h): the bus finishes it when the clock
+// passes its end, and cuts it where a fault, a bus reset or a BREAK lands within it. A packet
+// for a drive still busy (a DOS command runs after the bus is released) is carried out when the
+// drive is free, so that what lands meanwhile comes first.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,14 +89,32 @@ class VirtualBus {
     Fault fault;
   };
 
+  struct DeferredPacket {
+    std::vector<uint8_t> bytes;
+    int64_t atNs = 0;
+  };
+
   // False for a fault on a device without a drive, or on a track its disk does not have.
   bool Accepts(const Fault& fault) const;
-  // Brings the bus up to the clock: due faults and packets, arrived bytes.
+  void Schedule(int64_t atNs, const Fault& fault);
+  // Brings the bus up to the clock: due faults, works and packets, arrived bytes.
   void Advance();
-  void ApplyFault(const Fault& fault);
+  void ApplyFault(const Fault& fault, int64_t atNs);
   void TakePacket(int64_t atNs);
-  void SendReply(std::vector<uint8_t> bytes, int64_t startNs);
+  void CarryOut(const std::vector<uint8_t>& packet, int64_t atNs);
+  // The id of the reply's transmission (0 when it never comes).
+  int64_t SendReply(const AdapterReply& reply, int64_t startNs, std::vector<uint8_t>* sent);
   void ResetLink();
+
+  // Drive work: the bus takes on what the adapter's last packet started, finishes work whose
+  // time is over and cuts what an event lands in.
+  void AdoptWorks(int64_t atNs, const AdapterReply* reply, int64_t replyId,
+                  std::vector<uint8_t> sent);
+  int64_t NextWorkEndNs() const;
+  void FinishWorksAt(int64_t atNs);
+  void Interrupt(VirtualDrive* drive, int64_t atNs, Interruption what);
+  void InterruptAll(int64_t atNs, Interruption what);
+  void ChangeReply(DriveWork& work, int64_t atNs, const ReplyChange& change);
 
   // The port's side.
   int PortBytesWaiting();
@@ -117,6 +142,11 @@ class VirtualBus {
   bool secondBreak_ = false;
   bool bytesSinceBreak_ = false;
   int64_t lastBreakEndNs_ = -1;
+  std::optional<DeferredPacket> deferred_;  // waiting for its drive to be free
+  // The adapter's long bus wait: the next banner request starts one of this length; until it
+  // ends the adapter takes no packet and answers no BREAK.
+  int64_t busWaitUs_ = 0;
+  int64_t adapterBusyUntilNs_ = 0;
 
   // Reply faults still to come.
   int silentReplies_ = 0;

@@ -22,22 +22,25 @@ VirtualDrive::VirtualDrive(int device, const DriveModel& model, bool fastSerialD
       memory_(model, device),
       mechanics_(device, rpm, model.kind == DriveKind::k1571) {
   memory_.SetFastSerialDriver(fastSerialDriver);
-  Restart();
+  Restart(0);
+  busyUntilUs_ = 0;  // switched on long before the bus is used
 }
 
 VirtualDrive::~VirtualDrive() = default;
 
-void VirtualDrive::SetPower(bool on) {
+void VirtualDrive::SetPower(bool on, int64_t atUs) {
   if (on == powered_) return;
   powered_ = on;
-  if (on) Restart();
+  work_.reset();
+  if (on) Restart(atUs);
 }
 
-void VirtualDrive::Reset() {
-  if (powered_) Restart();
+void VirtualDrive::Reset(int64_t atUs) {
+  if (powered_) Restart(atUs);
 }
 
-void VirtualDrive::Restart() {
+void VirtualDrive::Restart(int64_t atUs) {
+  work_.reset();
   memory_.PowerOn();
   dos_ = std::make_unique<Dos>(model_.kind);
   dos_->SetDisk(disk());
@@ -46,8 +49,9 @@ void VirtualDrive::Restart() {
   code_.clear();
   mechanics_.Restart();
   workUs_ = 0;
+  dataUs_ = 0;
   afterReleaseUs_ = 0;
-  busyUntilUs_ = 0;
+  busyUntilUs_ = atUs + timing_.selfTestUs;
   CopyDosStateToRam();
   UpdateWriteProtectSense();
 }
@@ -107,15 +111,30 @@ int64_t VirtualDrive::ByteUs() const {
   return model_.board.fastSerial ? timing_.fastSerialByteUs : timing_.slowSerialByteUs;
 }
 
+int64_t VirtualDrive::MotorUpUs(int64_t atUs, int64_t durationUs) {
+  const int64_t spinUpUs = mechanics_.MotorTurnsAt(atUs) ? 0 : timing_.spinUpUs;
+  mechanics_.RunMotorUntil(atUs + spinUpUs + durationUs + timing_.motorRunOnUs);
+  return spinUpUs;
+}
+
 void VirtualDrive::BeginOperation(int64_t nowUs) {
   operationStartUs_ = nowUs;
   workUs_ = std::max<int64_t>(0, busyUntilUs_ - nowUs);
+  dataUs_ = 0;
   afterReleaseUs_ = 0;
+}
+
+int64_t VirtualDrive::TakeDataUs() {
+  const int64_t us = dataUs_;
+  workUs_ += dataUs_;
+  dataUs_ = 0;
+  return us;
 }
 
 int64_t VirtualDrive::TakeWorkUs() {
   int64_t us = workUs_;
-  busyUntilUs_ = operationStartUs_ + workUs_ + afterReleaseUs_;
+  // A restart in the operation ("UJ") has the drive testing itself until later.
+  busyUntilUs_ = std::max(busyUntilUs_, operationStartUs_ + workUs_ + afterReleaseUs_);
   workUs_ = 0;
   afterReleaseUs_ = 0;
   return us;

@@ -2,6 +2,7 @@
 // One drive on the virtual bus: its model, power, disk, DOS, memory, and what it does with
 // the IEC bus operations the adapter sends it (open, close, write, read on a channel).
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -14,6 +15,7 @@
 #include "sim/bus/drive_mechanics.h"
 #include "sim/bus/drive_memory.h"
 #include "sim/bus/drive_models.h"
+#include "sim/bus/drive_work.h"
 #include "sim/media/disk.h"
 #include "sim/media/dos.h"
 
@@ -37,10 +39,11 @@ class VirtualDrive {
 
   bool powered() const { return powered_; }
   // Switching on starts the drive as from its reset: DOS message 73, RAM cleared, files
-  // closed, drive code gone. Switching off loses all of it; the disk stays in the drive.
-  void SetPower(bool on);
+  // closed, drive code gone, and the self-test before it answers. Switching off loses all of
+  // it; the disk stays in the drive.
+  void SetPower(bool on, int64_t atUs = 0);
   // The IEC reset line: a powered drive restarts as at power-on.
-  void Reset();
+  void Reset(int64_t atUs);
 
   // The disk in the drive; nullptr when the drive is empty.
   Disk* disk() const { return inserted_ ? disk_.get() : nullptr; }
@@ -57,6 +60,8 @@ class VirtualDrive {
 
   // The DOS object is replaced at every power-on and reset.
   Dos& dos() { return *dos_; }
+  // Runs a format command the DOS started earlier (StartFormat), whole or cut short.
+  void LayFormat(const std::vector<uint8_t>& command, const FormatCut* cut);
   DriveMemory& memory() { return memory_; }
   // The head, the turning disk and the controller's job queue, as drive code uses them.
   DriveMechanics& mechanics() { return mechanics_; }
@@ -82,21 +87,35 @@ class VirtualDrive {
   bool codeStarted() const { return !code_.empty(); }
   const std::vector<uint8_t>& code() const { return code_; }
 
+  // The work on the disk the drive is doing (drive_work.h); nullptr when none.
+  DriveWork* work() const { return work_.get(); }
+  void StartWork(std::unique_ptr<DriveWork> work) { work_ = std::move(work); }
+  void EndWork() { work_.reset(); }
+  // The time the spindle needs before the disk can be used at `atUs` (none while the motor
+  // turns); the motor then turns through `durationUs` of work on the disk, and on.
+  int64_t MotorUpUs(int64_t atUs, int64_t durationUs);
+
   // Bus operations and time. An operation starts when the adapter addresses the drive; a drive
   // still busy with earlier work (a command runs after the bus has been released) makes it
   // wait. TakeWorkUs ends the operation: the time from its start until the adapter has what
-  // it needs. The DOS work that follows the release keeps the drive busy after that.
+  // it needs. The DOS work that follows the release keeps the drive busy after that. Of the
+  // operation's time, the data part is the time over which the drive sends its reply data (the
+  // adapter forwards each byte as it comes); TakeDataUs is called first.
   void BeginOperation(int64_t nowUs);
   int64_t TakeWorkUs();
+  int64_t TakeDataUs();
   void AddWorkUs(int64_t us) { workUs_ += us; }
+  void AddDataUs(int64_t us) { dataUs_ += us; }
   void AddWorkAfterReleaseUs(int64_t us) { afterReleaseUs_ += us; }
   int64_t busyUntilUs() const { return busyUntilUs_; }
+  // Work cut short frees the drive early.
+  void FreeFrom(int64_t us) { busyUntilUs_ = std::min(busyUntilUs_, us); }
   // The moment the operation has reached with the work added so far.
-  int64_t OperationNowUs() const { return operationStartUs_ + workUs_; }
+  int64_t OperationNowUs() const { return operationStartUs_ + workUs_ + dataUs_; }
   int64_t ByteUs() const;
 
  private:
-  void Restart();
+  void Restart(int64_t atUs);
   // The command buffer at $0200 takes the bytes; false (error 32) when they do not fit.
   bool StoreInCommandBuffer(std::span<const uint8_t> bytes);
   void RunCommand(std::span<const uint8_t> bytes);
@@ -107,7 +126,10 @@ class VirtualDrive {
   int64_t SectorUs() const;
   // The DOS starts its work on the disk at `DosStartUs`, where the spindle has turned it then.
   void TurnDiskToDosStart();
-  int64_t DosStartUs() const { return operationStartUs_ + workUs_ + afterReleaseUs_; }
+  int64_t DosStartUs() const { return OperationNowUs() + afterReleaseUs_; }
+  // A format ("N:name,id", the 1581's burst format) lays its tracks down one after the other
+  // once the bus is released (drive_format.cpp).
+  void StartFormat(std::span<const uint8_t> command, double revolutions);
 
   int device_;
   const DriveModel& model_;
@@ -124,8 +146,10 @@ class VirtualDrive {
   std::vector<uint8_t> code_;
   int64_t operationStartUs_ = 0;
   int64_t workUs_ = 0;
+  int64_t dataUs_ = 0;
   int64_t afterReleaseUs_ = 0;
   int64_t busyUntilUs_ = 0;
+  std::unique_ptr<DriveWork> work_;
 };
 
 }  // namespace sim

@@ -71,6 +71,10 @@ class Disk {
   // header carries id. Returns a JobCode (kJobWriteProtect on a protected disk).
   virtual int FormatTrack(int track, const std::array<uint8_t, 2>& id,
                           const std::array<uint8_t, 256>& fill) = 0;
+  // The same cut short after `part` (0 to 1) of the turn: the new recording up to there, a
+  // broken splice, the old one after it.
+  virtual void FormatTrackPart(int track, const std::array<uint8_t, 2>& id,
+                               const std::array<uint8_t, 256>& fill, double part) = 0;
   // 1571 disks: whether DOS tracks 36-70 lie on the second side (set by a double-sided format
   // and by D71 images). Without it tracks 36-42 lie beyond track 35 on the first side.
   virtual bool IsDoubleSided() const = 0;

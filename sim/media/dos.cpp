@@ -69,6 +69,16 @@ void Dos::Command(const std::vector<uint8_t>& bytes) {
   if (const std::optional<DosStatus> status = RunCommand(*state_, bytes)) Report(*state_, *status);
 }
 
+void Dos::CommandCutShort(const std::vector<uint8_t>& bytes, const FormatCut& cut) {
+  state_->formatCut = cut;
+  Command(bytes);
+  state_->formatCut.reset();
+}
+
+int Dos::FormatTracks() const {
+  return FormatLayout(*state_).maxTrack;
+}
+
 std::string Dos::TakeErrorMessage() {
   const std::string message = DosMessage(state_->kind, state_->message);
   state_->message = {};

@@ -16,6 +16,15 @@ enum class DriveKind { k1541, k1570, k1571, k1581 };
 
 class Disk;  // sim/media/disk.h
 
+// Where a format ("N:name,id", the burst format) stopped: its first `wholeTracks` tracks laid,
+// the next one over `partOfNext` (0 to 1) of its turn; the DOS then reports `error` naming that
+// track.
+struct FormatCut {
+  int wholeTracks = 0;
+  double partOfNext = 0.0;
+  int error = 0;
+};
+
 // "U0" and a burst format byte (bits 4-1 0011; bit 0 the drive, bit 7 a custom MFM layout). The
 // 1581 carries the standard format (bit 7 clear) out as "N0:COPYRIGHT CBM,86": every track laid
 // down afresh, then header, BAM and an empty directory. The custom format is not modelled.
@@ -43,6 +52,10 @@ class Dos {
   // 1571, 1581: file interleave), and on a 1581 the burst format "U0" + $06 (see below). Block
   // and buffer commands (B-, U1, U2, P, &, D) and other burst command bytes give 31.
   void Command(const std::vector<uint8_t>& bytes);
+  // The same command when it is a format that was cut short; the directory is never written.
+  void CommandCutShort(const std::vector<uint8_t>& bytes, const FormatCut& cut);
+  // How many tracks a format lays down now (35, 70 on a 1571 in 1571 mode, 80 on a 1581).
+  int FormatTracks() const;
 
   // The error channel: "NN,TEXT,TT,SS" + CR. Reading it resets the message to 00, OK.
   std::string TakeErrorMessage();

@@ -31,13 +31,6 @@ void WriteHeaderFields(SectorData& block, const DiskLayout& layout, std::span<co
   block[start + kDosTypeDistance + 1] = static_cast<uint8_t>(layout.dosType[1]);
 }
 
-const DiskLayout& LayoutForFormat(const DosState& state) {
-  if (state.kind == DriveKind::k1581) return LayoutOf(DiskFormat::k1581);
-  if (state.kind == DriveKind::k1571 && state.doubleSidedMode)
-    return LayoutOf(DiskFormat::k1571Double);
-  return LayoutOf(DiskFormat::k1541);
-}
-
 DosStatus LayDownTracks(DosState& state, const DiskLayout& layout, const DiskId& id) {
   Disk& disk = *state.disk;
   SectorData fill{};
@@ -47,6 +40,11 @@ DosStatus LayDownTracks(DosState& state, const DiskLayout& layout, const DiskId&
   }
   if (layout.format == DiskFormat::k1571Double) disk.SetDoubleSided(true);
   for (int track = 1; track <= layout.maxTrack; ++track) {
+    if (state.formatCut && track > state.formatCut->wholeTracks) {
+      if (state.formatCut->partOfNext > 0)
+        disk.FormatTrackPart(track, id, fill, state.formatCut->partOfNext);
+      return DosFail(state.formatCut->error, track, 0);
+    }
     const int job = disk.FormatTrack(track, id, fill);
     if (job != kJobOk) return DosFail(DosErrorOfJob(job), track, 0);
   }
@@ -78,6 +76,13 @@ DosStatus WriteEmptyDirectory(Disk& disk, const DiskLayout& layout, std::span<co
 
 }  // namespace
 
+const DiskLayout& FormatLayout(const DosState& state) {
+  if (state.kind == DriveKind::k1581) return LayoutOf(DiskFormat::k1581);
+  if (state.kind == DriveKind::k1571 && state.doubleSidedMode)
+    return LayoutOf(DiskFormat::k1571Double);
+  return LayoutOf(DiskFormat::k1541);
+}
+
 DosStatus FormatCommand(DosState& state, std::span<const uint8_t> args) {
   if (std::find(args.begin(), args.end(), ':') == args.end()) return DosFail(kDosSyntaxNoName);
   int drive = 0;
@@ -88,7 +93,7 @@ DosStatus FormatCommand(DosState& state, std::span<const uint8_t> args) {
   if (DosStatus status = state.CloseAll(); !status.ok()) return status;
   const bool is1581 = state.kind == DriveKind::k1581;
   if (!state.disk || state.disk->IsGcr() == is1581) return NoDiskError(state.kind);
-  const DiskLayout* layout = &LayoutForFormat(state);
+  const DiskLayout* layout = &FormatLayout(state);
   DiskId id;
   if (newId) {
     id = {parts[1][0], parts[1].size() > 1 ? parts[1][1] : static_cast<uint8_t>(' ')};

@@ -46,6 +46,7 @@ struct DosState {
   SectorData bamInRam{};
   uint8_t maxTrackPlusOne;
   std::map<int, Channel> channels;
+  std::optional<FormatCut> formatCut;  // set while a format that was cut short is laid down
 };
 
 DosStatus OpenChannel(DosState& state, int sa, std::span<const uint8_t> name);
@@ -54,6 +55,8 @@ DosStatus CloseChannel(DosState& state, int sa);
 std::optional<DosStatus> RunCommand(DosState& state, std::span<const uint8_t> command);
 
 DosStatus FormatCommand(DosState& state, std::span<const uint8_t> args);
+// The layout a format gives the disk in this drive.
+const DiskLayout& FormatLayout(const DosState& state);
 DosStatus ValidateCommand(DosState& state, std::span<const uint8_t> args);
 DosStatus CopyCommand(DosState& state, std::span<const uint8_t> args);
 

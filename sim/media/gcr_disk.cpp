@@ -1,8 +1,19 @@
 #include "sim/media/gcr_disk.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "sim/media/head_signal.h"
 #include "sim/media/images.h"
 
 namespace sim {
+
+namespace {
+
+// A format lays each track down as a turn at 300 rpm holds it.
+constexpr double kNominalRevolutionUs = 200'000.0;
+
+}  // namespace
 
 GcrDisk::GcrDisk() {
   for (int side = 0; side < 2; ++side) {
@@ -127,6 +138,21 @@ int GcrDisk::FormatTrack(int track, const std::array<uint8_t, 2>& id,
   // A format names the disk by the ID it gives the directory track.
   if (track == kGcrDirTrack) id_ = id;
   return kJobOk;
+}
+
+void GcrDisk::FormatTrackPart(int track, const std::array<uint8_t, 2>& id,
+                              const std::array<uint8_t, 256>& fill, double part) {
+  const auto where = Locate(track);
+  if (!where || writeProtected) return;
+  Track& raw = TrackOnSide((*where)[0], (*where)[1]);
+  std::vector<uint8_t> old = raw.bytes;
+  const DiskId oldId = id_;
+  FormatTrack(track, id, fill);
+  const std::vector<uint8_t> fresh = std::exchange(raw.bytes, std::move(old));
+  id_ = oldId;
+  const auto laid =
+      static_cast<size_t>(std::clamp(part, 0.0, 1.0) * static_cast<double>(fresh.size()));
+  WriteRevolution(raw.bytes, raw.density, kNominalRevolutionUs, 0.0, std::span(fresh).first(laid));
 }
 
 void GcrDisk::LayTrack(int side, int trackOnSide, const DiskId& id,

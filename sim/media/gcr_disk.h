@@ -40,6 +40,8 @@ class GcrDisk final : public Disk {
   int SeekHeader(int track, std::array<uint8_t, 2>& id) override;
   int FormatTrack(int track, const std::array<uint8_t, 2>& id,
                   const std::array<uint8_t, 256>& fill) override;
+  void FormatTrackPart(int track, const std::array<uint8_t, 2>& id,
+                       const std::array<uint8_t, 256>& fill, double part) override;
   bool IsDoubleSided() const override { return doubleSided_; }
   void SetDoubleSided(bool doubleSided) override { doubleSided_ = doubleSided; }
 

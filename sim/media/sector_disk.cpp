@@ -1,5 +1,7 @@
 #include "sim/media/sector_disk.h"
 
+#include <algorithm>
+
 #include "sim/media/geometry.h"
 #include "sim/media/images.h"
 
@@ -117,6 +119,18 @@ int SectorDisk::FormatTrack(int track, const std::array<uint8_t, 2>&,
     Code(track, sector) = kJobOk;
   }
   return kJobOk;
+}
+
+void SectorDisk::FormatTrackPart(int track, const std::array<uint8_t, 2>&,
+                                 const std::array<uint8_t, 256>& fill, double part) {
+  if (writeProtected || !Valid(track, 0)) return;
+  const int laid = static_cast<int>(std::clamp(part, 0.0, 1.0) * k1581Sectors);
+  for (int sector = 0; sector < laid; ++sector) {
+    Data(track, sector) = fill;
+    Code(track, sector) = kJobOk;
+  }
+  // The sector the write current stopped in has its header, not its data field.
+  if (laid < k1581Sectors) Code(track, laid) = kJobDataChecksum;
 }
 
 }  // namespace sim

@@ -31,6 +31,8 @@ class SectorDisk final : public Disk {
   int SeekHeader(int track, std::array<uint8_t, 2>& id) override;
   int FormatTrack(int track, const std::array<uint8_t, 2>& id,
                   const std::array<uint8_t, 256>& fill) override;
+  void FormatTrackPart(int track, const std::array<uint8_t, 2>& id,
+                       const std::array<uint8_t, 256>& fill, double part) override;
   bool IsDoubleSided() const override { return true; }
   void SetDoubleSided(bool) override {}
 

@@ -61,10 +61,11 @@ std::vector<uint8_t> ReadListing(Program& p) {
 void ShowDirectory(Program& p) {
   p.desk.ClearDirectory();
   OpenChannel(p, kLoadChannel, u"$");
-  // The listing's load address; not used.
+  // The listing's load address; not used. When it did not come, the drive still holds it, and
+  // what it sends next is no listing from its start.
   ReadChannel(p, kLoadChannel, 2, kLoadTimeoutSeconds);
   ReadErrorChannel(p);
-  if (p.DosErrorFlag == 0) {
+  if (p.DosErrorFlag == 0 && p.LinkState == 0) {
     std::vector<uint8_t> listing = ReadListing(p);
     if (listing.size() > kShortestListing) {
       AddListingLines(p, listing);

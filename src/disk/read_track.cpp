@@ -128,9 +128,10 @@ bool ReadGcrTrack(Program& p, int track) {
   // Without 40 tracks the drive code takes the track's own zone.
   const int density = p.FortyTracks ? (record.zoneBits | 0x80) : 0;
   DriveJob(p, 5, record.gcrPages, track, density, 0);
-  // A read cut short by RESET, a time-out or a pulled adapter brought no track: what lies in
-  // the reply buffer is not this track, and its sectors stay not read.
-  if (p.LinkState >= kLinkTimeout) return false;
+  // A read the link did not bring back (cut short by RESET, a time-out, a pulled adapter, a reply
+  // the adapter marked as failed) is no track: what lies in the reply buffer is not this track,
+  // and its sectors stay not read. The link's failure has been told.
+  if (p.LinkState != 0) return false;
   return DecodeGcrTrack(p, track);
 }
 

@@ -143,10 +143,12 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     p.CommandPacket[5] = '0';
     p.CommandPacket[6] = 0x06;
     WriteChannel(p, 15, 3);
-    // The drive answers once the whole disk is formatted: about a minute.
+    // The drive answers once the whole disk is formatted: about a minute. A format that did not
+    // finish (the disk taken out, a write-protect tab) leaves no disk to restore onto.
     BeginDriveBusy(p, "Formatting 80 tracks", k1581FormatSeconds);
     ReadErrorChannelWithin(p, kFormatTimeoutSeconds);
     EndDriveBusy(p);
+    if (p.DosErrorFlag != 0) p.LinkState |= kLinkIecError;
   }
   if (p.DosErrorFlag != 0 || p.LinkState != 0) return;
 

@@ -11,6 +11,7 @@
 #include "gcr/codec.h"
 #include "gcr/gcr_group.h"
 #include "link/controller_job.h"
+#include "link/drive_job.h"
 #include "link/status_text.h"
 
 namespace dw {
@@ -112,6 +113,12 @@ bool TrackWriteTook(Program& p, int track, uint8_t reply, const TrackHeaders& ex
   // A link that failed has said so already.
   if (p.LinkState != 0) return false;
   if (reply != kJobGood) return NotWritten(p, track, StatusText(p, reply, kJobCodeKind));
+  // The write-protect sensor also cuts the write current: a tab put on during the write stopped
+  // it part-way, though the drive code, which looked before it began, answers it as done.
+  if (DiskWriteProtected(p)) {
+    return NotWritten(p, track, StatusText(p, kJobWriteProtected, kJobCodeKind));
+  }
+  if (p.LinkState != 0) return false;
   if (track > kDosTracksPerSide && !doubleSided) return true;
   const std::optional<uint8_t> result =
       RunControllerJob(p, kControllerSeekJob, track, kSeekLimitUs);

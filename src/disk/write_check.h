@@ -1,7 +1,8 @@
 #pragma once
 // Whether a track write took. The write drive code answers each write with a job code, but a
 // 1541 has no sensor for a missing disk or a stopped motor, so a write onto nothing is
-// answered as done. After each track the controller's seek job reads the first header that
+// answered as done, and so is one a write-protect tab stopped part-way. After each track the
+// write-protect sense is read again, and the controller's seek job reads the first header that
 // comes under the head: it must be one the new track carries.
 
 #include <cstdint>

@@ -18,6 +18,11 @@ constexpr int kLastPortNumber = 32;
 constexpr const char* kBanner = "BUSLINK V2.0";
 // A port that keeps sending is not the adapter; stop reading after a full input buffer.
 constexpr int kBannerReadLimit = kLinkInputBufferSize;
+// An adapter the link lost may still be in a wait of its own on the IEC bus (for a drive that
+// vanished in the middle of a transfer, at most 2 s) and take the banner request only when it
+// is over: a reconnection asks again for that long before the adapter counts as gone.
+constexpr int64_t kAdapterBusyUs = 2'500'000;
+constexpr int kAskAgainMs = 100;
 
 void EndIfCloseRequested(Program& p, const std::optional<DeskEvent>& event) {
   if (event && event->kind == EventKind::kCloseRequest) ShutDown(p);
@@ -52,6 +57,17 @@ void ScanDrives(Program& p) {
     p.LinkState = 0;
     ReadErrorChannel(p);
   }
+}
+
+// The adapter search of a reconnection: repeated, the window kept alive, while the adapter may
+// still be busy.
+bool FindBusyAdapter(Program& p) {
+  const int64_t until = p.clock.NowUs() + kAdapterBusyUs;
+  while (p.clock.NowUs() < until) {
+    EndIfCloseRequested(p, p.desk.WaitEvent(kAskAgainMs));
+    if (FindAdapter(p)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -92,6 +108,8 @@ bool FindAdapter(Program& p, std::vector<PortTrial>* tried) {
 }
 
 void ConnectDrives(Program& p) {
+  // An open link port: the adapter was found before, and this is a reconnection.
+  bool reconnecting = p.LinkPort != nullptr;
   for (;;) {
     p.CurrentDevice = 0;
     p.LinkState = 0;
@@ -103,10 +121,11 @@ void ConnectDrives(Program& p) {
     EndIfCloseRequested(p, p.desk.WaitEvent(10));
 
     std::vector<PortTrial> tried;
-    if (!FindAdapter(p, &tried)) {
+    if (!FindAdapter(p, &tried) && !(reconnecting && FindBusyAdapter(p))) {
       ShowInfoBox(p, NoAdapterText(tried));
       ShutDown(p);
     }
+    reconnecting = true;
     LogLine(p, "RESET IEC Bus");
     ShowStatusText(p, "RESET IEC Bus");
     ResetBus(p);

@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "commands/restore_from_file.h"
 #include "gcr_image_support.h"
+#include "sim/media/disk.h"
 #include "sim/media/gcr_disk.h"
 #include "testkit/harness.h"
 
@@ -30,6 +33,8 @@ struct DiskBench {
       : dir(name) {
     made = MakeGcrImage(dir, image, "");
     h = std::make_unique<Harness>("8=" + model + ":" + (blank ? std::string("blank") : image));
+    // A restore over the disk's own files is what these faults are about.
+    h->desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
   }
   void Fault(const std::vector<std::string>& words, int64_t atUs) {
     std::string error;
@@ -47,6 +52,17 @@ struct DiskBench {
     auto end = std::find_if(log.begin(), log.end(),
                             [](const std::string& line) { return line.rfind("-- ", 0) == 0; });
     return end == log.end() ? std::string() : *end;
+  }
+  // Restores the bench's image with a fault at a moment: the line before the "-- aborted --" it
+  // ends with, which names the track it stopped at (empty when it did not end so).
+  std::string RestoreEndingOnATrack(const std::vector<std::string>& words, int64_t atUs) {
+    Fault(words, atUs);
+    h->desk.QueueFile(image);
+    h->desk.QueueCommand(kCmdRestoreImage);
+    h->Run();
+    const Lines log = After("Restoring from file: \"disk.d64\"; 35 Tracks");
+    if (log.size() < 2 || log.back() != "-- aborted --") return "";
+    return *(log.end() - 2);
   }
   int Count(const std::string& line) const {
     const Lines log = h->desk.fullLogTexts();
@@ -234,17 +250,86 @@ TEST(RestoreFaults, ADiskPulledOutDuringATrackIsToldAtThatTrack) {
   DW_REQUIRE_CC1541();
   DiskBench bench("pulledrestore", true);
   ASSERT_TRUE(bench.made);
-  bench.Fault({"pullout", "8"}, 12'000'000);
-  bench.h->desk.QueueFile(bench.image);
-  bench.h->desk.QueueCommand(kCmdRestoreImage);
-  bench.h->Run();
-  const Lines log = bench.After("Restoring from file: \"disk.d64\"; 35 Tracks");
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log.back(), "-- aborted --");
-  const std::string failed = *(log.end() - 2);
+  const std::string failed = bench.RestoreEndingOnATrack({"pullout", "8"}, 12'000'000);
   EXPECT_EQ(failed.rfind("Track ", 0), 0u) << failed;
   EXPECT_NE(failed.find(" not written: the drive reads back NO SYNC"), std::string::npos) << failed;
   EXPECT_TRUE(bench.h->desk.directory().empty());
+}
+
+// How many sectors of a track the disk holds as the image has them (under the image's ID), read
+// by the virtual drive.
+int SectorsAsImage(sim::Disk& disk, const std::vector<uint8_t>& image, int track) {
+  constexpr size_t kBamId = 0xA2;
+  const size_t bam = static_cast<size_t>(SectorIndex(18, 0)) * 256 + kBamId;
+  const std::array<uint8_t, 2> id{image[bam], image[bam + 1]};
+  int same = 0;
+  for (int sector = 0; sector < disk.SectorsOnTrack(track); ++sector) {
+    std::array<uint8_t, 256> data{};
+    const auto at = image.begin() + SectorIndex(track, sector) * 256;
+    same += disk.ReadSectorWithId(track, sector, data, id) == sim::kJobOk &&
+            std::equal(at, at + 256, data.begin());
+  }
+  return same;
+}
+
+// A write-protect tab put on while a track is written stops the write current part-way; the
+// drive code looked at the tab before it began and answers the write as done. The track it came
+// in is the one told, and every track before it is the image's. A track is written and checked
+// about every half second: the tab comes at moments spread over one of them.
+TEST(RestoreFaults, ATabPutOnWhileATrackIsWrittenIsToldAtThatTrack) {
+  DW_REQUIRE_CC1541();
+  int cutTracks = 0;
+  for (int64_t at = 6'000'000; at < 6'480'000; at += 80'000) {
+    SCOPED_TRACE(at);
+    DiskBench bench("tabwrite", true);
+    ASSERT_TRUE(bench.made);
+    const std::string told = bench.RestoreEndingOnATrack({"protect", "8"}, at);
+    ASSERT_EQ(told.rfind("Track ", 0), 0u) << told;
+    EXPECT_NE(told.find(" not written: WRITE PROTECT ERROR"), std::string::npos) << told;
+    const int track = std::stoi(told.substr(6));
+    const std::vector<uint8_t> image = fake::ReadFile(bench.image);
+    sim::Disk& disk = *bench.h->bus->disk(8);
+    for (int t = 1; t < track; ++t) {
+      EXPECT_EQ(SectorsAsImage(disk, image, t), disk.SectorsOnTrack(t)) << "track " << t;
+    }
+    cutTracks += SectorsAsImage(disk, image, track) > 0;
+  }
+  EXPECT_GT(cutTracks, 0) << "the tab came in the middle of a write at least once";
+}
+
+// A drive whose data stops while its write gate stays on writes the last byte it got round and
+// round the track, answering nothing, until the bus reset of the reconnection: the restore ends
+// on the time-out, and the track then reads back as that one byte, which a Create records as
+// unreadable and never as the disk's data.
+TEST(RestoreFaults, AWriteGateLeftOnLeavesATrackOfOneByteThatIsNeverTakenForData) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("stuckgate");
+  ASSERT_TRUE(bench.made);
+  bench.Fault({"stuckwrite", "8"}, 0);
+  bench.h->desk.QueueFile(bench.image);
+  bench.h->desk.QueueCommand(kCmdRestoreImage);
+  bench.h->desk.QueueCommand(kCmdImageErrors);
+  bench.h->desk.QueueFile(bench.dir / "back.d64");
+  bench.h->desk.QueueCommand(kCmdCreateImage);
+  bench.h->Run();
+  const Lines log = bench.After("Restoring from file: \"disk.d64\"; 35 Tracks");
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[2], "Connection Timeout");
+  EXPECT_EQ(log[3], "-- aborted --");
+  const std::vector<uint8_t>& ring = bench.h->bus->disk(8)->RawTrack(1);
+  EXPECT_EQ(std::count(ring.begin(), ring.end(), ring[ring.size() / 2]),
+            static_cast<long>(ring.size()) - 1)
+      << "one byte round the track but for the splice";
+  EXPECT_EQ(bench.Ending("Reading 35 tracks"), "-- done --");
+  const std::vector<uint8_t> back = fake::ReadFile(bench.dir / "back.d64");
+  const std::vector<uint8_t> image = fake::ReadFile(bench.image);
+  ASSERT_EQ(back.size(), kD64Data + kD64Sectors);
+  for (int sector = 0; sector < 21; ++sector) {
+    EXPECT_EQ(back[kD64Data + static_cast<size_t>(sector)], 3) << "sector " << sector;
+    EXPECT_EQ(std::count(back.begin() + sector * 256, back.begin() + sector * 256 + 256, 0), 256);
+  }
+  EXPECT_TRUE(std::equal(image.begin() + 21 * 256, image.end(), back.begin() + 21 * 256))
+      << "every other track as it was";
 }
 
 // RESET in the middle of a download over an older PC file of that name: the older file stays as
@@ -415,23 +500,73 @@ TEST(LineFaults, GarbledRepliesInTheTracksAreToldAndNeverPassForTheDisk) {
   }
 }
 
-// The 1581 knows when its disk is gone: the first track after it is refused, the restore stops
-// there and ends aborted with the drive's message.
-TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldAtTheFirstTrackAndEndsAborted) {
+// Replies the adapter itself marks as failed: $08, its wait for the drive's bytes ran out and it
+// sends the half that came; $04, the drive did not answer at all. Neither is a track: the error
+// is told, no track line is made from what came, and the Create ends without a file.
+TEST(AdapterStatusFaults, ATrackReadTheAdapterGaveUpOnIsNoTrackAndTheCreateEndsWithoutAFile) {
   DW_REQUIRE_CC1541();
-  fake::TempDir dir("eject1581");
+  for (const auto& [fault, text] : {std::pair{"readtimeout", "TIMEOUT (READ TRACK)"},
+                                    std::pair{"notpresent", "DEVICE NOT PRESENT"}}) {
+    SCOPED_TRACE(fault);
+    DiskBench bench(std::string("status") + fault);
+    ASSERT_TRUE(bench.made);
+    bench.Fault({fault}, 3'000'000);
+    bench.h->desk.QueueFile(bench.dir / "copy.d64");
+    bench.h->desk.QueueCommand(kCmdCreateImage);
+    bench.h->Run();
+    const Lines log = bench.After(std::string("Drive #8 ERROR! ---> IEC Bus: ") + text);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[1], "-- aborted --");
+    EXPECT_TRUE(bench.h->desk.fileRequests().empty());
+    EXPECT_FALSE(std::filesystem::exists(bench.dir / "copy.d64"));
+  }
+}
+
+// The listing's first read (its load address) failing leaves the drive with the bytes the
+// program never got: what it sends next is no listing from its start.
+TEST(AdapterStatusFaults, AListingWhoseFirstReadFailsShowsNoLines) {
+  DW_REQUIRE_CC1541();
+  for (const char* fault : {"notpresent", "readtimeout"}) {
+    SCOPED_TRACE(fault);
+    DiskBench bench(std::string("listing") + fault);
+    ASSERT_TRUE(bench.made);
+    // The command opens the listing at 2 s; its first read waits for the drive's search.
+    bench.h->desk.QueueIdleEvent({EventKind::kCommand, kCmdDirectory}, 2'000'000);
+    bench.Fault({fault}, 2'100'000);
+    bench.h->Run();
+    EXPECT_TRUE(bench.h->desk.directory().empty());
+    EXPECT_EQ(bench.Count("-- aborted --"), 1);
+  }
+}
+
+// A D81 full of one file restored onto a formatted 1581 disk, with a fault at a moment and the
+// format asked for or not: the whole log.
+Lines Restore1581WithFault(const std::string& name, const std::vector<std::string>& fault,
+                           int64_t atUs, MessageAnswer format) {
+  fake::TempDir dir(name);
   const std::string image = dir / "full.d81";
-  const std::string blank = dir / "formatted.d81";
-  ASSERT_TRUE(oracle::MakeImage(dir, image, {{"big", oracle::Noise(254 * 1200, 7)}}));
-  ASSERT_TRUE(oracle::MakeImage(dir, blank, {}));
-  Harness h("8=1581:" + blank);
+  const std::string disk = dir / "formatted.d81";
+  if (!oracle::MakeImage(dir, image, {{"big", oracle::Noise(254 * 1200, 7)}}) ||
+      !oracle::MakeImage(dir, disk, {})) {
+    ADD_FAILURE() << "cc1541 made no image";
+    return {};
+  }
+  Harness h("8=1581:" + disk);
   std::string error;
-  ASSERT_TRUE(ApplyBusFault(*h.bus, {"eject", "8"}, 2'000'000, &error)) << error;
+  EXPECT_TRUE(ApplyBusFault(*h.bus, fault, atUs, &error)) << error;
   h.desk.QueueFile(image);
-  h.desk.QueueMessageAnswer(MessageAnswer::kNo);  // no format first
+  h.desk.QueueMessageAnswer(format);
   h.desk.QueueCommand(kCmdRestoreImage);
   h.Run();
-  const Lines log = h.desk.fullLogTexts();
+  return h.desk.fullLogTexts();
+}
+
+// The 1581 knows when its disk is gone: the track it leaves in (or the first after it) is
+// refused, the restore stops there and ends aborted with the drive's message naming the sector.
+TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldAtTheFirstTrackAndEndsAborted) {
+  DW_REQUIRE_CC1541();
+  const Lines log =
+      Restore1581WithFault("eject1581", {"eject", "8"}, 4'000'000, MessageAnswer::kNo);
   const auto refused = std::find_if(
       log.begin(), log.end(), [](const std::string& line) { return line.rfind("Track ", 0) == 0; });
   ASSERT_NE(refused, log.end());
@@ -439,9 +574,24 @@ TEST(Restore1581Faults, ADiskTakenOutInTheTracksIsToldAtTheFirstTrackAndEndsAbor
   EXPECT_GT(track, 1);
   EXPECT_EQ(*refused, "Track " + std::to_string(track) + ": NO DRIVE PRESENT");
   char channel[32];
-  std::snprintf(channel, sizeof channel, "74,DRIVE NOT READY,%02d,00", track);
-  EXPECT_EQ(std::vector<std::string>(refused + 1, log.end()),
-            (Lines{"Tracks restored: " + std::to_string(track - 1), channel, "-- aborted --"}));
+  std::snprintf(channel, sizeof channel, "74,DRIVE NOT READY,%02d,", track);
+  ASSERT_EQ(log.end() - refused, 4);
+  EXPECT_EQ(refused[1], "Tracks restored: " + std::to_string(track - 1));
+  EXPECT_EQ(refused[2].rfind(channel, 0), 0u) << refused[2];
+  EXPECT_EQ(refused[3], "-- aborted --");
+}
+
+// The burst format lays the tracks one after the other; a disk taken out in the middle leaves the
+// 1581 with its error: there is no formatted disk to restore onto, and the restore fails.
+TEST(Restore1581Faults, ADiskTakenOutDuringTheFormatEndsTheRestoreAbortedWithNothingWritten) {
+  DW_REQUIRE_CC1541();
+  const Lines log =
+      Restore1581WithFault("eject1581format", {"pullout", "8", "0.3"}, 0, MessageAnswer::kYes);
+  const auto format = std::find(log.begin(), log.end(), "Formatting 80 tracks");
+  ASSERT_NE(format, log.end());
+  ASSERT_EQ(log.end() - format, 3);
+  EXPECT_EQ(format[1].rfind("74,DRIVE NOT READY,", 0), 0u) << format[1];
+  EXPECT_EQ(format[2], "-- aborted --");
 }
 
 }  // namespace

@@ -205,6 +205,21 @@ TEST(Connect, WithNoDrivePoweredTheCycleRepeatsUntilTheWindowCloses) {
   EXPECT_EQ(h.desk.logTexts().front(), "BUSLINK V2.0 found @ COM0");
 }
 
+// After a time-out the adapter may still be in a long wait on the IEC bus of its own and see the
+// banner request up to 2 s late: the reconnection asks again until then, and finds it.
+TEST(Connect, AReconnectionFindsAnAdapterStillBusyOnTheBus) {
+  Harness h("8=1541-II");
+  ASSERT_TRUE(h.bus->InjectAt(2'000'000, {sim::FaultKind::kSilentReply}));
+  ASSERT_TRUE(h.bus->InjectAt(2'000'000, {sim::FaultKind::kBusWait, 0, 0, 0.5, 2'000'000}));
+  h.desk.QueueIdleEvent({EventKind::kCommand, kCmdErrorInfo}, 2'000'000);
+  h.Run();
+  EXPECT_TRUE(h.desk.messages().empty());
+  EXPECT_TRUE(h.desk.Logged("Connection Timeout"));
+  EXPECT_EQ(h.desk.logTexts().front(), "BUSLINK V2.0 found @ COM0");
+  EXPECT_TRUE(h.desk.Logged("Welcome Diskwright user"));
+  EXPECT_EQ(h.desk.devices(), (std::vector<std::string>{"8: 1541-II"}));
+}
+
 TEST(Connect, DriveSwitchedOnLaterIsFoundByTheNextCycle) {
   Harness h("8=1541-C:off");
   ASSERT_TRUE(h.bus->InjectAt(4'000'000, {sim::FaultKind::kPowerOn, 8}));

@@ -149,6 +149,45 @@ TEST(BusFault, ReplyFaultAtAMomentHitsTheFirstReplyAfterIt) {
   EXPECT_EQ(link.Exchange(ClosePacket(8, 15), 16).echo, 0x02);
 }
 
+// $04: the device never answered the adapter, which did nothing with it; $08: the adapter's wait
+// for the drive's bytes ran out halfway, and it sends the half that came.
+TEST(BusFault, TheAdapterAnswersAReadWithStatusFourOrEight) {
+  TestLink link("sim:8=1541");
+  link.bus().Inject({FaultKind::kNoAnswer});
+  const Reply none = link.ReadChannel(8, 15, 64);
+  EXPECT_EQ(none.status, 0x04);
+  EXPECT_EQ(none.length, 0);
+  EXPECT_EQ(none.raw.size(), 68u);
+  link.bus().Inject({FaultKind::kReadTimeout});
+  const Reply half = link.ReadChannel(8, 15, 64);
+  EXPECT_EQ(half.status, 0x08);
+  EXPECT_EQ(std::string(half.data.begin(), half.data.end()), "73,CBM DOS V2")
+      << "13 of the 27 bytes of the power-on message";
+  EXPECT_EQ(link.ReadChannel(8, 15, 64).status, 0x40) << "one reply only";
+}
+
+// An adapter still in a long wait on the IEC bus (after a drive that vanished, say) sees the
+// banner request only when the wait is over, and takes no packet before.
+TEST(BusFault, AnAdapterInALongBusWaitAnswersTheBannerWhenTheWaitEnds) {
+  TestLink link("sim:8=1541");
+  link.bus().Inject({FaultKind::kBusWait, 0, 0, 0.5, 1'500'000});
+  const int64_t asked = link.now();
+  link.BreakPulse();
+  link.BreakPulse();
+  link.Sleep(40'000);
+  EXPECT_EQ(link.port().BytesWaiting(), 0);
+  EXPECT_TRUE(link.Exchange(ReadPacket(8, 15, 64), 64, 1'000'000).raw.empty());
+  // Asked again, it answers when the wait is over.
+  link.BreakPulse();
+  link.BreakPulse();
+  link.SleepUntil(asked + 1'499'000);
+  EXPECT_EQ(link.port().BytesWaiting(), 0);
+  link.SleepUntil(asked + 1'510'000);
+  const Bytes banner = link.Drain();
+  EXPECT_NE(std::string(banner.begin(), banner.end()).find("BUSLINK V2.0"), std::string::npos);
+  EXPECT_EQ(link.ReadChannel(8, 15, 64).status, 0x40);
+}
+
 TEST(BusFault, ParsedFromScenarioWords) {
   Fault fault;
   std::string error;
@@ -162,6 +201,20 @@ TEST(BusFault, ParsedFromScenarioWords) {
   EXPECT_FALSE(ParseFault("unplug 8", &fault, &error));
   EXPECT_FALSE(ParseFault("explode 8", &fault, &error));
   EXPECT_NE(error.find("unknown fault"), std::string::npos);
+  ASSERT_TRUE(ParseFault("pullout 8 0.3", &fault, &error)) << error;
+  EXPECT_EQ(fault.fraction, 0.3);
+  ASSERT_TRUE(ParseFault("stuckwrite 9", &fault, &error)) << error;
+  EXPECT_EQ(fault.kind, FaultKind::kStuckWrite);
+  EXPECT_EQ(fault.fraction, 0.5);
+  ASSERT_TRUE(ParseFault("buswait 2000", &fault, &error)) << error;
+  EXPECT_EQ(fault.durationUs, 2'000'000);
+  ASSERT_TRUE(ParseFault("readtimeout", &fault, &error)) << error;
+  ASSERT_TRUE(ParseFault("notpresent", &fault, &error)) << error;
+  EXPECT_FALSE(ParseFault("buswait 2001", &fault, &error));
+  EXPECT_FALSE(ParseFault("pullout 8 1", &fault, &error));
+  EXPECT_EQ(error,
+            "fault pullout needs a device number and may take the fraction of the work (0 up to 1) "
+            "where it strikes, e.g. \"pullout 8 0.3\"");
 }
 
 }  // namespace

@@ -161,8 +161,13 @@ TEST(BusJobSpeed, ADriftingDriveTimesTheTurnAtItsSpeedOfTheMoment) {
   TestLink link("sim:8=1541-II+@300~3/60s:blank:steady");
   LayPatternTrack(link, 8, 0, 18, 1);
   ASSERT_EQ(StartCode(link, 8, "1541_U3"), 0x00);
+  // Each time the motor is brought up to speed first, a little before.
+  link.SleepUntil(14'000'000);
+  SpeedTicks(link);
   link.SleepUntil(15'000'000);
   EXPECT_NEAR(SpeedTicks(link), 368640 / 1.03, 300.0);
+  link.SleepUntil(29'000'000);
+  SpeedTicks(link);
   link.SleepUntil(30'000'000);
   EXPECT_NEAR(SpeedTicks(link), 368640, 300.0);
 }
@@ -192,6 +197,7 @@ TEST(BusJobQueue, TheSeekLeavesTheFirstHeaderThatComesUnderTheHead) {
   plans[0].defect = kJobIdMismatch;  // sector 0's header carries "KB" instead of "JB"
   static_cast<GcrDisk&>(*link.bus().disk(8)).LayTrack(0, 18, DiskId{'J', 'B'}, plans);
   ASSERT_EQ(StartCode(link, 8, "1541_U1"), 0x00);
+  ASSERT_EQ(RunQueuedJob(link, 0xB0, 18), 0x01) << "the motor up to speed";
   // Two turns and a 76th apart: the seek starts at 76 places round the track.
   constexpr int kPlaces = 76;
   constexpr int64_t kStepUs = 400'000 + 200'000 / kPlaces;

@@ -97,6 +97,13 @@ inline std::vector<SectorPlan> LayPatternTrack(TestLink& link, int device, int s
   return plans;
 }
 
+// A whole track as the program builds it: sectors without interleave, a closing $00 byte.
+inline Bytes BuiltTrack(int track, const std::vector<SectorPlan>& plans, size_t length) {
+  Bytes bytes = BuildGcrTrack(track, DiskId{'J', 'B'}, plans, 4, length);
+  bytes.push_back(0x00);
+  return bytes;
+}
+
 // How many sectors of a track a raw read holds intact (header track as laid).
 inline int GoodSectors(const Bytes& raw, int headerTrack, const std::vector<SectorPlan>& plans) {
   int good = 0;

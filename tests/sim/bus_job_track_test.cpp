@@ -137,13 +137,6 @@ TEST(BusJobReadTrack, OnlyTheTrackReadingCodeOfTheDrivesFamilyAnswers) {
   EXPECT_TRUE(ReadTrackJob(link, 1, 18).raw.empty()) << "the 1571 runs the 157x code only";
 }
 
-// A whole track as the program builds it: sectors without interleave, a closing $00 byte.
-Bytes BuiltTrack(int track, const std::vector<SectorPlan>& plans, size_t length) {
-  Bytes bytes = BuildGcrTrack(track, DiskId{'J', 'B'}, plans, 4, length);
-  bytes.push_back(0x00);
-  return bytes;
-}
-
 TEST(BusJobWriteTrack, AWrittenTrackReadsBackAndAProtectedDiskStaysAsItWas) {
   TestLink link("sim:8=1541-II+:blank");
   const auto old = LayPatternTrack(link, 8, 0, 3, 1);
@@ -276,7 +269,14 @@ TEST(BusJobWriteTrack, ADriftingDiskIsReadWhereItHasTurnedToSinceTheWrite) {
   const size_t read = ReadStartInRing(ring, RawBytes(reply));
   ASSERT_NE(written, kNotFound);
   ASSERT_NE(read, kNotFound);
-  const double turns = DriftingTurns(3, 6e6, kReadUs) - DriftingTurns(3, 6e6, kWriteUs);
+  // Both start the same time after the packet is sent: the BREAK, the packet, the drive taking
+  // it, and the motor, which stands each time, running up.
+  const BusTiming timing;
+  const double startsUs = 2000.0 + 8 * 10e6 / timing.baudRate +
+                          static_cast<double>(timing.packetIdleUs + timing.iecAddressUs +
+                                              8 * timing.fastSerialByteUs + 1000 + timing.spinUpUs);
+  const double turns =
+      DriftingTurns(3, 6e6, kReadUs + startsUs) - DriftingTurns(3, 6e6, kWriteUs + startsUs);
   const double expected = (turns - std::floor(turns)) * static_cast<double>(ring.size());
   EXPECT_NEAR(static_cast<double>((read + ring.size() - written) % ring.size()), expected, 3.0);
 }

@@ -120,26 +120,40 @@ int64_t ReplyTime(TestLink& link, const Bytes& packet, int n) {
 
 TEST(BusTiming, CommandsRunAfterTheBusIsReleased) {
   TestLink link("sim:8=1541:blank,9=1541@200rpm:blank");
-  // The drive takes the command at once and works on it afterwards: seek, read the disk
-  // (a few revolutions of 200 ms at 300 rpm, 300 ms at 200 rpm). The next operation waits.
+  // The drive takes the command at once and works on it afterwards: the motor runs up (0.5 s),
+  // then the seek and the reads (a few revolutions of 200 ms at 300 rpm, 300 ms at 200 rpm).
+  // The next operation waits.
   int64_t taken = ReplyTime(link, WritePacket(8, 15, ToBytes("I")), 16);
   int64_t at300 = ReplyTime(link, ReadPacket(8, 15, 64), 64);
+  // While the motor runs on, the next command needs no run-up.
+  const int64_t again = ReplyTime(link, WritePacket(8, 15, ToBytes("I")), 16) +
+                        ReplyTime(link, ReadPacket(8, 15, 64), 64);
+  EXPECT_NEAR(static_cast<double>(at300 - again), 500'000, 20'000);
   ReplyTime(link, WritePacket(9, 15, ToBytes("I")), 16);
   int64_t at200 = ReplyTime(link, ReadPacket(9, 15, 64), 64);
   EXPECT_LT(taken, 20'000);
-  EXPECT_GE(at300, 400'000);
-  EXPECT_LE(at300, 1'000'000);
-  EXPECT_NEAR(static_cast<double>(at200) / static_cast<double>(at300), 1.5, 0.05);
+  EXPECT_GE(at300, 500'000 + 400'000);
+  EXPECT_LE(at300, 500'000 + 1'000'000);
+  EXPECT_NEAR(static_cast<double>(at200 - 500'000) / static_cast<double>(at300 - 500'000), 1.5,
+              0.05);
 
   // Other drives do not wait for a busy one.
   ReplyTime(link, WritePacket(8, 15, ToBytes("I")), 16);
   EXPECT_LT(ReplyTime(link, ReadPacket(9, 15, 64), 64), 50'000);
   // Nor does the busy drive once its work is done.
-  link.Sleep(1'000'000);
+  link.Sleep(2'000'000);
   EXPECT_LT(ReplyTime(link, ReadPacket(8, 15, 64), 64), 50'000);
   // Reading drive memory touches no disk: a few ms.
   ReplyTime(link, WritePacket(8, 15, ToBytes("M-R\x40\xFF")), 16);
   EXPECT_LT(ReplyTime(link, ReadPacket(8, 15, 64), 64), 50'000);
+  // A drive the bus reset restarted tests itself first (0.3 s) and then needs its motor again.
+  EXPECT_NEAR(static_cast<double>(ReplyTime(link, ResetPacket(), 0)), 100'000, 2'000);
+  EXPECT_NEAR(static_cast<double>(ReplyTime(link, ReadPacket(8, 15, 64), 64)), 300'000, 20'000);
+  ReplyTime(link, WritePacket(8, 15, ToBytes("I")), 16);
+  EXPECT_NEAR(static_cast<double>(ReplyTime(link, ReadPacket(8, 15, 64), 64)), at300, 20'000);
+  // And so does a drive restarted by "UJ".
+  ReplyTime(link, WritePacket(8, 15, ToBytes("UJ")), 16);
+  EXPECT_NEAR(static_cast<double>(ReplyTime(link, ReadPacket(8, 15, 64), 64)), 300'000, 20'000);
 }
 
 }  // namespace
