@@ -69,6 +69,7 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
       static_cast<int64_t>(std::llround(DosCommandRevolutions(command, is1581, canFormat) *
                                         static_cast<double>(RevolutionUsAt(DosStartUs()))));
   dos_->Command(std::vector<uint8_t>(command.begin(), command.end()));
+  mechanics_.SetTwoHeads(dos_->In1571Mode());
   CopyDosStateToRam();
 }
 

@@ -24,6 +24,8 @@ class DriveMechanics {
  public:
   // twoHeads: the drive reads the second side of a double-sided disk (the 1571).
   DriveMechanics(int device, double rpm, bool twoHeads);
+  // A 1571 uses its second head in 1571 mode only.
+  void SetTwoHeads(bool on) { twoHeads_ = on; }
 
   // Power-on or reset: the job queue is empty and drive code that hung is gone. The head stays
   // where it is; the mechanical faults stay.

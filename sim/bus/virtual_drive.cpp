@@ -37,9 +37,15 @@ void VirtualDrive::Reset() {
   if (powered_) Restart();
 }
 
+void VirtualDrive::SetStartsIn1571Mode(bool on) {
+  starts1571Mode_ = on;
+  Restart();
+}
+
 void VirtualDrive::Restart() {
   memory_.PowerOn();
-  dos_ = std::make_unique<Dos>(model_.kind);
+  dos_ = std::make_unique<Dos>(model_.kind, starts1571Mode_);
+  mechanics_.SetTwoHeads(dos_->In1571Mode());
   dos_->SetDisk(disk());
   dos_->SetError(kPowerOnMessage, 0, 0);
   commandChannelOutput_.clear();

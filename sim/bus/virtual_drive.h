@@ -41,6 +41,12 @@ class VirtualDrive {
   void SetPower(bool on);
   // The IEC reset line: a powered drive restarts as at power-on.
   void Reset();
+  // A 1571 that is in 1571 mode from every start (the description's ":1571mode"), as when a
+  // C128 switches it at once; otherwise it starts in 1541 mode. Restarts the drive.
+  void SetStartsIn1571Mode(bool on);
+  // A 1571 in 1571 mode: its DOS and its drive code reach the second side of a double-sided
+  // disk (DOS tracks 36-70). In 1541 mode they work on the first side only.
+  bool In1571Mode() const { return dos_->In1571Mode(); }
 
   // The disk in the drive; nullptr when the drive is empty.
   Disk* disk() const { return inserted_ ? disk_.get() : nullptr; }
@@ -119,6 +125,7 @@ class VirtualDrive {
   std::unique_ptr<Dos> dos_;
   DriveMemory memory_;
   DriveMechanics mechanics_;
+  bool starts1571Mode_ = false;
   // What channel 15 sends next: the rest of an "M-R" result or of the error message.
   std::deque<uint8_t> commandChannelOutput_;
   std::vector<uint8_t> code_;

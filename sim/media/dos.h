@@ -25,7 +25,10 @@ bool IsBurstFormat(std::span<const uint8_t> command);
 // real DOS would.
 class Dos {
  public:
-  explicit Dos(DriveKind kind);
+  // A 1571 starts in 1541 mode, as after power-up with a C64, unless `starts1571Mode` (as when
+  // a C128 switches it at once); "U0>M1" and "U0>M0" switch it, a restart brings it back to
+  // its start. In 1541 mode it takes every disk as single-sided. Other drives ignore the flag.
+  explicit Dos(DriveKind kind, bool starts1571Mode = false);
   ~Dos();
   Dos(const Dos&) = delete;
   Dos& operator=(const Dos&) = delete;
@@ -39,9 +42,9 @@ class Dos {
 
   // A command sent to channel 15 (not M-R, M-W, M-E: the bus side handles drive memory; they
   // leave the message as it is). A trailing CR is ignored. Understood: I, N, S, R, V, C, UJ,
-  // U:, U0>M0/U0>M1 (1571: 1541 or 1571 mode; it starts in 1571 mode), U0>S + byte (1570,
-  // 1571, 1581: file interleave), and on a 1581 the burst format "U0" + $06 (see below). Block
-  // and buffer commands (B-, U1, U2, P, &, D) and other burst command bytes give 31.
+  // U:, U0>M0/U0>M1 (1571: 1541 or 1571 mode), U0>S + byte (1570, 1571, 1581: file
+  // interleave), and on a 1581 the burst format "U0" + $06 (see below). Block and buffer
+  // commands (B-, U1, U2, P, &, D) and other burst command bytes give 31.
   void Command(const std::vector<uint8_t>& bytes);
 
   // The error channel: "NN,TEXT,TT,SS" + CR. Reading it resets the message to 00, OK.
@@ -70,6 +73,8 @@ class Dos {
   std::array<uint8_t, 2> IdInRam() const;
   std::array<uint8_t, 256> BamInRam() const;
   uint8_t MaxTrackPlusOne() const;
+  // A 1571 in 1571 mode; false in 1541 mode and on the other drives.
+  bool In1571Mode() const;
 
  private:
   struct State;

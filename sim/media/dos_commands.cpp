@@ -110,7 +110,7 @@ DosStatus User(DosState& state, std::span<const uint8_t> args) {
     state.DropAll();
     state.volume.reset();
     state.interleaveOverride = 0;
-    state.doubleSidedMode = state.kind == DriveKind::k1571;
+    state.doubleSidedMode = state.startMode;
     return DosFail(kDosVersion);
   }
   if (IsBurstFormatAfterU(text)) return BurstFormat(state, text[1]);

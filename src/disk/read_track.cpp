@@ -29,6 +29,12 @@ constexpr int kBurstSectors = 20;
 constexpr int kBurstReplyLength = 1 + kBurstSectors * kSectorBytes;
 constexpr uint8_t kBurstTimeoutSeconds = 200;
 
+// The directory header and its double-sided mark (bit 7 of byte 3), as a 1571 in 1571 mode
+// looks for it.
+constexpr int kDirectoryTrack = 18;
+constexpr size_t kSidesByte = 3;
+constexpr uint8_t kDoubleSidedMark = 0x80;
+
 bool IsGcrFamily(uint8_t family) {
   return family == kFamily1541 || family == kFamily1570 || family == kFamily1571;
 }
@@ -205,6 +211,18 @@ bool ReadBurstTrack(Program& p, int track) {
 }
 
 }  // namespace
+
+bool DirectoryHeaderMarksTwoSides(Program& p) {
+  // Track 18 has the same layout whatever the image; the table may not have been set up yet.
+  BuildTrackTable(p);
+  StartSectorTransfer(p, kCodeTrackRead, false);
+  const TrackRecord& record = p.TrackTable[kDirectoryTrack];
+  // Track 18 lies on the first side, which the drive code reaches in either mode.
+  DriveJob(p, 5, record.gcrPages, kDirectoryTrack, 0, 0);
+  if (p.LinkState != 0 || FindSectorHeader(p, kDirectoryTrack, 0) != kHeaderFound) return false;
+  if (DecodeDataBlock(p, record) != kJobGood) return false;
+  return (p.PlainBuffer[1 + kSidesByte] & kDoubleSidedMark) != 0;
+}
 
 void StartSectorTransfer(Program& p, int codeNumber, bool ruler) {
   if (!IsGcrFamily(p.DriveFamily)) return;

@@ -30,4 +30,8 @@ bool ReadTrack(Program& p, int track);
 // is not good.
 bool DecodeGcrTrack(Program& p, int track);
 
+// 1571: loads the reading code and reads the directory header (18/0) off the raw track, the
+// DOS's mode aside. true when it reads well and byte 3 carries the double-sided mark.
+bool DirectoryHeaderMarksTwoSides(Program& p);
+
 }  // namespace dw

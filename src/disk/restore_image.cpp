@@ -9,6 +9,7 @@
 #include "core/image_file.h"
 #include "core/job_codes.h"
 #include "core/log.h"
+#include "disk/both_sides.h"
 #include "disk/build_track.h"
 #include "disk/disk_map.h"
 #include "disk/geometry.h"
@@ -80,6 +81,7 @@ void RestoreDiskImage(Program& p, const std::string& path) {
     return;
   }
   DetectDiskFormat(p, true);
+  if (tracks > p.TracksPerSide) ReachSecondSide(p, "Double-sided image");
   p.DosErrorFlag = 0;
   StartSectorTransfer(p, kCodeTrackWrite, true);
   if (DiskWriteProtected(p)) LogWriteProtected(p);
