@@ -6,12 +6,17 @@
 // sectors and replies with one status byte and their 5120 bytes (the command byte $C0 asks the
 // drive to go on after errors). Without a disk, or for a track the disk does not have, the
 // reply is the status byte alone, and so it is for a track without a single address mark (an
-// unformatted disk): the drive cannot log in a format there and has no sector to send. The
-// status byte is $00, or the first failing sector's controller code.
-// A status of 2 or more also sets the drive's error channel, naming the track and sector.
+// unformatted disk): the drive cannot log in a format there and has no sector to send.
 // Burst write ($09): track at byte 7, first sector at byte 8, sector count at byte 9, the data
-// from the adapter buffer (opcode $0B); the reply's one data byte is the status.
+// from the adapter buffer (opcode $0B); the reply's one data byte is the status. The sectors go
+// into the drive's track cache (track_cache.h) and reach the disk when it is written back.
 // Memory download ($11): start page at byte 4, page count at byte 5.
+//
+// The status byte: bit 7 0 for the 1581's own format, bit 6 the drive number (0), bits 5-4 the
+// sector size (10: 512 bytes), bits 3-0 the controller's code: 0 when all went well, else the
+// first failing sector's. The first burst command after the disk was taken out finds a disk
+// change ($0B) and does nothing else; the next one works. A status of 2 or more in the low four
+// bits also sets the drive's error channel, naming the track and sector.
 
 #include <algorithm>
 
@@ -27,14 +32,16 @@ constexpr size_t kFirstSectorAt = 8;
 constexpr size_t kSectorCountAt = 9;
 constexpr size_t kStartPageAt = 4;
 constexpr size_t kPageCountAt = 5;
-constexpr uint8_t kBurstOk = 0x00;
+constexpr uint8_t kSectorSize512 = 0x20;
+// The controller's code for a disk that changed since its last job.
+constexpr int kDiskChanged = 0x0B;
 
 bool HasBurst(const VirtualDrive& drive) {
   return drive.model().kind == DriveKind::k1581;
 }
 
 uint8_t BurstStatus(int jobCode) {
-  return jobCode == kJobOk ? kBurstOk : static_cast<uint8_t>(jobCode & 0x0F);
+  return static_cast<uint8_t>(kSectorSize512 | (jobCode == kJobOk ? 0 : jobCode & 0x0F));
 }
 
 // No sector of the track has an address mark the controller could find.
@@ -46,8 +53,10 @@ bool TrackUnformatted(Disk& disk, int track) {
   return true;
 }
 
-void ReportBurstError(VirtualDrive& drive, uint8_t status, int track, int sector) {
-  if (status >= kJobHeaderNotFound) drive.dos().SetError(DosErrorOfJob(status), track, sector);
+void ReportBurstError(VirtualDrive& drive, int jobCode, int track, int sector) {
+  if (jobCode != kJobOk && jobCode >= kJobHeaderNotFound) {
+    drive.dos().SetError(DosErrorOfJob(jobCode), track, sector);
+  }
 }
 
 }  // namespace
@@ -57,21 +66,24 @@ AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
   if (drive == nullptr) return Answer(packet[0], {}, kBurstReadArea, kIecDeviceNotPresent, nullptr);
   if (!HasBurst(*drive)) return Answer(packet[0], {}, kBurstReadArea, kIecTimeoutIn, drive);
   drive->AddWorkUs(timing_.iecAddressUs);
-  Disk* disk = drive->disk();
+  SectorDisk* disk = drive->mfmDisk();
   int track = packet[kTrackAt];
   const int first = packet[kFirstSectorAt];
-  if (disk == nullptr || track < 1 || track > disk->TrackCount() ||
-      TrackUnformatted(*disk, track)) {
+  const bool changed = disk != nullptr && drive->TakeDiskChange();
+  const bool onDisk = disk != nullptr && !changed && track >= 1 && track <= disk->TrackCount();
+  if (onDisk) drive->trackCache().MoveTo(*disk, track, first);
+  if (!onDisk || TrackUnformatted(*disk, track)) {
     const int code = disk == nullptr                           ? kJobNoDisk
+                     : changed                                 ? kDiskChanged
                      : track < 1 || track > disk->TrackCount() ? kJobHeaderNotFound
                                                                : kJobNoSync;
     const uint8_t status = BurstStatus(code);
-    ReportBurstError(*drive, status, track, first);
+    ReportBurstError(*drive, code, track, first);
     if (disk != nullptr) drive->AddWorkUs(drive->RevolutionUs());
     return Answer(packet[0], std::span<const uint8_t>(&status, 1), kBurstReadArea, kIecOk, drive);
   }
   std::vector<uint8_t> data(kBurstReadArea, 0);
-  uint8_t status = kBurstOk;
+  int failed = kJobOk;
   int failedSector = first;
   std::array<uint8_t, 256> sector{};
   for (int i = 0; i < kBurstReadSectors; ++i) {
@@ -79,16 +91,16 @@ AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
     int code = kJobHeaderNotFound;
     if (number < disk->SectorsOnTrack(track)) {
       sector.fill(0);
-      code = disk->ReadSector(track, number, sector);
+      code = drive->trackCache().Read(*disk, track, number, sector);
       std::copy(sector.begin(), sector.end(), data.begin() + 1 + i * 256);
     }
-    if (status == kBurstOk) {
-      status = BurstStatus(code);
+    if (failed == kJobOk && code != kJobOk) {
+      failed = code;
       failedSector = number;
     }
   }
-  data[0] = status;
-  ReportBurstError(*drive, status, track, failedSector);
+  data[0] = BurstStatus(failed);
+  ReportBurstError(*drive, failed, track, failedSector);
   // The 1581 reads the whole track into its cache in one revolution.
   drive->AddWorkUs(drive->RevolutionUs() + kBurstReadArea * timing_.fastSerialByteUs);
   return Answer(packet[0], data, kBurstReadArea, kIecOk, drive);
@@ -100,30 +112,33 @@ AdapterReply Adapter::OnBurstWrite(std::span<const uint8_t> packet) {
     return Answer(packet[0], {}, kStatusReplyArea, kIecDeviceNotPresent, nullptr);
   if (!HasBurst(*drive)) return Answer(packet[0], {}, kStatusReplyArea, kIecTimeoutIn, drive);
   drive->AddWorkUs(timing_.iecAddressUs);
-  Disk* disk = drive->disk();
+  SectorDisk* disk = drive->mfmDisk();
   int track = packet[kTrackAt];
-  uint8_t status = kBurstOk;
+  int code = kJobOk;
   int failedSector = packet[kFirstSectorAt];
   if (disk == nullptr) {
-    status = BurstStatus(kJobNoDisk);
+    code = kJobNoDisk;
+  } else if (drive->TakeDiskChange()) {
+    code = kDiskChanged;
   } else if (disk->writeProtected) {
-    status = BurstStatus(kJobWriteProtect);
+    code = kJobWriteProtect;
   } else if (track < 1 || track > disk->TrackCount()) {
-    status = BurstStatus(kJobHeaderNotFound);
+    code = kJobHeaderNotFound;
   } else {
     int count = std::min<int>(packet[kSectorCountAt], kAdapterBufferPages);
     std::array<uint8_t, 256> sector{};
-    for (int i = 0; i < count && status == kBurstOk; ++i) {
+    for (int i = 0; i < count && code == kJobOk; ++i) {
       int number = packet[kFirstSectorAt] + i;
       std::copy_n(buffer_.begin() + i * 256, 256, sector.begin());
-      int code = number < disk->SectorsOnTrack(track) ? disk->WriteSector(track, number, sector)
-                                                      : kJobHeaderNotFound;
-      status = BurstStatus(code);
+      code = number < disk->SectorsOnTrack(track)
+                 ? drive->trackCache().Write(*disk, track, number, sector)
+                 : kJobHeaderNotFound;
       failedSector = number;
     }
     drive->AddWorkUs(count * 256 * timing_.fastSerialByteUs + 2 * drive->RevolutionUs());
   }
-  ReportBurstError(*drive, status, track, failedSector);
+  ReportBurstError(*drive, code, track, failedSector);
+  const uint8_t status = BurstStatus(code);
   return Answer(packet[0], std::span<const uint8_t>(&status, 1), kStatusReplyArea, kIecOk, drive);
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "sim/bus/memory_commands.h"
 #include "sim/bus/protocol.h"
@@ -26,6 +27,13 @@ std::span<const uint8_t> WithoutCarriageReturn(std::span<const uint8_t> bytes) {
 
 bool IsResetCommand(std::span<const uint8_t> command) {
   return command.size() >= 2 && command[0] == 'U' && (command[1] == 'J' || command[1] == ':');
+}
+
+// Commands the DOS carries out on the disk itself (the others work in the drive's RAM).
+bool CommandUsesDisk(std::span<const uint8_t> command) {
+  constexpr std::string_view kDiskCommands = "INSRVC";
+  return kDiskCommands.find(static_cast<char>(command[0])) != std::string_view::npos ||
+         IsBurstFormat(command) || IsBurstDumpCache(command);
 }
 
 int64_t Blocks(size_t bytes) {
@@ -68,6 +76,7 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
   afterReleaseUs_ +=
       static_cast<int64_t>(std::llround(DosCommandRevolutions(command, is1581, canFormat) *
                                         static_cast<double>(RevolutionUsAt(DosStartUs()))));
+  if (CommandUsesDisk(command)) DosUsesDisk();
   dos_->Command(std::vector<uint8_t>(command.begin(), command.end()));
   mechanics_.SetTwoHeads(dos_->In1571Mode());
   CopyDosStateToRam();
@@ -85,6 +94,7 @@ void VirtualDrive::Open(int sa, std::span<const uint8_t> name) {
   }
   TurnDiskToDosStart();
   afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // the directory search
+  DosUsesDisk();
   dos_->Open(sa, std::vector<uint8_t>(name.begin(), name.end()));
   CopyDosStateToRam();
 }
@@ -102,6 +112,7 @@ void VirtualDrive::Close(int sa) {
   if (!dos_->IsOpen(sa)) return;
   TurnDiskToDosStart();
   afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // last block, directory entry and BAM
+  DosUsesDisk();
   dos_->Close(sa);
   CopyDosStateToRam();
 }
@@ -121,6 +132,7 @@ uint8_t VirtualDrive::Write(int sa, std::span<const uint8_t> bytes) {
   }
   TurnDiskToDosStart();
   workUs_ += Blocks(bytes.size()) * 2 * SectorUs();  // write and verify
+  DosUsesDisk();
   dos_->Write(sa, data);
   CopyDosStateToRam();
   return kIecOk;
@@ -148,6 +160,7 @@ ChannelRead VirtualDrive::Read(int sa, int count) {
   } else {
     bool eoi = false;
     TurnDiskToDosStart();
+    DosUsesDisk();
     result.bytes = dos_->Read(sa, static_cast<size_t>(count), eoi);
     workUs_ += Blocks(result.bytes.size()) * SectorUs();
     if (eoi) {

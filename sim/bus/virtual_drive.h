@@ -14,6 +14,7 @@
 #include "sim/bus/drive_mechanics.h"
 #include "sim/bus/drive_memory.h"
 #include "sim/bus/drive_models.h"
+#include "sim/bus/track_cache.h"
 #include "sim/media/disk.h"
 #include "sim/media/dos.h"
 
@@ -66,6 +67,13 @@ class VirtualDrive {
   DriveMemory& memory() { return memory_; }
   // The head, the turning disk and the controller's job queue, as drive code uses them.
   DriveMechanics& mechanics() { return mechanics_; }
+  // The 1581's track cache and the disk in it as the 1581 takes it (nullptr for none).
+  TrackCache& trackCache() { return trackCache_; }
+  SectorDisk* mfmDisk() const;
+  // The 1581's disk-change latch: set when the disk is taken out, cleared when the DOS works
+  // with a disk and when the drive restarts. True once after a change (with a disk in), for the
+  // burst command that reports it.
+  bool TakeDiskChange();
 
   // The disk's speed and its slow drift (spindle.h): the rotation from time 0 on.
   double rpm() const { return mechanics_.spindle().rpm(); }
@@ -106,6 +114,8 @@ class VirtualDrive {
   // The command buffer at $0200 takes the bytes; false (error 32) when they do not fit.
   bool StoreInCommandBuffer(std::span<const uint8_t> bytes);
   void RunCommand(std::span<const uint8_t> bytes);
+  // The DOS goes to the disk: the 1581 writes its cache back first and takes note of a new disk.
+  void DosUsesDisk();
   // The RAM the DOS fills as it works with a disk (ID, BAM buffer, maximum track), written
   // after every DOS call that may touch the disk.
   void CopyDosStateToRam();
@@ -126,6 +136,8 @@ class VirtualDrive {
   DriveMemory memory_;
   DriveMechanics mechanics_;
   bool starts1571Mode_ = false;
+  TrackCache trackCache_;
+  bool diskChanged_ = false;
   // What channel 15 sends next: the rest of an "M-R" result or of the error message.
   std::deque<uint8_t> commandChannelOutput_;
   std::vector<uint8_t> code_;

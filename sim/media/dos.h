@@ -20,6 +20,10 @@ class Disk;  // sim/media/disk.h
 // 1581 carries the standard format (bit 7 clear) out as "N0:COPYRIGHT CBM,86": every track laid
 // down afresh, then header, BAM and an empty directory. The custom format is not modelled.
 bool IsBurstFormat(std::span<const uint8_t> command);
+// "U0" and the 1581's dump command byte (F S x 1 1 1 0 1, usually $1D): the drive writes its
+// track cache back to the disk (the bus does; the DOS answers 00, OK). The 1571 and the 1541
+// family have no such command (31).
+bool IsBurstDumpCache(std::span<const uint8_t> command);
 
 // One drive's DOS. Every call leaves the drive's error message (read on channel 15) as the
 // real DOS would.
@@ -43,8 +47,9 @@ class Dos {
   // A command sent to channel 15 (not M-R, M-W, M-E: the bus side handles drive memory; they
   // leave the message as it is). A trailing CR is ignored. Understood: I, N, S, R, V, C, UJ,
   // U:, U0>M0/U0>M1 (1571: 1541 or 1571 mode), U0>S + byte (1570, 1571, 1581: file
-  // interleave), and on a 1581 the burst format "U0" + $06 (see below). Block and buffer
-  // commands (B-, U1, U2, P, &, D) and other burst command bytes give 31.
+  // interleave), and on a 1581 the burst format "U0" + $06 (see below) and the dump of the track
+  // cache "U0" + $1D. Block and buffer commands (B-, U1, U2, P, &, D) and other burst command
+  // bytes give 31.
   void Command(const std::vector<uint8_t>& bytes);
 
   // The error channel: "NN,TEXT,TT,SS" + CR. Reading it resets the message to 00, OK.
