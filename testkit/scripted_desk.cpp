@@ -199,7 +199,15 @@ void ScriptedDesk::SetDirectoryNote(int index, const std::string& note) {
   directory_[static_cast<size_t>(index)] = directoryBytes_[static_cast<size_t>(index)] + note;
 }
 
+void ScriptedDesk::RunWhileAsked() {
+  if (whileAsked_.empty()) return;
+  const std::function<void()> action = std::move(whileAsked_.front());
+  whileAsked_.pop_front();
+  if (action) action();
+}
+
 MessageAnswer ScriptedDesk::ShowMessage(const MessageRequest& request) {
+  RunWhileAsked();
   MessageAnswer answer = request.defaultButton;
   if (auto standing = standingAnswers_.find(request.caption); standing != standingAnswers_.end()) {
     answer = standing->second;
@@ -227,6 +235,7 @@ std::optional<std::string> ScriptedDesk::AskText(const TextRequest& request) {
 }
 
 FileAnswer ScriptedDesk::ChooseFile(const FileRequest& request) {
+  RunWhileAsked();
   FileAnswer answer{std::string(), request.entry};
   if (!fileAnswers_.empty()) {
     answer = fileAnswers_.front();
@@ -256,6 +265,11 @@ void ScriptedDesk::ShowTrackOnMap(int track, const std::vector<uint8_t>& cells) 
   for (size_t sector = 0; sector < cells.size(); ++sector) {
     ShowSectorOnMap(track, static_cast<int>(sector), cells[sector]);
   }
+  const auto action = trackShownActions_.find(track);
+  if (action == trackShownActions_.end()) return;
+  const std::function<void()> run = std::move(action->second);
+  trackShownActions_.erase(action);
+  if (run) run();
 }
 
 void ScriptedDesk::ShowSectorOnMap(int track, int sector, uint8_t cell) {

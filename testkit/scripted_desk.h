@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -42,6 +43,14 @@ class ScriptedDesk final : public Desk {
   void QueueText(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
   void QueueFile(std::string path, int selectedEntry = -1) {
     fileAnswers_.push_back({std::move(path), selectedEntry});
+  }
+  // Something the user does while the next box or file requester is open (changing the disk in
+  // the drive, say), in order: one action for each box or requester shown.
+  void QueueWhileAsked(std::function<void()> action) { whileAsked_.push_back(std::move(action)); }
+  // Something the user does as the disk map shows a track (pulling the disk out as the last
+  // track comes up, say); once.
+  void WhenTrackShown(int track, std::function<void()> action) {
+    trackShownActions_[track] = std::move(action);
   }
   // Selects a directory line as a click would (the double-click event is scheduled apart).
   void SelectDirectoryLine(int index) { selectedDirectory_ = index; }
@@ -153,6 +162,7 @@ class ScriptedDesk final : public Desk {
   void ShowRpm(double rpm) override { rpmValues_.push_back(rpm); }
 
  private:
+  void RunWhileAsked();
   struct Timed {
     int64_t atUs;
     DeskEvent event;
@@ -167,6 +177,8 @@ class ScriptedDesk final : public Desk {
   std::map<std::string, MessageAnswer> standingAnswers_;
   std::deque<std::optional<std::string>> textAnswers_;
   std::deque<FileAnswer> fileAnswers_;
+  std::deque<std::function<void()>> whileAsked_;
+  std::map<int, std::function<void()>> trackShownActions_;
   bool limitCloseTaken_ = false;
 
   std::vector<std::string> log_;

@@ -6,12 +6,17 @@
 // sectors and replies with one status byte and their 5120 bytes (the command byte $C0 asks the
 // drive to go on after errors). Without a disk, or for a track the disk does not have, the
 // reply is the status byte alone, and so it is for a track without a single address mark (an
-// unformatted disk): the drive cannot log in a format there and has no sector to send. The
-// status byte is $00, or the first failing sector's controller code.
-// A status of 2 or more also sets the drive's error channel, naming the track and sector.
+// unformatted disk): the drive cannot log in a format there and has no sector to send.
 // Burst write ($09): track at byte 7, first sector at byte 8, sector count at byte 9, the data
-// from the adapter buffer (opcode $0B); the reply's one data byte is the status.
+// from the adapter buffer (opcode $0B); the reply's one data byte is the status. The sectors go
+// into the drive's track cache (track_cache.h) and reach the disk when it is written back.
 // Memory download ($11): start page at byte 4, page count at byte 5.
+//
+// The status byte: bit 7 0 for the 1581's own format, bit 6 the drive number (0), bits 5-4 the
+// sector size (10: 512 bytes), bits 3-0 the controller's code: 0 when all went well, else the
+// first failing sector's. The first burst command after the disk was taken out finds a disk
+// change ($0B) and does nothing else; the next one works. A status of 2 or more in the low four
+// bits also sets the drive's error channel, naming the track and sector.
 
 #include <algorithm>
 
@@ -28,14 +33,16 @@ constexpr size_t kFirstSectorAt = 8;
 constexpr size_t kSectorCountAt = 9;
 constexpr size_t kStartPageAt = 4;
 constexpr size_t kPageCountAt = 5;
-constexpr uint8_t kBurstOk = 0x00;
+constexpr uint8_t kSectorSize512 = 0x20;
+// The controller's code for a disk that changed since its last job.
+constexpr int kDiskChanged = 0x0B;
 
 bool HasBurst(const VirtualDrive& drive) {
   return drive.model().kind == DriveKind::k1581;
 }
 
 uint8_t BurstStatus(int jobCode) {
-  return jobCode == kJobOk ? kBurstOk : static_cast<uint8_t>(jobCode & 0x0F);
+  return static_cast<uint8_t>(kSectorSize512 | (jobCode == kJobOk ? 0 : jobCode & 0x0F));
 }
 
 // No sector of the track has an address mark the controller could find.
@@ -47,8 +54,10 @@ bool TrackUnformatted(Disk& disk, int track) {
   return true;
 }
 
-void ReportBurstError(VirtualDrive& drive, uint8_t status, int track, int sector) {
-  if (status >= kJobHeaderNotFound) drive.dos().SetError(DosErrorOfJob(status), track, sector);
+void ReportBurstError(VirtualDrive& drive, int jobCode, int track, int sector) {
+  if (jobCode != kJobOk && jobCode >= kJobHeaderNotFound) {
+    drive.dos().SetError(DosErrorOfJob(jobCode), track, sector);
+  }
 }
 
 // A side of a track passes the head in one revolution, its 20 sectors one after the other.
@@ -57,8 +66,8 @@ int SectorsPassed(int64_t fromUs, int64_t atUs, int64_t revolutionUs) {
   return static_cast<int>((atUs - fromUs) * kBurstReadSectors / revolutionUs);
 }
 
-uint8_t StatusOf(Interruption what) {
-  return BurstStatus(what == Interruption::kProtected ? kJobWriteProtect : kJobNoDisk);
+int JobCodeOf(Interruption what) {
+  return what == Interruption::kProtected ? kJobWriteProtect : kJobNoDisk;
 }
 
 bool TakesTheDisk(Interruption what) {
@@ -70,12 +79,12 @@ bool TakesTheDisk(Interruption what) {
 class BurstRead final : public DriveWork {
  public:
   BurstRead(VirtualDrive& drive, int64_t cacheStartUs, int64_t revolutionUs, int track, int first,
-            uint8_t status, int failedSector)
+            int jobCode, int failedSector)
       : DriveWork(drive, cacheStartUs, cacheStartUs + revolutionUs),
         revolutionUs_(revolutionUs),
         track_(track),
         first_(first),
-        failedAt_(status == kBurstOk ? kBurstReadSectors : failedSector - first) {}
+        failedAt_(jobCode == kJobOk ? kBurstReadSectors : failedSector - first) {}
 
   WorkCut Interrupt(int64_t atUs, Interruption what) override {
     WorkCut cut;
@@ -86,7 +95,7 @@ class BurstRead final : public DriveWork {
     if (!TakesTheDisk(what) || passed >= failedAt_) return cut;
     failedAt_ = passed;
     const uint8_t status = BurstStatus(kJobNoDisk);
-    ReportBurstError(drive(), status, track_, first_ + passed);
+    ReportBurstError(drive(), kJobNoDisk, track_, first_ + passed);
     cut.reply.kind = ReplyChange::Kind::kPatch;
     cut.reply.set = {{0, status}};
     cut.reply.zeroFrom = 1 + static_cast<size_t>(passed) * 256;
@@ -135,15 +144,20 @@ class BurstWrite final : public DriveWork {
     const int count = std::min(static_cast<int>(saved_.size()), failedAt_);
     const int written = std::min(count, SectorsPassed(writeStartUs_, atUs, revolutionUs_));
     if (written == count) return cut;
+    // Sectors still in the track cache never reach the disk; those the cache had written back
+    // (the other side of the track) get their old contents again.
+    bool onDisk = false;
     for (int i = written; i < count; ++i) {
+      if (drive().trackCache().Forget(track_, first_ + i)) continue;
+      onDisk = onDisk || i == written;
       disk_.Data(track_, first_ + i) = saved_[static_cast<size_t>(i)].data;
       disk_.Code(track_, first_ + i) = saved_[static_cast<size_t>(i)].code;
     }
     // The sector under the head when the write current stopped keeps a broken data field.
-    if (atUs >= writeStartUs_) disk_.Code(track_, first_ + written) = kJobDataChecksum;
+    if (onDisk && atUs >= writeStartUs_) disk_.Code(track_, first_ + written) = kJobDataChecksum;
     if (TakesTheDisk(what) || what == Interruption::kProtected) {
-      const uint8_t status = StatusOf(what);
-      ReportBurstError(drive(), status, track_, first_ + written);
+      const uint8_t status = BurstStatus(JobCodeOf(what));
+      ReportBurstError(drive(), JobCodeOf(what), track_, first_ + written);
       cut.reply.kind = ReplyChange::Kind::kPatch;
       cut.reply.set = {{0, status}};
     }
@@ -167,25 +181,28 @@ AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
   if (drive == nullptr) return Answer(packet[0], {}, kBurstReadArea, kIecDeviceNotPresent, nullptr);
   if (!HasBurst(*drive)) return Answer(packet[0], {}, kBurstReadArea, kIecTimeoutIn, drive);
   drive->AddWorkUs(timing_.iecAddressUs);
-  Disk* disk = drive->disk();
+  SectorDisk* disk = drive->mfmDisk();
   int track = packet[kTrackAt];
   const int first = packet[kFirstSectorAt];
   const int64_t revolutionUs = drive->RevolutionUs();
   if (disk != nullptr) drive->AddWorkUs(drive->MotorUpUs(drive->OperationNowUs(), revolutionUs));
-  if (disk == nullptr || track < 1 || track > disk->TrackCount() ||
-      TrackUnformatted(*disk, track)) {
+  const bool changed = disk != nullptr && drive->TakeDiskChange();
+  const bool onDisk = disk != nullptr && !changed && track >= 1 && track <= disk->TrackCount();
+  if (onDisk) drive->trackCache().MoveTo(*disk, track, first);
+  if (!onDisk || TrackUnformatted(*disk, track)) {
     const int code = disk == nullptr                           ? kJobNoDisk
+                     : changed                                 ? kDiskChanged
                      : track < 1 || track > disk->TrackCount() ? kJobHeaderNotFound
                                                                : kJobNoSync;
     const uint8_t status = BurstStatus(code);
-    ReportBurstError(*drive, status, track, first);
+    ReportBurstError(*drive, code, track, first);
     if (disk != nullptr) drive->AddWorkUs(revolutionUs);
     drive->AddDataUs(timing_.fastSerialByteUs);
     return Answer(packet[0], std::span<const uint8_t>(&status, 1), kBurstReadArea, kIecOk, drive);
   }
   const int64_t cacheStartUs = drive->OperationNowUs();
   std::vector<uint8_t> data(kBurstReadArea, 0);
-  uint8_t status = kBurstOk;
+  int failed = kJobOk;
   int failedSector = first;
   std::array<uint8_t, 256> sector{};
   for (int i = 0; i < kBurstReadSectors; ++i) {
@@ -193,21 +210,21 @@ AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
     int code = kJobHeaderNotFound;
     if (number < disk->SectorsOnTrack(track)) {
       sector.fill(0);
-      code = disk->ReadSector(track, number, sector);
+      code = drive->trackCache().Read(*disk, track, number, sector);
       std::copy(sector.begin(), sector.end(), data.begin() + 1 + i * 256);
     }
-    if (status == kBurstOk) {
-      status = BurstStatus(code);
+    if (failed == kJobOk && code != kJobOk) {
+      failed = code;
       failedSector = number;
     }
   }
-  data[0] = status;
-  ReportBurstError(*drive, status, track, failedSector);
+  data[0] = BurstStatus(failed);
+  ReportBurstError(*drive, failed, track, failedSector);
   // The 1581 reads the whole track side into its cache in one revolution, then sends it.
   drive->AddWorkUs(revolutionUs);
   drive->AddDataUs(kBurstReadArea * timing_.fastSerialByteUs);
   drive->StartWork(std::make_unique<BurstRead>(*drive, cacheStartUs, revolutionUs, track, first,
-                                               status, failedSector));
+                                               failed, failedSector));
   return Answer(packet[0], data, kBurstReadArea, kIecOk, drive);
 }
 
@@ -217,16 +234,18 @@ AdapterReply Adapter::OnBurstWrite(std::span<const uint8_t> packet) {
     return Answer(packet[0], {}, kStatusReplyArea, kIecDeviceNotPresent, nullptr);
   if (!HasBurst(*drive)) return Answer(packet[0], {}, kStatusReplyArea, kIecTimeoutIn, drive);
   drive->AddWorkUs(timing_.iecAddressUs);
-  Disk* disk = drive->disk();
+  SectorDisk* disk = drive->mfmDisk();
   int track = packet[kTrackAt];
-  uint8_t status = kBurstOk;
+  int code = kJobOk;
   int failedSector = packet[kFirstSectorAt];
   if (disk == nullptr) {
-    status = BurstStatus(kJobNoDisk);
+    code = kJobNoDisk;
+  } else if (drive->TakeDiskChange()) {
+    code = kDiskChanged;
   } else if (disk->writeProtected) {
-    status = BurstStatus(kJobWriteProtect);
+    code = kJobWriteProtect;
   } else if (track < 1 || track > disk->TrackCount()) {
-    status = BurstStatus(kJobHeaderNotFound);
+    code = kJobHeaderNotFound;
   } else {
     const int first = packet[kFirstSectorAt];
     const int count = std::clamp(std::min<int>(packet[kSectorCountAt], kAdapterBufferPages), 0,
@@ -238,12 +257,12 @@ AdapterReply Adapter::OnBurstWrite(std::span<const uint8_t> packet) {
     }
     std::array<uint8_t, 256> sector{};
     const int asked = std::min<int>(packet[kSectorCountAt], kAdapterBufferPages);
-    for (int i = 0; i < asked && status == kBurstOk; ++i) {
+    for (int i = 0; i < asked && code == kJobOk; ++i) {
       int number = first + i;
       std::copy_n(buffer_.begin() + i * 256, 256, sector.begin());
-      int code = number < disk->SectorsOnTrack(track) ? disk->WriteSector(track, number, sector)
-                                                      : kJobHeaderNotFound;
-      status = BurstStatus(code);
+      code = number < disk->SectorsOnTrack(track)
+                 ? drive->trackCache().Write(*disk, track, number, sector)
+                 : kJobHeaderNotFound;
       failedSector = number;
     }
     // The motor runs up while the sectors come over the fast serial line; then a revolution
@@ -258,10 +277,11 @@ AdapterReply Adapter::OnBurstWrite(std::span<const uint8_t> packet) {
     if (sectors != nullptr) {
       drive->StartWork(std::make_unique<BurstWrite>(
           *drive, transferStartUs, writeStartUs, revolutionUs, *sectors, track, first,
-          status == kBurstOk ? asked : failedSector - first, std::move(saved)));
+          code == kJobOk ? asked : failedSector - first, std::move(saved)));
     }
   }
-  ReportBurstError(*drive, status, track, failedSector);
+  ReportBurstError(*drive, code, track, failedSector);
+  const uint8_t status = BurstStatus(code);
   return Answer(packet[0], std::span<const uint8_t>(&status, 1), kStatusReplyArea, kIecOk, drive);
 }
 

@@ -169,6 +169,8 @@ bool ParseEntry(std::string_view entry, DriveDescription* drive, std::string* er
       drive->poweredOff = true;
     } else if (EqualsIgnoringCase(option, "steady")) {
       drive->steadySpeed = true;
+    } else if (EqualsIgnoringCase(option, "1571mode")) {
+      drive->starts1571Mode = true;
     } else {
       break;
     }
@@ -184,6 +186,11 @@ bool ParseEntry(std::string_view entry, DriveDescription* drive, std::string* er
   }
   if (drive->writeProtected && path.empty()) {
     *error = "device " + std::to_string(drive->device) + ": \":wp\" needs a disk";
+    return false;
+  }
+  if (drive->starts1571Mode && drive->model->kind != DriveKind::k1571) {
+    *error = "device " + std::to_string(drive->device) + ": \":1571mode\" is for a 1571, not a " +
+             std::string(drive->model->name);
     return false;
   }
   return true;

@@ -14,6 +14,8 @@
 //   :wp        the disk is write-protected
 //   :off       the drive starts switched off
 //   :steady    the drive's speed measurement shows no jitter
+//   :1571mode  a 1571 that starts in 1571 mode (as a C128 switches it); without it a 1571
+//              starts in 1541 mode, as after power-up with a C64
 // DEVICE is 8 to 11; MODEL a name as the program shows it: 1541, 1541-C, 1541-II,
 // 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581, or 1541-OTHER, a 1541 whose ROM byte at $FF40
 // names no model the program knows (any case). The "sim:" prefix is optional here.
@@ -45,6 +47,7 @@ struct DriveDescription {
   bool writeProtected = false;
   bool poweredOff = false;
   bool steadySpeed = false;
+  bool starts1571Mode = false;
 };
 
 // false with a message in *error when the text is not a bus description.

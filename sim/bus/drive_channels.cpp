@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "sim/bus/memory_commands.h"
 #include "sim/bus/protocol.h"
@@ -26,6 +27,13 @@ std::span<const uint8_t> WithoutCarriageReturn(std::span<const uint8_t> bytes) {
 
 bool IsResetCommand(std::span<const uint8_t> command) {
   return command.size() >= 2 && command[0] == 'U' && (command[1] == 'J' || command[1] == ':');
+}
+
+// Commands the DOS carries out on the disk itself (the others work in the drive's RAM).
+bool CommandUsesDisk(std::span<const uint8_t> command) {
+  constexpr std::string_view kDiskCommands = "INSRVC";
+  return kDiskCommands.find(static_cast<char>(command[0])) != std::string_view::npos ||
+         IsBurstFormat(command) || IsBurstDumpCache(command);
 }
 
 int64_t Blocks(size_t bytes) {
@@ -66,6 +74,7 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
   const bool is1581 = model_.kind == DriveKind::k1581;
   const bool canFormat = disk() != nullptr && !disk()->writeProtected;
   const double revolutions = DosCommandRevolutions(command, is1581, canFormat);
+  if (CommandUsesDisk(command)) DosUsesDisk();
   if (canFormat && IsFullFormat(command, is1581)) {
     StartFormat(command, revolutions);
     return;
@@ -76,6 +85,7 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
   afterReleaseUs_ += static_cast<int64_t>(
       std::llround(revolutions * static_cast<double>(RevolutionUsAt(DosStartUs()))));
   dos_->Command(std::vector<uint8_t>(command.begin(), command.end()));
+  mechanics_.SetTwoHeads(dos_->In1571Mode());
   CopyDosStateToRam();
 }
 
@@ -91,6 +101,7 @@ void VirtualDrive::Open(int sa, std::span<const uint8_t> name) {
   }
   TurnDiskToDosStart();
   afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // the directory search
+  DosUsesDisk();
   dos_->Open(sa, std::vector<uint8_t>(name.begin(), name.end()));
   CopyDosStateToRam();
 }
@@ -108,6 +119,7 @@ void VirtualDrive::Close(int sa) {
   if (!dos_->IsOpen(sa)) return;
   TurnDiskToDosStart();
   afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // last block, directory entry and BAM
+  DosUsesDisk();
   dos_->Close(sa);
   CopyDosStateToRam();
 }
@@ -127,6 +139,7 @@ uint8_t VirtualDrive::Write(int sa, std::span<const uint8_t> bytes) {
   }
   TurnDiskToDosStart();
   workUs_ += Blocks(bytes.size()) * 2 * SectorUs();  // write and verify
+  DosUsesDisk();
   dos_->Write(sa, data);
   CopyDosStateToRam();
   return kIecOk;
@@ -154,6 +167,7 @@ ChannelRead VirtualDrive::Read(int sa, int count) {
   } else {
     bool eoi = false;
     TurnDiskToDosStart();
+    DosUsesDisk();
     result.bytes = dos_->Read(sa, static_cast<size_t>(count), eoi);
     workUs_ += Blocks(result.bytes.size()) * SectorUs();
     if (eoi) {

@@ -65,10 +65,12 @@ struct HeadPlace {
   int zone = 0;
 };
 
+// A 1571 in 1541 mode works with its first head only, as the DOS does: tracks 36-42 are then
+// the first side's tracks beyond 35 (as on a 1570), higher numbers leave the head at the stop.
 HeadPlace PlaceOf(const VirtualDrive& drive, int track, int density) {
   HeadPlace place;
   const bool explicitZone = density & kExplicitZone;
-  if (drive.model().kind == DriveKind::k1571 && !explicitZone && track >= kSideTwoFirstTrack) {
+  if (drive.In1571Mode() && !explicitZone && track >= kSideTwoFirstTrack) {
     place.side = 1;
     track -= kSideTwoFirstTrack - 1;
   }

@@ -26,6 +26,8 @@ class DriveMechanics {
  public:
   // twoHeads: the drive reads the second side of a double-sided disk (the 1571).
   DriveMechanics(int device, double rpm, bool twoHeads);
+  // A 1571 uses its second head in 1571 mode only.
+  void SetTwoHeads(bool on) { twoHeads_ = on; }
 
   // Power-on or reset: the job queue is empty, drive code that hung is gone and the motor
   // stands. The head stays where it is; the mechanical faults stay.

@@ -59,6 +59,7 @@ std::unique_ptr<VirtualBus> VirtualBus::FromDescription(const std::string& descr
     VirtualDrive* added =
         bus->AddDrive(drive.device, *drive.model, drive.fastSerialDriver, drive.rpm);
     if (!LoadDisk(drive, *added, error)) return nullptr;
+    if (drive.starts1571Mode) added->SetStartsIn1571Mode(true);
     if (drive.poweredOff) added->SetPower(false);
     if (drive.steadySpeed) added->mechanics().SetSpeedJitterTicks(0);
     if (drive.driftPercent > 0) added->SetSpeedDrift(drive.driftPercent, drive.driftPeriodUs);

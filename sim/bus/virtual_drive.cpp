@@ -39,10 +39,18 @@ void VirtualDrive::Reset(int64_t atUs) {
   if (powered_) Restart(atUs);
 }
 
+void VirtualDrive::SetStartsIn1571Mode(bool on) {
+  starts1571Mode_ = on;
+  Restart(0);
+}
+
 void VirtualDrive::Restart(int64_t atUs) {
   work_.reset();
   memory_.PowerOn();
-  dos_ = std::make_unique<Dos>(model_.kind);
+  dos_ = std::make_unique<Dos>(model_.kind, starts1571Mode_);
+  mechanics_.SetTwoHeads(dos_->In1571Mode());
+  trackCache_.Drop();
+  diskChanged_ = false;
   dos_->SetDisk(disk());
   dos_->SetError(kPowerOnMessage, 0, 0);
   commandChannelOutput_.clear();
@@ -57,6 +65,7 @@ void VirtualDrive::Restart(int64_t atUs) {
 }
 
 void VirtualDrive::InsertDisk(std::unique_ptr<Disk> disk, std::string imagePath) {
+  trackCache_.Drop();
   disk_ = std::move(disk);
   imagePath_ = std::move(imagePath);
   inserted_ = disk_ != nullptr;
@@ -65,6 +74,8 @@ void VirtualDrive::InsertDisk(std::unique_ptr<Disk> disk, std::string imagePath)
 }
 
 std::unique_ptr<Disk> VirtualDrive::TakeDisk() {
+  trackCache_.Drop();
+  diskChanged_ = true;
   inserted_ = false;
   imagePath_.clear();
   dos_->SetDisk(nullptr);
@@ -73,6 +84,8 @@ std::unique_ptr<Disk> VirtualDrive::TakeDisk() {
 }
 
 void VirtualDrive::Eject() {
+  trackCache_.Drop();
+  diskChanged_ = true;
   inserted_ = false;
   dos_->SetDisk(nullptr);
   UpdateWriteProtectSense();
@@ -82,6 +95,22 @@ void VirtualDrive::Reinsert() {
   inserted_ = disk_ != nullptr;
   dos_->SetDisk(disk());
   UpdateWriteProtectSense();
+}
+
+SectorDisk* VirtualDrive::mfmDisk() const {
+  Disk* present = disk();
+  return present != nullptr && !present->IsGcr() ? static_cast<SectorDisk*>(present) : nullptr;
+}
+
+bool VirtualDrive::TakeDiskChange() {
+  if (disk() == nullptr || !diskChanged_) return false;
+  diskChanged_ = false;
+  return true;
+}
+
+void VirtualDrive::DosUsesDisk() {
+  trackCache_.WriteBack(mfmDisk());
+  if (disk() != nullptr) diskChanged_ = false;
 }
 
 void VirtualDrive::SetWriteProtected(bool on) {

@@ -16,6 +16,7 @@
 #include "sim/bus/drive_memory.h"
 #include "sim/bus/drive_models.h"
 #include "sim/bus/drive_work.h"
+#include "sim/bus/track_cache.h"
 #include "sim/media/disk.h"
 #include "sim/media/dos.h"
 
@@ -44,6 +45,12 @@ class VirtualDrive {
   void SetPower(bool on, int64_t atUs = 0);
   // The IEC reset line: a powered drive restarts as at power-on.
   void Reset(int64_t atUs);
+  // A 1571 that is in 1571 mode from every start (the description's ":1571mode"), as when a
+  // C128 switches it at once; otherwise it starts in 1541 mode. Restarts the drive.
+  void SetStartsIn1571Mode(bool on);
+  // A 1571 in 1571 mode: its DOS and its drive code reach the second side of a double-sided
+  // disk (DOS tracks 36-70). In 1541 mode they work on the first side only.
+  bool In1571Mode() const { return dos_->In1571Mode(); }
 
   // The disk in the drive; nullptr when the drive is empty.
   Disk* disk() const { return inserted_ ? disk_.get() : nullptr; }
@@ -65,6 +72,13 @@ class VirtualDrive {
   DriveMemory& memory() { return memory_; }
   // The head, the turning disk and the controller's job queue, as drive code uses them.
   DriveMechanics& mechanics() { return mechanics_; }
+  // The 1581's track cache and the disk in it as the 1581 takes it (nullptr for none).
+  TrackCache& trackCache() { return trackCache_; }
+  SectorDisk* mfmDisk() const;
+  // The 1581's disk-change latch: set when the disk is taken out, cleared when the DOS works
+  // with a disk and when the drive restarts. True once after a change (with a disk in), for the
+  // burst command that reports it.
+  bool TakeDiskChange();
 
   // The disk's speed and its slow drift (spindle.h): the rotation from time 0 on.
   double rpm() const { return mechanics_.spindle().rpm(); }
@@ -119,6 +133,8 @@ class VirtualDrive {
   // The command buffer at $0200 takes the bytes; false (error 32) when they do not fit.
   bool StoreInCommandBuffer(std::span<const uint8_t> bytes);
   void RunCommand(std::span<const uint8_t> bytes);
+  // The DOS goes to the disk: the 1581 writes its cache back first and takes note of a new disk.
+  void DosUsesDisk();
   // The RAM the DOS fills as it works with a disk (ID, BAM buffer, maximum track), written
   // after every DOS call that may touch the disk.
   void CopyDosStateToRam();
@@ -141,6 +157,9 @@ class VirtualDrive {
   std::unique_ptr<Dos> dos_;
   DriveMemory memory_;
   DriveMechanics mechanics_;
+  bool starts1571Mode_ = false;
+  TrackCache trackCache_;
+  bool diskChanged_ = false;
   // What channel 15 sends next: the rest of an "M-R" result or of the error message.
   std::deque<uint8_t> commandChannelOutput_;
   std::vector<uint8_t> code_;

@@ -48,7 +48,8 @@ void SendListing(DosState& state, Channel& channel, size_t maxBytes, Bytes& out,
 
 }  // namespace
 
-Dos::Dos(DriveKind kind) : state_(std::make_unique<State>(kind)) {}
+Dos::Dos(DriveKind kind, bool starts1571Mode)
+    : state_(std::make_unique<State>(kind, starts1571Mode)) {}
 Dos::~Dos() = default;
 
 void Dos::SetDisk(Disk* disk) {
@@ -153,6 +154,10 @@ std::array<uint8_t, 256> Dos::BamInRam() const {
 
 uint8_t Dos::MaxTrackPlusOne() const {
   return state_->maxTrackPlusOne;
+}
+
+bool Dos::In1571Mode() const {
+  return state_->kind == DriveKind::k1571 && state_->doubleSidedMode;
 }
 
 }  // namespace sim

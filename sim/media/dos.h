@@ -29,12 +29,19 @@ struct FormatCut {
 // 1581 carries the standard format (bit 7 clear) out as "N0:COPYRIGHT CBM,86": every track laid
 // down afresh, then header, BAM and an empty directory. The custom format is not modelled.
 bool IsBurstFormat(std::span<const uint8_t> command);
+// "U0" and the 1581's dump command byte (F S x 1 1 1 0 1, usually $1D): the drive writes its
+// track cache back to the disk (the bus does; the DOS answers 00, OK). The 1571 and the 1541
+// family have no such command (31).
+bool IsBurstDumpCache(std::span<const uint8_t> command);
 
 // One drive's DOS. Every call leaves the drive's error message (read on channel 15) as the
 // real DOS would.
 class Dos {
  public:
-  explicit Dos(DriveKind kind);
+  // A 1571 starts in 1541 mode, as after power-up with a C64, unless `starts1571Mode` (as when
+  // a C128 switches it at once); "U0>M1" and "U0>M0" switch it, a restart brings it back to
+  // its start. In 1541 mode it takes every disk as single-sided. Other drives ignore the flag.
+  explicit Dos(DriveKind kind, bool starts1571Mode = false);
   ~Dos();
   Dos(const Dos&) = delete;
   Dos& operator=(const Dos&) = delete;
@@ -48,9 +55,10 @@ class Dos {
 
   // A command sent to channel 15 (not M-R, M-W, M-E: the bus side handles drive memory; they
   // leave the message as it is). A trailing CR is ignored. Understood: I, N, S, R, V, C, UJ,
-  // U:, U0>M0/U0>M1 (1571: 1541 or 1571 mode; it starts in 1571 mode), U0>S + byte (1570,
-  // 1571, 1581: file interleave), and on a 1581 the burst format "U0" + $06 (see below). Block
-  // and buffer commands (B-, U1, U2, P, &, D) and other burst command bytes give 31.
+  // U:, U0>M0/U0>M1 (1571: 1541 or 1571 mode), U0>S + byte (1570, 1571, 1581: file
+  // interleave), and on a 1581 the burst format "U0" + $06 (see below) and the dump of the track
+  // cache "U0" + $1D. Block and buffer commands (B-, U1, U2, P, &, D) and other burst command
+  // bytes give 31.
   void Command(const std::vector<uint8_t>& bytes);
   // The same command when it is a format that was cut short; the directory is never written.
   void CommandCutShort(const std::vector<uint8_t>& bytes, const FormatCut& cut);
@@ -83,6 +91,8 @@ class Dos {
   std::array<uint8_t, 2> IdInRam() const;
   std::array<uint8_t, 256> BamInRam() const;
   uint8_t MaxTrackPlusOne() const;
+  // A 1571 in 1571 mode; false in 1541 mode and on the other drives.
+  bool In1571Mode() const;
 
  private:
   struct State;

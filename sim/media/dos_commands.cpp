@@ -17,6 +17,8 @@ constexpr uint8_t kBurstCommandMask = 0x1E;
 constexpr uint8_t kBurstFormat = 0x06;
 constexpr uint8_t kBurstDriveBit = 0x01;
 constexpr uint8_t kBurstCustomFormat = 0x80;
+constexpr uint8_t kBurstCommandBits = 0x1F;
+constexpr uint8_t kBurstDumpCache = 0x1D;
 constexpr std::string_view kBurstFormatName = ":COPYRIGHT CBM,86";
 
 using Handler = DosStatus (*)(DosState&, std::span<const uint8_t>);
@@ -91,6 +93,10 @@ bool IsBurstFormatAfterU(std::span<const uint8_t> args) {
   return args.size() >= 2 && args[0] == '0' && (args[1] & kBurstCommandMask) == kBurstFormat;
 }
 
+bool IsBurstDumpAfterU(std::span<const uint8_t> args) {
+  return args.size() >= 2 && args[0] == '0' && (args[1] & kBurstCommandBits) == kBurstDumpCache;
+}
+
 // The 1581's burst format: "N" on the drive the command byte names, with the DOS's own name and
 // ID; the image written over it afterwards brings its own.
 DosStatus BurstFormat(DosState& state, uint8_t commandByte) {
@@ -102,7 +108,8 @@ DosStatus BurstFormat(DosState& state, uint8_t commandByte) {
 }
 
 // "UJ" and "U:" reset the drive; "U0>M0"/"U0>M1" switch a 1571 between 1541 and 1571 mode;
-// "U0>S" and a byte set the file interleave (1571, 1581); "U0" + $06 is the 1581's burst format.
+// "U0>S" and a byte set the file interleave (1571, 1581); "U0" + $06 is the 1581's burst format,
+// "U0" + $1D its dump of the track cache (the drive's side of it is the bus's).
 // The 1541 family has no burst commands and the 1571's are not modelled: they answer 31.
 DosStatus User(DosState& state, std::span<const uint8_t> args) {
   const Bytes text(args.begin(), args.end());
@@ -110,10 +117,13 @@ DosStatus User(DosState& state, std::span<const uint8_t> args) {
     state.DropAll();
     state.volume.reset();
     state.interleaveOverride = 0;
-    state.doubleSidedMode = state.kind == DriveKind::k1571;
+    state.doubleSidedMode = state.startMode;
     return DosFail(kDosVersion);
   }
   if (IsBurstFormatAfterU(text)) return BurstFormat(state, text[1]);
+  if (IsBurstDumpAfterU(text)) {
+    return state.kind == DriveKind::k1581 ? DosStatus{} : DosFail(kDosSyntaxUnknown);
+  }
   const bool burst = text.size() >= 3 && text[0] == '0' && text[1] == '>';
   const bool fastDrive = state.kind != DriveKind::k1541;
   if (burst && fastDrive && text[2] == 'S' && text.size() >= 4 && text[3] > 0) {
@@ -147,6 +157,10 @@ constexpr std::array<CommandEntry, 7> kCommands = {{
 
 bool IsBurstFormat(std::span<const uint8_t> command) {
   return !command.empty() && command[0] == 'U' && IsBurstFormatAfterU(command.subspan(1));
+}
+
+bool IsBurstDumpCache(std::span<const uint8_t> command) {
+  return !command.empty() && command[0] == 'U' && IsBurstDumpAfterU(command.subspan(1));
 }
 
 std::optional<DosStatus> RunCommand(DosState& state, std::span<const uint8_t> command) {

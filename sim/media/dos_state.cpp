@@ -15,10 +15,11 @@ constexpr int kInterleave1581 = 1;
 
 }  // namespace
 
-DosState::DosState(DriveKind driveKind)
+DosState::DosState(DriveKind driveKind, bool starts1571Mode)
     : kind(driveKind),
       message(DosFail(kDosVersion)),
-      doubleSidedMode(driveKind == DriveKind::k1571),
+      startMode(driveKind == DriveKind::k1571 && starts1571Mode),
+      doubleSidedMode(startMode),
       maxTrackPlusOne(driveKind == DriveKind::k1581 ? kMaxTrack1581 : kMaxTrackSingle) {}
 
 DosStatus DosState::LogIn() {

@@ -25,7 +25,7 @@ struct Channel {
 };
 
 struct DosState {
-  explicit DosState(DriveKind driveKind);
+  DosState(DriveKind driveKind, bool starts1571Mode);
 
   // Logs the disk in again unless files are open (then the BAM in RAM is the one that counts).
   DosStatus LogIn();
@@ -40,7 +40,8 @@ struct DosState {
   Disk* disk = nullptr;
   DosStatus message;
   std::optional<Volume> volume;
-  bool doubleSidedMode;        // 1571 mode (U0>M1); the 1571 is in it from power-up here
+  bool startMode;              // the 1571's mode after power-up and reset: true for 1571 mode
+  bool doubleSidedMode;        // 1571 mode (U0>M1); 1541 mode (U0>M0) takes one side only
   int interleaveOverride = 0;  // U0>S
   std::array<uint8_t, 2> idInRam = {0, 0};
   SectorData bamInRam{};

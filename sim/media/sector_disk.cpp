@@ -67,13 +67,18 @@ int SectorDisk::ReadSector(int track, int sector, std::array<uint8_t, 256>& data
   return code;
 }
 
-int SectorDisk::WriteSector(int track, int sector, const std::array<uint8_t, 256>& data) {
+int SectorDisk::WriteCode(int track, int sector) const {
   if (writeProtected) return kJobWriteProtect;
   if (!Valid(track, sector)) return kJobHeaderNotFound;
-  int& code = Code(track, sector);
-  if (HeaderMissing(code)) return code;
+  const int code = Code(track, sector);
+  return HeaderMissing(code) ? code : kJobOk;
+}
+
+int SectorDisk::WriteSector(int track, int sector, const std::array<uint8_t, 256>& data) {
+  const int code = WriteCode(track, sector);
+  if (code != kJobOk) return code;
   Data(track, sector) = data;
-  code = kJobOk;
+  Code(track, sector) = kJobOk;
   return kJobOk;
 }
 

@@ -21,6 +21,8 @@ class SectorDisk final : public Disk {
   int SectorsOnTrack(int track) const override;
   int ReadSector(int track, int sector, std::array<uint8_t, 256>& data) override;
   int WriteSector(int track, int sector, const std::array<uint8_t, 256>& data) override;
+  // What a write of the sector would give, without writing it: kJobOk when the disk takes it.
+  int WriteCode(int track, int sector) const;
   std::array<uint8_t, 2> HeaderId(int track) override;
   std::vector<uint8_t>& RawTrack(int track) override;
   int TrackZone(int track) const override;

@@ -5,6 +5,7 @@
 
 #include "core/image_file.h"
 #include "core/log.h"
+#include "disk/both_sides.h"
 #include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
@@ -39,6 +40,7 @@ void CreateDiskImage(Program& p) {
   p.ImageErrors = p.ImageErrorsMark;
   DetectDiskFormat(p, true);
   SelectGeometry(p, false);
+  if (!p.FortyTracks && ReachSecondSideOfDisk(p)) SelectGeometry(p, false);
   // Only a 1571 turns the disk's second side under a head.
   if (p.DiskFormat == kDisk1571DoubleSided && p.DriveFamily != kFamily1571) {
     p.desk.ShowMessage({"Caution!", "Can't read all tracks on " + p.DriveModelName,

@@ -10,6 +10,7 @@
 
 #include "core/image_file.h"
 #include "core/log.h"
+#include "disk/both_sides.h"
 #include "disk/error_after_transfer.h"
 #include "disk/verify_image.h"
 #include "link/detect.h"
@@ -181,6 +182,7 @@ void RestorePrg(Program& p, const std::string& path) {
 void VerifyFromFile(Program& p) {
   if (p.DriveFamily == kFamily1541 && !RequireFastSerialDriver(p)) return;
   DetectDiskFormat(p, true);
+  ReachSecondSideOfDisk(p);
   if (p.LinkState != 0) return;
   bool doubleSided1571 = p.DriveFamily == kFamily1571 && p.DiskFormat == kDisk1571DoubleSided;
   std::string path = SelectImageFile(p, false, doubleSided1571 ? kD71OpenEntry : 0, std::string());

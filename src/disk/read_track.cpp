@@ -26,8 +26,17 @@ constexpr int kRulerLastSector = 20;
 // The 1581's burst read: 20 sectors of a track, a status byte in front of them.
 constexpr int kBurstPacketLength = 10;
 constexpr int kBurstSectors = 20;
-constexpr int kBurstReplyLength = 1 + kBurstSectors * kSectorBytes;
+constexpr int kBurstReplyLength = kBurstHalfReplyLength;
+static_assert(kBurstReplyLength == 1 + kBurstSectors * kSectorBytes);
 constexpr uint8_t kBurstTimeoutSeconds = 200;
+constexpr uint8_t kBurstDiskChanged = 0x0B;
+constexpr int kCommandChannel = 15;
+
+// The directory header and its double-sided mark (bit 7 of byte 3), as a 1571 in 1571 mode
+// looks for it.
+constexpr int kDirectoryTrack = 18;
+constexpr size_t kSidesByte = 3;
+constexpr uint8_t kDoubleSidedMark = 0x80;
 
 bool IsGcrFamily(uint8_t family) {
   return family == kFamily1541 || family == kFamily1570 || family == kFamily1571;
@@ -153,26 +162,23 @@ void BuildBurstReadPacket(Program& p, int track, int firstSector) {
 // the disk): the drive is asked again, as often as this, before the track counts as lost.
 constexpr int kBurstReadAttempts = 3;
 
-// The burst read of one half track; returns the reply's data length. A link that failed
-// (time-out, RESET, a drive error) is not asked again.
-int ExchangeBurstHalf(Program& p, int track, int firstSector) {
-  for (int attempt = 1;; ++attempt) {
-    BuildBurstReadPacket(p, track, firstSector);
-    const int length =
-        AdapterExchange(p, kBurstPacketLength, kBurstReplyLength, kBurstTimeoutSeconds);
-    if (length == 1 || length == kBurstReplyLength) return length;
-    LogLine(p, "Data packet has wrong size");
-    if (attempt == kBurstReadAttempts || p.LinkState != 0) return length;
-  }
-}
-
 // Each half's 20 sectors are judged together by the burst status in front of them.
+//
+// The 1581 latches a disk change when its door opens and reports it once, on its next command,
+// as news rather than as a fault of the disk. The first command of a whole-disk operation is
+// therefore asked again, whether or not the drive carried it out: reading the same sectors
+// twice does no harm, and a disk put in while a box or the file requester was open is not
+// called unreadable. A change reported later means the disk turning now may be another one than
+// the tracks before came from: the operation stops there.
 bool ReadBurstTrack(Program& p, int track) {
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
   std::vector<uint8_t> cells;
   for (int half = 0; half < 2; ++half) {
     const int firstSector = half * kBurstSectors;
-    const int length = ExchangeBurstHalf(p, track, firstSector);
+    int length = BurstReadHalf(p, track, firstSector);
+    if (length == 1 && track == 1 && half == 0 && BurstReportsDiskChange(p, p.ReplyData[0])) {
+      length = BurstReadHalf(p, track, firstSector);
+    }
     if (length == 1) {
       const uint8_t status = p.ReplyData[0];
       if ((status & 0x8F) > 1) {
@@ -180,6 +186,11 @@ bool ReadBurstTrack(Program& p, int track) {
                        std::to_string(firstSector) +
                        "; @Adr.: " + UpperHex(static_cast<uint32_t>(record.imageOffset)));
         LogLine(p, StatusText(p, status, kJobCodeKind));
+      }
+      if ((status & 0x0F) == kBurstDiskChanged) {
+        p.LinkState |= kLinkIecError;
+        ShowTrackOnMap(p, track, cells);
+        return false;
       }
       const std::vector<uint8_t> same = SameCells(kBurstSectors, MapCell(status & 0x8F));
       cells.insert(cells.end(), same.begin(), same.end());
@@ -209,6 +220,37 @@ bool ReadBurstTrack(Program& p, int track) {
 }
 
 }  // namespace
+
+int BurstReadHalf(Program& p, int track, int firstSector) {
+  for (int attempt = 1;; ++attempt) {
+    BuildBurstReadPacket(p, track, firstSector);
+    const int length =
+        AdapterExchange(p, kBurstPacketLength, kBurstReplyLength, kBurstTimeoutSeconds);
+    if (length == 1 || length == kBurstReplyLength) return length;
+    LogLine(p, "Data packet has wrong size");
+    // A link that failed (time-out, RESET, a drive error) is not asked again.
+    if (attempt == kBurstReadAttempts || p.LinkState != 0) return length;
+  }
+}
+
+bool BurstReportsDiskChange(Program& p, uint8_t status) {
+  if ((status & 0x0F) != kBurstDiskChanged) return false;
+  // The message only repeats the news; left there it would stand for the command's outcome.
+  ReadChannel(p, kCommandChannel, 64, 2);
+  return true;
+}
+
+bool DirectoryHeaderMarksTwoSides(Program& p) {
+  // Track 18 has the same layout whatever the image; the table may not have been set up yet.
+  BuildTrackTable(p);
+  StartSectorTransfer(p, kCodeTrackRead, false);
+  const TrackRecord& record = p.TrackTable[kDirectoryTrack];
+  // Track 18 lies on the first side, which the drive code reaches in either mode.
+  DriveJob(p, 5, record.gcrPages, kDirectoryTrack, 0, 0);
+  if (p.LinkState != 0 || FindSectorHeader(p, kDirectoryTrack, 0) != kHeaderFound) return false;
+  if (DecodeDataBlock(p, record) != kJobGood) return false;
+  return (p.PlainBuffer[1 + kSidesByte] & kDoubleSidedMark) != 0;
+}
 
 void StartSectorTransfer(Program& p, int codeNumber, bool ruler) {
   if (!IsGcrFamily(p.DriveFamily)) return;

@@ -30,4 +30,19 @@ bool ReadTrack(Program& p, int track);
 // is not good.
 bool DecodeGcrTrack(Program& p, int track);
 
+// 1571: loads the reading code and reads the directory header (18/0) off the raw track, the
+// DOS's mode aside. true when it reads well and byte 3 carries the double-sided mark.
+bool DirectoryHeaderMarksTwoSides(Program& p);
+
+// 1581: the burst read of the 20 sectors of a track from firstSector (0 or 20) into ReplyData;
+// returns the reply's length (1: the status byte alone; kBurstHalfReplyLength: the status and
+// the sectors). A reply garbled on the way is asked for again, twice at most.
+inline constexpr int kBurstHalfReplyLength = 1 + 20 * 256;
+int BurstReadHalf(Program& p, int track, int firstSector);
+
+// 1581: the status of a burst command tells of a disk put in since the drive's last command
+// ($0B, disk changed), which the drive reports once, on the first command that finds it. Also
+// reads the drive's error channel, where the drive has put the same news.
+bool BurstReportsDiskChange(Program& p, uint8_t status);
+
 }  // namespace dw

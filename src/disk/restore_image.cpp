@@ -9,6 +9,7 @@
 #include "core/image_file.h"
 #include "core/job_codes.h"
 #include "core/log.h"
+#include "disk/both_sides.h"
 #include "disk/build_track.h"
 #include "disk/disk_map.h"
 #include "disk/geometry.h"
@@ -72,6 +73,24 @@ uint8_t BurstWriteTrack(Program& p, int track) {
   return p.ReplyData.empty() ? 0 : p.ReplyData[0];
 }
 
+// The 1581 writes into its track cache, which holds one side of the track it worked on last, and
+// writes the cache to the disk only when the head goes elsewhere (or on its dump command, whose
+// track and side parameters would have to match the cache's): a disk taken out after the last
+// burst write would lose the last 20 sectors. A burst read of track 1, which the restore has
+// just written, takes the head away. false (logged) when the drive could not read it: the disk
+// went before the last track reached it.
+bool LastTrackLeftTheCache(Program& p) {
+  constexpr int kAwayTrack = 1;
+  const int length = BurstReadHalf(p, kAwayTrack, 0);
+  if (length == kBurstHalfReplyLength) return true;
+  // A link that failed has said so.
+  if (p.LinkState == 0) {
+    LogLine(p, "Track " + std::to_string(p.TrackCount) + ": " +
+                   (length == 1 ? StatusText(p, p.ReplyData[0], kJobCodeKind) : "not confirmed"));
+  }
+  return false;
+}
+
 }  // namespace
 
 void LogRestored(Program& p, int tracks) {
@@ -88,6 +107,7 @@ void RestoreDiskImage(Program& p, const std::string& path) {
     return;
   }
   DetectDiskFormat(p, true);
+  if (tracks > p.TracksPerSide) ReachSecondSide(p, "Double-sided image");
   p.DosErrorFlag = 0;
   StartSectorTransfer(p, kCodeTrackWrite, true);
   if (DiskWriteProtected(p)) LogWriteProtected(p);
@@ -160,14 +180,24 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     ShowProgress(p, track, 1, p.TrackCount);
     ShowStatusText(p, "Writing Track: " + std::to_string(track));
     const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
-    const auto sectors = std::span<uint8_t>(p.CommandPacket).subspan(3, k1581TrackPages * 256);
-    SeekImageFile(p, file.get(), record.imageOffset, false);
-    std::fill(sectors.begin(), sectors.end(), uint8_t{0});
-    file.Read(sectors);
     // Every track is written, zeros too: neither an old recording nor the drive's own format
     // leaves a track of zeros behind.
-    UploadPages(p, sectors, k1581TrackPages);
-    const uint8_t reply = BurstWriteTrack(p, track);
+    const auto upload = [&p, &file, &record] {
+      const auto sectors = std::span<uint8_t>(p.CommandPacket).subspan(3, k1581TrackPages * 256);
+      SeekImageFile(p, file.get(), record.imageOffset, false);
+      std::fill(sectors.begin(), sectors.end(), uint8_t{0});
+      file.Read(sectors);
+      UploadPages(p, sectors, k1581TrackPages);
+    };
+    upload();
+    uint8_t reply = BurstWriteTrack(p, track);
+    // A disk put in while the format question was open: the drive tells of the change once
+    // (see ReadBurstTrack); the track is written again, read afresh from the file, as the
+    // packets since have taken the place it was read into.
+    if (track == 1 && p.LinkState == 0 && BurstReportsDiskChange(p, reply)) {
+      upload();
+      reply = BurstWriteTrack(p, track);
+    }
     // Without a reply there is no status to judge.
     if (p.LinkState >= kLinkTimeout) return;
     const uint8_t status = reply & 0x8F;
@@ -182,6 +212,11 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
       ++restored;
     }
     if (p.LinkState != 0) return;
+  }
+  if (!failed && !LastTrackLeftTheCache(p)) {
+    if (p.LinkState != 0) return;
+    --restored;
+    failed = true;
   }
   LogLine(p, "Tracks restored: " + std::to_string(restored));
   file.Close();

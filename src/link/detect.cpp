@@ -130,4 +130,9 @@ std::string DetectDiskFormat(Program& p, bool initialise) {
   return text;
 }
 
+void SwitchTo1571Mode(Program& p, const std::string& why) {
+  LogLine(p, why + ": switching the 1571 to 1571 mode (U0>M1)");
+  SendCommand(p, u"U0>M1");
+}
+
 }  // namespace dw

@@ -18,4 +18,9 @@ bool RequireKnownDriveModel(Program& p);
 // "1571 DISK" or "1581 DISK".
 std::string DetectDiskFormat(Program& p, bool initialise);
 
+// A 1571 starts in 1541 mode after power-up with a C64; in it its DOS takes every disk as
+// single-sided, and its drive code may reach the first side only. "U0>M1" puts it in 1571 mode;
+// the log says so and why.
+void SwitchTo1571Mode(Program& p, const std::string& why);
+
 }  // namespace dw

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "disk/both_sides.h"
 #include "disk/disk_map.h"
 #include "disk/geometry.h"
 #include "disk/read_track.h"
@@ -172,6 +173,7 @@ void DumpChosenTrack(Program& p, const TrackAnswer& answer) {
   const int t = static_cast<int>(answer.track);
   LogLine(p, "Reading sectors on track " + TwoDigits(t));
   DetectDiskFormat(p, true);
+  if (t > p.TracksPerSide) ReachSecondSide(p, "Track " + TwoDigits(t) + " lies on the second side");
   StartSectorTransfer(p, kCodeTrackRead, true);
   if (p.LinkState != 0) return;
   StartDiskMap(p, SelectGeometry(p, true));

@@ -23,10 +23,11 @@ struct RoundTrip {
   const char* options;  // for cc1541
   bool fortyTracks;
   size_t size;
+  const char* drive = "";  // options of the virtual drive
 };
 
 void PrintTo(const RoundTrip& c, std::ostream* out) {
-  *out << c.model << " " << c.image;
+  *out << c.model << c.drive << " " << c.image;
 }
 
 class CreateGcr : public ::testing::TestWithParam<RoundTrip> {};
@@ -40,7 +41,7 @@ TEST_P(CreateGcr, TheCreatedFileIsTheImageAndVerifiesOk) {
   ASSERT_EQ(fake::ReadFile(image).size(), c.size);
   const std::string created = dir / (std::string("copy-") + c.image);
 
-  Harness h(std::string("8=") + c.model + ":" + image);
+  Harness h(std::string("8=") + c.model + ":" + image + c.drive);
   h.desk.QueueFile(created);
   h.desk.QueueFile(created);
   if (c.fortyTracks) h.desk.QueueCommand(kCmdFortyTracks);
@@ -52,6 +53,10 @@ TEST_P(CreateGcr, TheCreatedFileIsTheImageAndVerifiesOk) {
   EXPECT_TRUE(h.desk.Logged("Reading " + std::to_string(tracks) + " tracks"));
   EXPECT_TRUE(h.desk.Logged("Verify OK"));
   EXPECT_FALSE(h.desk.Logged("-- aborted --"));
+  // A 1571 in 1541 mode (as after power-up with a C64) reports one side of a double-sided disk
+  // until it is switched; one in 1571 mode already is left alone.
+  EXPECT_EQ(h.desk.Logged("Double-sided disk: switching the 1571 to 1571 mode (U0>M1)"),
+            tracks == 70 && std::string(c.drive).empty());
   // The ruler, then one status line per track, all good.
   EXPECT_TRUE(h.desk.Logged("Sec:000000000011111111112"));
   EXPECT_TRUE(h.desk.Logged("Sec:012345678901234567890"));
@@ -72,6 +77,8 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, CreateGcr,
                                            RoundTrip{"1570", "disk.d64", "", false, 174848},
                                            RoundTrip{"1571", "disk.d64", "", false, 174848},
                                            RoundTrip{"1571", "disk.d71", "", false, 349696},
+                                           RoundTrip{"1571", "disk.d71", "", false, 349696,
+                                                     ":1571mode"},
                                            RoundTrip{"1541-II+", "forty.d64", "-4", true, 196608},
                                            RoundTrip{"1571", "forty.d64", "-4", true, 196608}));
 

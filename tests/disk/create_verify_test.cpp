@@ -175,6 +175,36 @@ TEST_F(CreateVerify1581, GarbledBurstRepliesAreReadAgainAndAHalfTrackNeverReadSa
   }
 }
 
+// The 1581 tells of a disk put in since its last command once, on its next burst command: a disk
+// put in while the file requester was open verifies as any other. One changed in the middle of
+// the tracks may be another disk: the Create stops and saves nothing.
+TEST_F(CreateVerify1581, ADiskChangeBeforeTheTracksIsNoFaultAndOneAmongThemStopsTheCreate) {
+  h_ = std::make_unique<Harness>("8=1581:" + image_);
+  sim::VirtualBus& bus = *h_->bus;
+  h_->desk.QueueWhileAsked([&bus] {
+    bus.Inject({sim::FaultKind::kEject, 8});
+    bus.Inject({sim::FaultKind::kInsert, 8});
+  });
+  h_->desk.QueueFile(image_);
+  h_->desk.QueueCommand(kCmdVerifyImage);
+  h_->Run();
+  EXPECT_EQ(After(h_->desk.logTexts(), "Verifying 80 tracks"),
+            (std::vector<std::string>{"Verify OK", "Verified 3200 sectors against disk.d81",
+                                      "-- done --"}));
+
+  const std::string created = dir_ / "never.d81";
+  h_ = std::make_unique<Harness>("8=1581:" + image_);
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h_->bus, {"eject", "8"}, 3'000'000, &error)) << error;
+  ASSERT_TRUE(ApplyBusFault(*h_->bus, {"insert", "8"}, 3'050'000, &error)) << error;
+  h_->desk.QueueFile(created);
+  h_->desk.QueueCommand(kCmdCreateImage);
+  h_->Run();
+  EXPECT_TRUE(h_->desk.Logged("DISK CHANGE"));
+  EXPECT_EQ(h_->desk.logTexts().back(), "-- aborted --");
+  EXPECT_FALSE(std::filesystem::exists(created));
+}
+
 // A disk that fills up while the image is written: the file size limit of the process stands
 // in for it (it stops root as well as anyone).
 TEST_F(CreateVerify1581, AWriteThatFailsLeavesNoPartialFileAndTheOldFileAsItWas) {

@@ -20,12 +20,14 @@ struct DiskKind {
   const char* extension;
   const char* drive;   // as the virtual bus names it
   const char* format;  // what the header line ends in
+  const char* options;
 };
 
+// The 1571 as a C128 leaves it, in 1571 mode: in 1541 mode it reports one side.
 const DiskKind kKinds[] = {
-    {"d64", "1541-II+", "(1541 DISK)"},
-    {"d71", "1571", "(1571 DISK)"},
-    {"d81", "1581", "(1581 DISK)"},
+    {"d64", "1541-II+", "(1541 DISK)", ""},
+    {"d71", "1571", "(1571 DISK)", ":1571mode"},
+    {"d81", "1581", "(1581 DISK)", ""},
 };
 
 std::vector<ImageFile> OracleFiles() {
@@ -54,7 +56,7 @@ TEST_P(DirectoryOracle, ListingMatchesCc1541AndDownloadsMatchCbmconvert) {
   std::vector<std::string> expected = oracle::ListingAsTheDriveShows(image);
   ASSERT_EQ(expected.size(), files.size() + 2);
 
-  Harness h(std::string("8=") + kind.drive + ":" + image);
+  Harness h(std::string("8=") + kind.drive + ":" + image + kind.options);
   h.desk.QueueCommand(kCmdDirectory);
   for (size_t i = 1; i <= files.size(); ++i) {
     h.desk.QueueIdleEvent({EventKind::kDirectoryDoubleClick, static_cast<int>(i)});
@@ -98,7 +100,7 @@ TEST_P(DirectoryOracle, EmptyDiskListsTwoLines) {
   TempDir dir(std::string("empty-") + kind.extension);
   std::string image = dir / (std::string("empty.") + kind.extension);
   ASSERT_TRUE(oracle::MakeImage(dir, image, {}));
-  Harness h(std::string("8=") + kind.drive + ":" + image);
+  Harness h(std::string("8=") + kind.drive + ":" + image + kind.options);
   h.desk.QueueCommand(kCmdDirectory);
   // A double-click on the header and on the free-blocks line copies nothing.
   h.desk.QueueIdleEvent({EventKind::kDirectoryDoubleClick, 0});

@@ -71,6 +71,9 @@ TEST_P(RestoreGcr, AnImageRestoredOntoABlankDiskIsCreatedAgainByteForByte) {
   EXPECT_TRUE(bench.h->desk.messages().empty());
   EXPECT_EQ(fake::ReadFile(bench.dir / "copy.bin"), fake::ReadFile(image));
   EXPECT_FALSE(bench.h->desk.Logged("-- aborted --"));
+  // The 1571 starts in 1541 mode, whose drive code reaches the first side only.
+  EXPECT_EQ(bench.h->desk.Logged("Double-sided image: switching the 1571 to 1571 mode (U0>M1)"),
+            c.tracks == 70);
   // The listing after the restore shows the image's disk.
   ASSERT_FALSE(bench.h->desk.directory().empty());
   EXPECT_NE(bench.h->desk.directory()[0].find("GCR DISK"), std::string::npos)

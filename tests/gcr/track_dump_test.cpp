@@ -269,6 +269,9 @@ TEST_F(TrackDump, On1571Track36IsTheSecondSideUnlessPhysicalIsAskedFor) {
   }
   EXPECT_NE(std::find(logs[0].begin(), logs[0].end(), "Nominal track capacity: 7692 @ 300.0 RPM"),
             logs[0].end());
+  // The 1571 started in 1541 mode, which reaches the first side only.
+  EXPECT_EQ(logs[0][1],
+            "Track 36 lies on the second side: switching the 1571 to 1571 mode (U0>M1)");
   // Track 36 of the first side was never formatted on a double-sided disk.
   EXPECT_EQ(logs[1].front(), "Reading sectors on track 36");
   EXPECT_EQ(SectorLines(logs[1])[0], SectorLine(0, "SECTOR NOT FOUND"));

@@ -72,6 +72,7 @@ struct FormatCase {
   bool doubleSidedMark;  // set byte 3 of the BAM to $80 in a D64
   const char* text;
   uint8_t format;
+  bool starts1571Mode = false;  // a 1571 as a C128 leaves it; otherwise in 1541 mode
 };
 
 class DetectFormat : public ::testing::TestWithParam<FormatCase> {};
@@ -82,7 +83,7 @@ TEST_P(DetectFormat, TellsTheDiskKindAndReadsTheId) {
   std::string path = folder.Blank(std::string("disk") + c.image);
   REQUIRE_IMAGE(path);
   if (c.doubleSidedMark) ImageFolder::Patch(path, 91392 + 3, 0x80);
-  Harness h(std::string("8=") + c.model + ":" + path);
+  Harness h(std::string("8=") + c.model + ":" + path + (c.starts1571Mode ? ":1571mode" : ""));
   h.Connect();
   EXPECT_EQ(DetectDiskFormat(h.program, true), c.text);
   EXPECT_EQ(h.program.DiskFormat, c.format);
@@ -96,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"1541-II", ".d64", true, "1571 DISK ???", kDisk1571DoubleSided},
                       FormatCase{"1570", ".d64", true, "1571 DISK ???", kDisk1571DoubleSided},
                       FormatCase{"1571", ".d64", false, "1541 DISK", kDisk1541},
-                      FormatCase{"1571", ".d71", false, "1571 DISK", kDisk1571DoubleSided},
+                      FormatCase{"1571", ".d71", false, "1571 DISK", kDisk1571DoubleSided, true},
+                      FormatCase{"1571", ".d71", false, "1541 DISK", kDisk1541},
                       FormatCase{"1581", ".d81", false, "1581 DISK", kDisk1581}));
 
 TEST(DetectFormat, DiskErrorOnInitialiseSkipsTheDoubleSidedTest) {

@@ -32,7 +32,7 @@ std::string ErrorOf(const std::string& text) {
 
 TEST(BusDescription, DrivesWithOptions) {
   auto drives = Parse(
-      "sim:8=1541-II+:games.d64, 9=1581:C:\\disks\\work.d81:wp,10=1571,"
+      "sim:8=1541-II+:games.d64, 9=1581:C:\\disks\\work.d81:wp,10=1571:1571MODE,"
       "11=1541-jiffy@310rpm:blank:off");
   ASSERT_EQ(drives.size(), 4u);
   EXPECT_EQ(drives[0].device, 8);
@@ -44,6 +44,8 @@ TEST(BusDescription, DrivesWithOptions) {
   EXPECT_TRUE(drives[1].writeProtected);
   EXPECT_TRUE(drives[2].imagePath.empty());
   EXPECT_FALSE(drives[2].blankDisk);
+  EXPECT_TRUE(drives[2].starts1571Mode);
+  EXPECT_FALSE(drives[0].starts1571Mode);
   EXPECT_EQ(drives[3].model->name, "1541-JIFFY");
   EXPECT_DOUBLE_EQ(drives[3].rpm, 310.0);
   EXPECT_TRUE(drives[3].blankDisk);
@@ -62,6 +64,7 @@ TEST(BusDescription, MistakesAreNamed) {
   EXPECT_NE(ErrorOf("sim:8=1541@1000rpm").find("speed"), std::string::npos);
   EXPECT_NE(ErrorOf("sim:8=1581+").find("fast serial"), std::string::npos);
   EXPECT_NE(ErrorOf("sim:8=1541:wp").find("needs a disk"), std::string::npos);
+  EXPECT_NE(ErrorOf("sim:8=1570:1571mode").find("is for a 1571"), std::string::npos);
 }
 
 TEST(BusDescription, ASpeedDriftAfterTheSpeed) {

@@ -103,8 +103,9 @@ TEST(BusDrive, DoubleSidedDiskAsTheDrivesHoldIt) {
   std::string both = MakeImage("both.d71", "ab");
   SKIP_WITHOUT_IMAGE(single);
   // The BAM buffer at $0700 of a 1541 or 1570; the 1571's maximum track + 1 at $02AC. The two
-  // disks go from drive to drive.
-  TestLink link("sim:8=1541:" + single + ",9=1570:" + both + ",10=1571,11=1571");
+  // disks go from drive to drive. A 1571 started in 1571 mode (as a C128 leaves it) knows a
+  // double-sided disk at once; one in 1541 mode (as after power-up with a C64) after "U0>M1".
+  TestLink link("sim:8=1541:" + single + ",9=1570:" + both + ",10=1571:1571mode,11=1571");
   VirtualBus& bus = link.bus();
   for (int device : {8, 9}) link.Command(device, "I");
   EXPECT_EQ(link.MemoryRead(8, 0x0703, 1), (Bytes{0x00}));
@@ -113,7 +114,18 @@ TEST(BusDrive, DoubleSidedDiskAsTheDrivesHoldIt) {
   bus.drive(11)->InsertDisk(bus.drive(9)->TakeDisk(), "");
   for (int device : {10, 11}) link.Command(device, "I");
   EXPECT_EQ(link.MemoryRead(10, 0x02AC, 1), (Bytes{0x24}));
+  EXPECT_EQ(link.MemoryRead(11, 0x02AC, 1), (Bytes{0x24})) << "1541 mode";
+  link.Command(11, "U0>M1");
+  link.Command(11, "I");
   EXPECT_EQ(link.MemoryRead(11, 0x02AC, 1), (Bytes{0x47}));
+  // A restart brings each drive back to the mode it started in.
+  link.Command(11, "UJ");
+  link.Command(11, "I");
+  EXPECT_EQ(link.MemoryRead(11, 0x02AC, 1), (Bytes{0x24}));
+  bus.drive(10)->InsertDisk(bus.drive(11)->TakeDisk(), "");
+  link.Command(10, "UJ");
+  link.Command(10, "I");
+  EXPECT_EQ(link.MemoryRead(10, 0x02AC, 1), (Bytes{0x47}));
 }
 
 TEST(BusDrive, WriteProtectSenseAt1C00) {

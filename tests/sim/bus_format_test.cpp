@@ -62,10 +62,10 @@ TEST(BusBurstFormat, AnUnformatted1581DiskRefusesBurstReadsAndWritesTrackByTrack
   for (int track : {1, 40, 80}) {
     Reply read = BurstRead(link, track, 0);
     ASSERT_EQ(read.length, 1) << "the status byte alone on track " << track;
-    EXPECT_EQ(read.data[0], 0x03) << "no address mark";
+    EXPECT_EQ(read.data[0], 0x23) << "no address mark";
   }
   EXPECT_EQ(link.ErrorChannel(8), "21,READ ERROR,80,00\r");
-  for (int track : {1, 2, 80}) EXPECT_EQ(BurstWrite(link, track, Bytes(kTrackBytes, 0x5A)), 0x03);
+  for (int track : {1, 2, 80}) EXPECT_EQ(BurstWrite(link, track, Bytes(kTrackBytes, 0x5A)), 0x23);
   EXPECT_EQ(link.ErrorChannel(8), "21,READ ERROR,80,00\r");
   EXPECT_EQ(BurstRead(link, 2, 0).length, 1) << "the refused write left the track unformatted";
 }
@@ -84,7 +84,7 @@ TEST(BusBurstFormat, FormatsEveryTrackAsTheDosFormatWithItsOwnNameAndId) {
     for (int first : {0, 20}) {
       Reply read = BurstRead(link, track, first);
       ASSERT_EQ(read.length, 5121) << track;
-      EXPECT_EQ(read.data[0], 0x00);
+      EXPECT_EQ(read.data[0], 0x20);
       EXPECT_EQ(Bytes(read.data.begin() + 1, read.data.end()), Bytes(5120, 0x00)) << track;
     }
   }
@@ -136,7 +136,7 @@ TEST(BusBurstFormat, AD81WrittenTrackByTrackAfterTheFormatReadsBackAsThatImage) 
   ASSERT_EQ(ErrorAfterFormat(link, 8), "00, OK,00,00\r");
   for (int track = 1; track <= kD81Tracks; ++track) {
     const auto from = bytes.begin() + (track - 1) * kTrackBytes;
-    ASSERT_EQ(BurstWrite(link, track, Bytes(from, from + kTrackBytes)), 0x00) << track;
+    ASSERT_EQ(BurstWrite(link, track, Bytes(from, from + kTrackBytes)), 0x20) << track;
   }
   const std::string saved = ::testing::TempDir() + "/bus_restored.d81";
   std::string error;
@@ -193,6 +193,56 @@ TEST(BusFastFormat, AnotherFormatLetterIsRefusedWithTheDosVersion) {
   SectorData laid{};
   laid[2] = 'B';
   EXPECT_EQ(bam, laid) << "no BAM was written";
+}
+
+}  // namespace
+}  // namespace sim::test
+
+namespace sim::test {
+namespace {
+
+// The 1581's track cache holds one side of a cylinder: a burst write reaches the disk when the
+// head moves on, or on the dump command; a disk taken out before that keeps its old sectors.
+// The first burst command after the disk came back tells of the change and does nothing else.
+TEST(BusBurst1581, WritesWaitInTheTrackCacheAndADiskChangeIsToldOnce) {
+  std::string image = MakeImage("cache.d81", "ca");
+  SKIP_WITHOUT_IMAGE(image);
+  TestLink link("sim:8=1581:" + image);
+  Disk& disk = *link.bus().disk(8);
+  SectorData before{};
+  ASSERT_EQ(disk.ReadSector(80, 20, before), kJobOk);
+  Bytes sectors(kTrackBytes);
+  for (int i = 0; i < kTrackBytes; ++i) sectors[i] = static_cast<uint8_t>(i / 256 + 1);
+
+  ASSERT_EQ(BurstWrite(link, 80, sectors), 0x20);
+  SectorData onDisk{};
+  disk.ReadSector(80, 0, onDisk);
+  EXPECT_EQ(onDisk[0], 1) << "the first side went back when the drive turned to the second";
+  disk.ReadSector(80, 20, onDisk);
+  EXPECT_EQ(onDisk, before) << "the second side is still in the cache";
+  EXPECT_EQ(BurstRead(link, 80, 20).data.at(1), 21) << "and a read gets it from there";
+
+  link.bus().Inject({FaultKind::kEject, 8});
+  link.bus().Inject({FaultKind::kInsert, 8});
+  const Reply changed = BurstRead(link, 80, 20);
+  ASSERT_EQ(changed.length, 1);
+  EXPECT_EQ(changed.data[0], 0x2B) << "disk changed";
+  EXPECT_EQ(link.ErrorChannel(8), "29, DISK ID MISMATCH,80,20\r");
+  const Reply again = BurstRead(link, 80, 20);
+  EXPECT_EQ(again.data.at(0), 0x20);
+  EXPECT_EQ(Bytes(again.data.begin() + 1, again.data.begin() + 257),
+            Bytes(before.begin(), before.end()))
+      << "the written sectors went with the cache";
+
+  ASSERT_EQ(BurstWrite(link, 80, sectors), 0x20);
+  BurstRead(link, 1, 0);
+  disk.ReadSector(80, 39, onDisk);
+  EXPECT_EQ(onDisk[0], 40) << "the head left the track";
+  ASSERT_EQ(BurstWrite(link, 79, sectors), 0x20);
+  link.Command(8, std::string{'U', '0', '\x1D'});
+  EXPECT_EQ(link.ErrorChannel(8), "00, OK,00,00\r");
+  disk.ReadSector(79, 39, onDisk);
+  EXPECT_EQ(onDisk[0], 40) << "dumped";
 }
 
 }  // namespace

@@ -192,7 +192,7 @@ Bytes MemoryBytes(TestLink& link, uint16_t from, int count) {
 }
 
 TEST(BusJobQueue, TheSeekLeavesTheFirstHeaderThatComesUnderTheHead) {
-  TestLink link("sim:8=1541-II+:blank,9=1571:blank");
+  TestLink link("sim:8=1541-II+:blank,9=1571:blank:1571mode");
   auto plans = PatternSectors(19, 2);
   plans[0].defect = kJobIdMismatch;  // sector 0's header carries "KB" instead of "JB"
   static_cast<GcrDisk&>(*link.bus().disk(8)).LayTrack(0, 18, DiskId{'J', 'B'}, plans);
@@ -232,7 +232,7 @@ TEST(BusJobQueue, TheSeekLeavesTheFirstHeaderThatComesUnderTheHead) {
   link.bus().Inject(Fault{FaultKind::kEject, 8});
   EXPECT_EQ(RunQueuedJob(link, 0xB0, 18), 0x03);
 
-  // On a double-sided disk in a 1571, DOS track 53 is track 18 of the second side.
+  // On a double-sided disk in a 1571 in 1571 mode, DOS track 53 is track 18 of the second side.
   auto& doubleSided = static_cast<GcrDisk&>(*link.bus().disk(9));
   doubleSided.SetDoubleSided(true);
   LayPatternTrack(link, 9, 1, 18, 3);

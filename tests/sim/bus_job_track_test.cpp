@@ -82,14 +82,20 @@ TEST(BusJobReadTrack, ReadsFromWhereTheDiskHasTurnedWithTheZonesByteRate) {
   }
 }
 
-TEST(BusJobReadTrack, SecondSideOfA1571AndTracksBeyond35) {
+TEST(BusJobReadTrack, SecondSideOfA1571In1571ModeAndTracksBeyond35) {
   TestLink link("sim:8=1571:blank,9=1541-II+:blank");
   const auto sideTwo = LayPatternTrack(link, 8, 1, 1, 5);
   const auto track36 = LayPatternTrack(link, 8, 0, 36, 6);
   const auto track40 = LayPatternTrack(link, 9, 0, 40, 7);
   ASSERT_EQ(StartCode(link, 8, "157x_U0"), 0x00);
-  // Track 36 without bit 7: the second side's first track, at its zone 3.
-  Reply reply = ReadTrackJob(link, 32, 36);
+  // In 1541 mode, as after power-up with a C64, the drive uses its first head only: track 36
+  // without bit 7 is the first side's, at its own zone 0.
+  Reply reply = ReadTrackJob(link, 27, 36);
+  EXPECT_EQ(ByteRate(reply), 1111);
+  EXPECT_EQ(GoodSectors(RawBytes(reply), 36, track36), 17);
+  // In 1571 mode it is the second side's first track, at its zone 3.
+  link.Command(8, "U0>M1");
+  reply = ReadTrackJob(link, 32, 36);
   EXPECT_EQ(ByteRate(reply), 1368);
   EXPECT_EQ(GoodSectors(RawBytes(reply), 36, sideTwo), 21);
   // With bit 7: the first side's track 36, zone 0.
@@ -299,7 +305,7 @@ TEST(BusJobWriteTrack, ATrackWrittenAtAnotherZoneKeepsThatBitRate) {
 }
 
 TEST(BusJobWriteTrack, AWrittenDirectoryTrackGivesTheDiskItsIdAndSides) {
-  TestLink link("sim:8=1571:blank");
+  TestLink link("sim:8=1571:blank:1571mode");
   ASSERT_EQ(StartCode(link, 8, "157x_U1"), 0x00);
   auto directory = PatternSectors(19, 4);
   directory[0].data[3] = 0x80;  // the BAM's double-sided flag

@@ -155,20 +155,20 @@ TEST(BusBurst, ReadsAndWritesHalfTracksOfA1581Disk) {
   link.Exchange(load, 16);
   Reply written = link.Exchange({0x09, 0x0A, 8, 0x0F, 'U', '0', 0xC2, 3, 0, 40}, 16);
   EXPECT_EQ(written.length, 1);
-  EXPECT_EQ(written.data.at(0), 0x00);
+  EXPECT_EQ(written.data.at(0), 0x20) << "512-byte sectors, drive 0, no error";
 
   Reply second = link.Exchange({0x08, 0x0A, 8, 0x0F, 'U', '0', 0xC0, 3, 20, 1}, 5121);
   ASSERT_EQ(second.length, 5121);
-  EXPECT_EQ(second.data[0], 0x00);
+  EXPECT_EQ(second.data[0], 0x20);
   EXPECT_EQ(second.data[1], 21) << "sector 20 of track 3";
   EXPECT_EQ(second.data[5120], 40);
 
   link.bus().Inject({FaultKind::kProtect, 8});
-  EXPECT_EQ(link.Exchange({0x09, 0x0A, 8, 0x0F, 'U', '0', 0xC2, 3, 0, 40}, 16).data.at(0), 0x08);
+  EXPECT_EQ(link.Exchange({0x09, 0x0A, 8, 0x0F, 'U', '0', 0xC2, 3, 0, 40}, 16).data.at(0), 0x28);
   link.bus().Inject({FaultKind::kEject, 8});
   Reply empty = link.Exchange({0x08, 0x0A, 8, 0x0F, 'U', '0', 0xC0, 3, 0, 1}, 5121);
   EXPECT_EQ(empty.length, 1) << "the status byte alone";
-  EXPECT_EQ(empty.data.at(0), 0x0F);
+  EXPECT_EQ(empty.data.at(0), 0x2F);
 }
 
 }  // namespace

@@ -140,24 +140,28 @@ TEST(BusWork, A1581BurstCutShortLosesTheSectorsItHadNotReached) {
   link.bus().InjectAt(Within(read, 0.5) + 10, Fault{FaultKind::kEject, 8});
   const Bytes reply = Arrived(link, 2'000'000);
   ASSERT_EQ(reply.size(), 5121u + 4);
-  EXPECT_EQ(reply[0], 0x0F) << "no drive";
+  EXPECT_EQ(reply[0] & 0x0F, 0x0F) << "no drive";
   EXPECT_EQ(reply[1 + 9 * 256], 10) << "sector 9 passed before the disk left";
   EXPECT_EQ(reply[1 + 10 * 256], 0) << "sector 10 did not";
   EXPECT_EQ(link.ErrorChannel(8), "74,DRIVE NOT READY,05,10\r");
 
   link.bus().Inject(Fault{FaultKind::kInsert, 8});
+  // The DOS's work on the disk takes the news of the change.
+  link.Exchange(WritePacket(8, 15, ToBytes("I")), 16);
+  link.Exchange(ReadPacket(8, 15, 64), 64, 10'000'000);
   Bytes load{0x0B, 0x00, 40};
   load.resize(3 + 40 * 256, 0xEE);
   link.Exchange(load, 16);
   const DriveWork& write = Send(link, {0x09, 0x0A, 8, 0x0F, 'U', '0', 0xC2, 5, 0, 40}, 8);
   // The second revolution writes sectors 20 to 39: the tab comes in sector 20.
   link.bus().InjectAt(write.diskEndUs() - 200'000 + 5'000, Fault{FaultKind::kProtect, 8});
-  EXPECT_EQ(Arrived(link, 2'000'000).at(0), 0x08) << "write protected";
+  EXPECT_EQ(Arrived(link, 2'000'000).at(0) & 0x0F, 0x08) << "write protected";
+  // The first side went back to the disk as the head turned to the second; the second side
+  // was still in the track cache.
   int written = 0;
   while (written < 40 && disk.Data(5, written)[0] == 0xEE) ++written;
   EXPECT_EQ(written, 20);
-  EXPECT_EQ(disk.Code(5, 20), kJobDataChecksum);
-  for (int s = written + 1; s < 40; ++s) EXPECT_EQ(disk.Data(5, s)[0], s + 1) << "sector " << s;
+  for (int s = written; s < 40; ++s) EXPECT_EQ(disk.Data(5, s)[0], s + 1) << "sector " << s;
 }
 
 // A format lays its tracks one after the other: cut short, the tracks it reached carry the new

@@ -14,7 +14,7 @@ struct Mounted {
 };
 
 Mounted Mount(DriveKind kind, const std::string& format = "N:TEST,AB") {
-  Mounted m{FormattedDisk(kind, format), std::make_unique<Dos>(kind)};
+  Mounted m{FormattedDisk(kind, format), std::make_unique<Dos>(kind, true)};
   m.dos->SetDisk(m.disk.get());
   return m;
 }

@@ -41,7 +41,7 @@ TEST_P(DosFileOracle, LoadingGivesWhatCbmconvertExtracts) {
   std::string error;
   auto disk = Disk::Load(path, &error);
   ASSERT_TRUE(disk) << error;
-  Dos dos(GetParam().kind);
+  Dos dos(GetParam().kind, true);
   dos.SetDisk(disk.get());
   for (const OracleFile& file : files) {
     const Loaded loaded = LoadFile(dos, Upper(file.name));
@@ -58,7 +58,7 @@ TEST_P(DosFileOracle, SavedFilesAreWhatCbmconvertExtracts) {
   TempDir dir;
   const DriveCase drive = GetParam();
   auto disk = FormattedDisk(drive.kind, "N:SAVED,SV");
-  Dos dos(drive.kind);
+  Dos dos(drive.kind, true);
   dos.SetDisk(disk.get());
   const auto files = SampleFiles(400);
   for (const OracleFile& file : files) {

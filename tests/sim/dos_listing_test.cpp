@@ -126,7 +126,7 @@ TEST(DosListing, OtherDrivesHeadersAndFreeCounts) {
   EXPECT_EQ(lines[1].number, 3160);
 
   auto d71 = FormattedDisk(DriveKind::k1571);
-  Dos dos71(DriveKind::k1571);
+  Dos dos71(DriveKind::k1571, true);
   dos71.SetDisk(d71.get());
   lines = ParseListing(ReadListing(dos71));
   ASSERT_EQ(lines.size(), 2u);
@@ -258,7 +258,7 @@ TEST_P(DosListingOracle, MatchesCc1541) {
   std::string error;
   auto disk = Disk::Load(path, &error);
   ASSERT_TRUE(disk) << error;
-  Dos dos(GetParam().kind);
+  Dos dos(GetParam().kind, true);
   dos.SetDisk(disk.get());
   const ToolListing actual = ParseDrive(ReadListing(dos));
   EXPECT_EQ(actual.header, expected.header);

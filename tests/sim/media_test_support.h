@@ -237,7 +237,7 @@ inline Bytes ReadListing(Dos& dos, const std::string& command = "$") {
 inline std::unique_ptr<Disk> FormattedDisk(DriveKind kind,
                                            const std::string& command = "N:TEST,AB") {
   auto disk = Disk::Blank(kind != DriveKind::k1581, kind == DriveKind::k1571);
-  Dos dos(kind);
+  Dos dos(kind, true);  // a 1571 in 1571 mode formats both sides
   dos.SetDisk(disk.get());
   dos.Command(Text(command));
   const std::string message = dos.TakeErrorMessage();
