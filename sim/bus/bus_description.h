@@ -14,6 +14,8 @@
 //   :wp        the disk is write-protected
 //   :off       the drive starts switched off
 //   :steady    the drive's speed measurement shows no jitter
+//   :written@RPM[rpm]  the .d64/.d71 image's tracks as a drive turning at RPM wrote them: each
+//              one of that drive's revolutions long (e.g. :written@294 for a slow drive)
 // DEVICE is 8 to 11; MODEL a name as the program shows it: 1541, 1541-C, 1541-II,
 // 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581, or 1541-OTHER, a 1541 whose ROM byte at $FF40
 // names no model the program knows (any case). The "sim:" prefix is optional here.
@@ -45,6 +47,7 @@ struct DriveDescription {
   bool writeProtected = false;
   bool poweredOff = false;
   bool steadySpeed = false;
+  double writerRpm = 0.0;  // 0: the image's tracks as a drive at 300 rpm lays them
 };
 
 // false with a message in *error when the text is not a bus description.

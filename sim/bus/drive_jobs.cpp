@@ -102,20 +102,24 @@ JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const 
   GcrDisk* disk = GcrDiskIn(drive);
   std::vector<uint8_t> data(count, 0);
   // With no disk turning under it the head picks up nothing: zero bits at the drive's clock.
-  int measuredZone = place.zone;
+  int rateCount = ByteRateCount(place.zone);
   if (disk != nullptr && !mechanics.motorStopped()) {
     const GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
-    const double turn = mechanics.spindle().AngleAt(static_cast<double>(drive.OperationNowUs()));
+    const double startUs = static_cast<double>(drive.OperationNowUs());
+    const Spindle& spindle = mechanics.spindle();
+    const double turn = spindle.AngleAt(startUs);
     const size_t startBit = static_cast<size_t>(turn * static_cast<double>(track.bytes.size() * 8));
     data = ReadAsHead(track.bytes, track.density, place.zone, startBit, count);
-    measuredZone = track.density;
+    // The track's bytes pass the head in the reading drive's revolution, however fast the drive
+    // that wrote them turned.
+    rateCount = TrackByteRateCount(track.bytes.size(), spindle.RevolutionUsFrom(startUs)) +
+                mechanics.NextCountJitter();
     if (mechanics.TakePullDisk()) {
       std::fill(data.begin() + static_cast<long>(count / 2), data.end(), uint8_t{0});
       drive.Eject();
     }
   }
-  const std::vector<uint8_t> rate =
-      LittleEndian(static_cast<uint32_t>(ByteRateCount(measuredZone)), 2);
+  const std::vector<uint8_t> rate = LittleEndian(static_cast<uint32_t>(rateCount), 2);
   data.insert(data.end(), rate.begin(), rate.end());
   const int64_t readUs = static_cast<int64_t>(count) * ZoneByteUs(place.zone);
   // The code sends the bytes on as it reads them.
@@ -234,6 +238,12 @@ JobAnswer AccessMemory(VirtualDrive& drive, std::span<const uint8_t> packet, Job
 
 int ByteRateCount(int zone) {
   return static_cast<int>(std::lround(kByteRateWindowUs / ZoneByteUs(zone)));
+}
+
+int TrackByteRateCount(size_t trackBytes, double revolutionUs) {
+  if (!(revolutionUs > 0.0)) return 0;
+  return static_cast<int>(
+      std::lround(static_cast<double>(trackBytes) * kByteRateWindowUs / revolutionUs));
 }
 
 int JobReplyArea(std::span<const uint8_t> packet) {

@@ -39,12 +39,24 @@ SeekPlace SeekPlaceOf(int track, const Disk* disk, bool twoHeads) {
   return {0, std::clamp(track, kFirstTrack, kLastTrack)};
 }
 
+// -reach to +reach, each equally often, from a seeded sequence: the same run of a test gives
+// the same figures.
+int SeededJitter(uint32_t& state, int reach) {
+  if (reach <= 0) return 0;
+  state ^= state << 13;
+  state ^= state >> 17;
+  state ^= state << 5;
+  const int span = 2 * reach + 1;
+  return static_cast<int>(state % static_cast<uint32_t>(span)) - reach;
+}
+
 }  // namespace
 
 DriveMechanics::DriveMechanics(int device, double rpm, bool twoHeads)
     : spindle_(device, rpm),
       twoHeads_(twoHeads),
-      jitterState_(0x9E3779B9u ^ static_cast<uint32_t>(device)) {}
+      jitterState_(0x9E3779B9u ^ static_cast<uint32_t>(device)),
+      countJitterState_(0x85EBCA6Bu ^ static_cast<uint32_t>(device)) {}
 
 void DriveMechanics::Restart() {
   jobRunning_ = false;
@@ -126,12 +138,11 @@ void DriveMechanics::Settle(DriveMemory& memory, int64_t nowUs) {
 }
 
 int DriveMechanics::NextJitterTicks() {
-  if (jitterTicks_ <= 0) return 0;
-  jitterState_ ^= jitterState_ << 13;
-  jitterState_ ^= jitterState_ >> 17;
-  jitterState_ ^= jitterState_ << 5;
-  const int span = 2 * jitterTicks_ + 1;
-  return static_cast<int>(jitterState_ % static_cast<uint32_t>(span)) - jitterTicks_;
+  return SeededJitter(jitterState_, jitterTicks_);
+}
+
+int DriveMechanics::NextCountJitter() {
+  return SeededJitter(countJitterState_, countJitter_);
 }
 
 bool DriveMechanics::TakePullDisk() {

@@ -59,6 +59,10 @@ class DriveMechanics {
   // The speed measurement's jitter: ticks of 1/1.8432 us added to or taken from a revolution.
   void SetSpeedJitterTicks(int ticks) { jitterTicks_ = ticks; }
   int NextJitterTicks();
+  // The byte-rate count's jitter: the counting window starts anywhere within a byte, so the
+  // count comes out up to this many counts either way.
+  void SetByteCountJitter(int counts) { countJitter_ = counts; }
+  int NextCountJitter();
 
   // Faults.
   bool motorStopped() const { return motorStopped_; }
@@ -89,6 +93,8 @@ class DriveMechanics {
   std::array<uint8_t, 5> jobHeader_{};
   int jitterTicks_ = 120;
   uint32_t jitterState_;
+  int countJitter_ = 1;
+  uint32_t countJitterState_;
   bool motorStopped_ = false;
   bool codeHung_ = false;
   bool pullDiskPending_ = false;

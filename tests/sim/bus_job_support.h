@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -76,6 +77,11 @@ inline Bytes RawBytes(const Reply& reply) {
 }
 inline int ByteRate(const Reply& reply) {
   return reply.data[reply.data.size() - 2] | reply.data[reply.data.size() - 1] << 8;
+}
+// The byte-rate count of a track of so many bytes read in a revolution of revolutionUs: the
+// bytes that pass the head in 35555.6 us. The drive's count lies within one of it.
+inline int TrackCount(size_t trackBytes, double revolutionUs = 200'000.0) {
+  return static_cast<int>(std::lround(static_cast<double>(trackBytes) * 35555.5556 / revolutionUs));
 }
 
 inline std::vector<SectorPlan> PatternSectors(int count, int seed) {
