@@ -69,7 +69,7 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
       static_cast<int64_t>(std::llround(DosCommandRevolutions(command, is1581, canFormat) *
                                         static_cast<double>(RevolutionUsAt(DosStartUs()))));
   dos_->Command(std::vector<uint8_t>(command.begin(), command.end()));
-  CopyDosStateToRam();
+  AfterDosWork();
 }
 
 void VirtualDrive::Open(int sa, std::span<const uint8_t> name) {
@@ -85,7 +85,7 @@ void VirtualDrive::Open(int sa, std::span<const uint8_t> name) {
   TurnDiskToDosStart();
   afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // the directory search
   dos_->Open(sa, std::vector<uint8_t>(name.begin(), name.end()));
-  CopyDosStateToRam();
+  AfterDosWork();
 }
 
 void VirtualDrive::Close(int sa) {
@@ -102,7 +102,7 @@ void VirtualDrive::Close(int sa) {
   TurnDiskToDosStart();
   afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // last block, directory entry and BAM
   dos_->Close(sa);
-  CopyDosStateToRam();
+  AfterDosWork();
 }
 
 uint8_t VirtualDrive::Write(int sa, std::span<const uint8_t> bytes) {
@@ -121,7 +121,7 @@ uint8_t VirtualDrive::Write(int sa, std::span<const uint8_t> bytes) {
   TurnDiskToDosStart();
   workUs_ += Blocks(bytes.size()) * 2 * SectorUs();  // write and verify
   dos_->Write(sa, data);
-  CopyDosStateToRam();
+  AfterDosWork();
   return kIecOk;
 }
 
@@ -158,7 +158,7 @@ ChannelRead VirtualDrive::Read(int sa, int count) {
     } else {
       result.status = kIecOk;
     }
-    CopyDosStateToRam();
+    AfterDosWork();
   }
   workUs_ += static_cast<int64_t>(result.bytes.size()) * ByteUs();
   return result;

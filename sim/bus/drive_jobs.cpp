@@ -59,7 +59,8 @@ std::optional<JobKind> JobOf(std::span<const uint8_t> packet) {
   return std::nullopt;
 }
 
-// Where the head reads or writes: side and track on the side, and the zone of the bit clock.
+// Where the code takes the head: side and track on the side, and the zone of the bit clock for
+// that track. The head gets there only when the DOS knew where it was (drive_mechanics.h).
 struct HeadPlace {
   int side = 0;
   int track = 1;
@@ -98,13 +99,13 @@ JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const 
   DriveMechanics& mechanics = drive.mechanics();
   const size_t count = static_cast<size_t>(packet[kP1At]) * 256;
   const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
-  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  drive.AddWorkUs(mechanics.StepHead(drive.memory(), place.track));
   GcrDisk* disk = GcrDiskIn(drive);
   std::vector<uint8_t> data(count, 0);
   // With no disk turning under it the head picks up nothing: zero bits at the drive's clock.
   int rateCount = ByteRateCount(place.zone);
   if (disk != nullptr && !mechanics.motorStopped()) {
-    const GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
+    const GcrDisk::Track& track = disk->TrackOnSide(place.side, mechanics.headTrack());
     const double startUs = static_cast<double>(drive.OperationNowUs());
     const Spindle& spindle = mechanics.spindle();
     const double turn = spindle.AngleAt(startUs);
@@ -152,7 +153,7 @@ JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
   auto end = std::find(loadedBytes.begin(), loadedBytes.end(), uint8_t{0});
   std::span<const uint8_t> bytes(loadedBytes.begin(), end);
   const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
-  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  drive.AddWorkUs(mechanics.StepHead(drive.memory(), place.track));
   GcrDisk* disk = GcrDiskIn(drive);
   // The code sends every byte to the head, whether a disk turns under it or not: a 1541 has no
   // sensor for either. A disk pulled out halfway gets only the first half.
@@ -160,14 +161,14 @@ JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
   if (disk != nullptr && !mechanics.motorStopped()) {
     const bool pull = mechanics.TakePullDisk();
     if (pull) bytes = bytes.first(bytes.size() / 2);
-    GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
+    GcrDisk::Track& track = disk->TrackOnSide(place.side, mechanics.headTrack());
     const double startUs = static_cast<double>(drive.OperationNowUs());
     const Spindle& spindle = mechanics.spindle();
     WriteRevolution(track.bytes, place.zone, spindle.RevolutionUsFrom(startUs),
                     spindle.AngleAt(startUs), bytes);
     track.density = place.zone;
     track.present = true;
-    NoteWrittenTrack(*disk, place.side, place.track);
+    NoteWrittenTrack(*disk, place.side, mechanics.headTrack());
     if (pull) drive.Eject();
   }
   const int64_t writeUs = static_cast<int64_t>(sent) * ZoneByteUs(place.zone);
@@ -179,7 +180,7 @@ JobAnswer MeasureSpeed(VirtualDrive& drive, std::span<const uint8_t> packet,
                        const BusTiming& timing) {
   DriveMechanics& mechanics = drive.mechanics();
   const HeadPlace place = PlaceOf(drive, packet[kP1At], 0);
-  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  drive.AddWorkUs(mechanics.StepHead(drive.memory(), place.track));
   const Spindle& spindle = mechanics.spindle();
   const double startUs = static_cast<double>(drive.OperationNowUs());
   GcrDisk* disk = GcrDiskIn(drive);
@@ -189,7 +190,7 @@ JobAnswer MeasureSpeed(VirtualDrive& drive, std::span<const uint8_t> packet,
   const bool turning = disk != nullptr && !mechanics.motorStopped();
   const bool pulled = turning && mechanics.TakePullDisk();
   if (turning && !pulled) {
-    const std::vector<uint8_t>& ring = disk->TrackOnSide(place.side, place.track).bytes;
+    const std::vector<uint8_t>& ring = disk->TrackOnSide(place.side, mechanics.headTrack()).bytes;
     const RawTrackBits bits(ring);
     const double trackBits = static_cast<double>(bits.BitCount());
     const size_t startBit = static_cast<size_t>(spindle.AngleAt(startUs) * trackBits);

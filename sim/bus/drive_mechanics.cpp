@@ -21,9 +21,10 @@ constexpr uint8_t kResultOk = 0x01;
 constexpr uint8_t kResultNoDrive = 0x0F;
 constexpr int kFirstTrack = 1;
 constexpr int kLastTrack = 42;
-// Where the controller keeps the disk ID and the last header it read.
+// Where the controller keeps the disk ID, the last header it read and the track the head is on.
 constexpr uint16_t kDiskIdAddress = 0x0012;
 constexpr uint16_t kLastHeaderAddress = 0x0016;
+constexpr uint16_t kHeadTrackAddress = 0x0022;
 
 struct SeekPlace {
   int side = 0;
@@ -63,17 +64,57 @@ void DriveMechanics::Restart() {
   codeHung_ = false;
 }
 
-int64_t DriveMechanics::StepsUs(int trackOnSide) const {
-  trackOnSide = std::clamp(trackOnSide, kFirstTrack, kLastTrack);
-  if (trackOnSide == headTrack_) return 0;
-  const int64_t halfSteps = 2 * std::abs(trackOnSide - headTrack_);
-  return halfSteps * timing_.halfStepUs + timing_.settleUs;
+DriveMechanics::Steps DriveMechanics::StepsFrom(int physical, int believed, int trackOnSide) const {
+  const int tracks = trackOnSide - believed;
+  Steps steps;
+  // Steps against the stop move nothing, but take their time.
+  steps.endTrack = std::clamp(physical + tracks, kFirstTrack, kLastTrack);
+  if (tracks != 0) steps.us = 2 * std::abs(tracks) * timing_.halfStepUs + timing_.settleUs;
+  return steps;
 }
 
-int64_t DriveMechanics::MoveHead(int trackOnSide) {
-  const int64_t us = StepsUs(trackOnSide);
-  headTrack_ = std::clamp(trackOnSide, kFirstTrack, kLastTrack);
-  return us;
+int64_t DriveMechanics::StepHead(DriveMemory& memory, int trackOnSide) {
+  const Steps steps = StepsFrom(headTrack_, memory.Read(kHeadTrackAddress), trackOnSide);
+  headTrack_ = steps.endTrack;
+  memory.Write(kHeadTrackAddress, static_cast<uint8_t>(trackOnSide));
+  return steps.us;
+}
+
+int64_t DriveMechanics::FindHead(const Disk* disk, int64_t nowUs, int* believed,
+                                 int* physical) const {
+  int64_t searchUs = timing_.noSyncUs;
+  if (disk != nullptr && disk->IsGcr() && !motorStopped_) {
+    const std::vector<uint8_t>& ring =
+        static_cast<const GcrDisk*>(disk)->TrackOnSide(0, headTrack_).bytes;
+    const double bits = static_cast<double>(ring.size() * 8);
+    const double fromUs = static_cast<double>(nowUs);
+    const SeekedHeader seek =
+        SeekGcrHeader(ring, static_cast<size_t>(spindle_.AngleAt(fromUs) * bits));
+    if (seek.code != kJobNoSync) {
+      const double turns = static_cast<double>(seek.bitsPassed) / bits;
+      searchUs = static_cast<int64_t>(std::ceil(spindle_.UsForTurns(fromUs, turns)));
+    }
+    if (seek.code == kJobOk && seek.track >= kFirstTrack && seek.track <= kLastTrack) {
+      *believed = seek.track;
+      *physical = headTrack_;
+      return searchUs;
+    }
+  }
+  *believed = kFirstTrack;
+  *physical = kFirstTrack;
+  return searchUs + timing_.bumpHalfSteps * timing_.halfStepUs + timing_.settleUs;
+}
+
+int64_t DriveMechanics::SeekForDos(DriveMemory& memory, const Disk* disk, int trackOnSide,
+                                   int64_t nowUs) {
+  int believed = memory.Read(kHeadTrackAddress);
+  int physical = headTrack_;
+  int64_t us = 0;
+  if (believed == 0) us = FindHead(disk, nowUs, &believed, &physical);
+  const Steps steps = StepsFrom(physical, believed, trackOnSide);
+  headTrack_ = steps.endTrack;
+  memory.Write(kHeadTrackAddress, static_cast<uint8_t>(trackOnSide));
+  return us + steps.us;
 }
 
 void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs) {
@@ -82,15 +123,17 @@ void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, i
   const int track = memory.Read(static_cast<uint16_t>(kQueueTracks + 2 * slot));
   int64_t takesUs = 0;
   jobReadHeader_ = false;
+  jobKnownTrack_ = 0;
   if (code & kJobForDriveOne) {
     jobResult_ = kResultNoDrive;
     jobEndTrack_ = headTrack_;
   } else if ((code & 0xF0) == kJobBump) {
     jobResult_ = kResultOk;
     jobEndTrack_ = kFirstTrack;
+    jobKnownTrack_ = kFirstTrack;
     takesUs = timing_.bumpHalfSteps * timing_.halfStepUs + timing_.settleUs;
   } else if ((code & 0xF0) == kJobSeek) {
-    takesUs = StartSeek(disk, track, nowUs);
+    takesUs = StartSeek(memory, disk, track, nowUs);
   } else {
     return;
   }
@@ -99,15 +142,21 @@ void DriveMechanics::StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, i
   jobDoneUs_ = nowUs + takesUs;
 }
 
-int64_t DriveMechanics::StartSeek(Disk* disk, int track, int64_t nowUs) {
+int64_t DriveMechanics::StartSeek(DriveMemory& memory, Disk* disk, int track, int64_t nowUs) {
   const SeekPlace place = SeekPlaceOf(track, disk, twoHeads_);
-  jobEndTrack_ = place.trackOnSide;
-  const int64_t stepsUs = StepsUs(place.trackOnSide);
+  int believed = memory.Read(kHeadTrackAddress);
+  int physical = headTrack_;
+  int64_t findUs = 0;
+  if (believed == 0) findUs = FindHead(disk, nowUs, &believed, &physical);
+  const Steps steps = StepsFrom(physical, believed, place.trackOnSide);
+  jobEndTrack_ = steps.endTrack;
+  jobKnownTrack_ = place.trackOnSide;
+  const int64_t stepsUs = findUs + steps.us;
   jobResult_ = static_cast<uint8_t>(kJobNoSync);
   // Without a disk turning under it the head finds no sync: a 1541 has no sensor for either.
   if (disk == nullptr || !disk->IsGcr() || motorStopped_) return stepsUs + timing_.noSyncUs;
   const std::vector<uint8_t>& ring =
-      static_cast<GcrDisk*>(disk)->TrackOnSide(place.side, place.trackOnSide).bytes;
+      static_cast<GcrDisk*>(disk)->TrackOnSide(place.side, steps.endTrack).bytes;
   const double bits = static_cast<double>(ring.size() * 8);
   // The head reads from where the disk stands once it is on the track.
   const double readyUs = static_cast<double>(nowUs + stepsUs);
@@ -125,6 +174,7 @@ void DriveMechanics::Settle(DriveMemory& memory, int64_t nowUs) {
   if (!jobRunning_ || nowUs < jobDoneUs_) return;
   jobRunning_ = false;
   headTrack_ = jobEndTrack_;
+  if (jobKnownTrack_ != 0) memory.Write(kHeadTrackAddress, static_cast<uint8_t>(jobKnownTrack_));
   if (jobReadHeader_) {
     for (size_t i = 0; i < jobHeader_.size(); ++i) {
       memory.Write(static_cast<uint16_t>(kLastHeaderAddress + i), jobHeader_[i]);

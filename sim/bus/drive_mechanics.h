@@ -26,16 +26,25 @@ class DriveMechanics {
   DriveMechanics(int device, double rpm, bool twoHeads);
 
   // Power-on or reset: the job queue is empty and drive code that hung is gone. The head stays
-  // where it is; the mechanical faults stay.
+  // where it is, but the DOS no longer knows where: the RAM that held its track ($0022) is
+  // cleared. The mechanical faults stay.
   void Restart();
 
   const MechanicsTiming& timing() const { return timing_; }
 
   // The head: track 1 to 42 (on a 1571 the same for both sides, which it picks by head, not by
-  // stepping). Moving returns the time the steps and the settling take, nothing when the head
-  // is there already.
+  // stepping). A stepper knows no place, only steps: whoever moves the head steps from the track
+  // the DOS keeps at $0022 (0: not known since power-on or reset) and leaves the new one there.
+  // Moving returns the time the steps and the settling take, nothing when no step is needed.
   int headTrack() const { return headTrack_; }
-  int64_t MoveHead(int trackOnSide);
+  void SetHeadTrack(int trackOnSide) { headTrack_ = trackOnSide; }
+  // Drive code steps by the difference from $0022 to the track, whatever that holds: with 0
+  // there it steps as far inward as the track's number from wherever the head is.
+  int64_t StepHead(DriveMemory& memory, int trackOnSide);
+  // The DOS's own seek to a track (its log-in on the directory track): when it does not know
+  // where the head is, it first reads the first header that comes under it and takes that
+  // header's track, or bumps the head to track 1 when it reads none; then it steps.
+  int64_t SeekForDos(DriveMemory& memory, const Disk* disk, int trackOnSide, int64_t nowUs);
 
   // The one turning disk of the drive.
   Spindle& spindle() { return spindle_; }
@@ -47,11 +56,11 @@ class DriveMechanics {
   // (bit 0 set) ends with $0F. Other codes stay in the slot.
   //
   // The seek steps to the track (numbered as the DOS numbers tracks: on a 1571 with a
-  // double-sided disk 36-70 lie on the second side), waits for the first header that comes
-  // under the head once it is there and leaves it in RAM: $16 ID1, $17 ID2, $18 track, $19
-  // sector, $1A checksum, as read. Results: $01 (its ID also into $12/$13), $09 a bad header
-  // checksum, $02 no header among 90 syncs, $03 no sync at all (no disk, a stopped motor, an
-  // erased track).
+  // double-sided disk 36-70 lie on the second side), finding the head first as SeekForDos does
+  // when $0022 holds 0, waits for the first header that comes under the head once it is there
+  // and leaves it in RAM: $16 ID1, $17 ID2, $18 track, $19 sector, $1A checksum, as read. Results:
+  // $01 (its ID also into $12/$13), $09 a bad header checksum, $02 no header among 90 syncs, $03 no
+  // sync at all (no disk, a stopped motor, an erased track).
   void StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs);
   // Brings the queue up to a moment: a job that is done leaves its result in its slot.
   void Settle(DriveMemory& memory, int64_t nowUs);
@@ -74,10 +83,18 @@ class DriveMechanics {
   bool TakePullDisk();
 
  private:
-  // The time the head takes from where it is to a track: steps and settling, 0 when it is there.
-  int64_t StepsUs(int trackOnSide) const;
+  // Where the head ends up stepping from `physical` by the difference from the track the DOS
+  // believes it is on to a track, and the time the steps and the settling take.
+  struct Steps {
+    int endTrack = 1;
+    int64_t us = 0;
+  };
+  Steps StepsFrom(int physical, int believed, int trackOnSide) const;
+  // The controller finding an unknown head: the header's track (or 1 after a bump) into
+  // *believed, where the head is then into *physical; returns the time it takes.
+  int64_t FindHead(const Disk* disk, int64_t nowUs, int* believed, int* physical) const;
   // Sets up a seek's result and header; returns the time it takes.
-  int64_t StartSeek(Disk* disk, int track, int64_t nowUs);
+  int64_t StartSeek(DriveMemory& memory, Disk* disk, int track, int64_t nowUs);
 
   MechanicsTiming timing_;
   Spindle spindle_;
@@ -87,6 +104,7 @@ class DriveMechanics {
   int jobSlot_ = 0;
   uint8_t jobResult_ = 0;
   int jobEndTrack_ = 0;
+  int jobKnownTrack_ = 0;  // what the job leaves at $0022; 0 leaves it as it is
   int64_t jobDoneUs_ = 0;
   // The header a seek read, left in RAM when it is done ($16-$1A in the order there).
   bool jobReadHeader_ = false;

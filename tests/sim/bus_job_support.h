@@ -44,10 +44,17 @@ inline Bytes LoadPagesPacket(const Bytes& bytes) {
 }
 
 // Loads the page into the adapter and starts it in the drive; the IEC status of the start.
-inline int StartCode(TestLink& link, int device, const Bytes& page) {
+inline int StartCodeOnly(TestLink& link, int device, const Bytes& page) {
   link.Exchange(LoadPagesPacket(page), 16);
   return link.Exchange(Bytes{0x0C, 0x08, static_cast<uint8_t>(device), 0x0F, 0, 0, 0, 0xAA}, 16)
       .status;
+}
+// The same in a drive whose DOS knows the track the head is on ($0022), as after a DOS command
+// on the disk: the code's jobs take the head where they are asked to.
+inline int StartCode(TestLink& link, int device, const Bytes& page) {
+  VirtualDrive& drive = *link.bus().drive(device);
+  drive.memory().Write(0x0022, static_cast<uint8_t>(drive.mechanics().headTrack()));
+  return StartCodeOnly(link, device, page);
 }
 inline int StartCode(TestLink& link, int device, const std::string& name) {
   return StartCode(link, device, ReadH65(DriveCodeSource(name)));

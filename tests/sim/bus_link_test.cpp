@@ -122,6 +122,9 @@ TEST(BusTiming, CommandsRunAfterTheBusIsReleased) {
   TestLink link("sim:8=1541:blank,9=1541@200rpm:blank");
   // The drive takes the command at once and works on it afterwards: seek, read the disk
   // (a few revolutions of 200 ms at 300 rpm, 300 ms at 200 rpm). The next operation waits.
+  // Right after power-on the DOS would first have to find the head (a bump, on a blank disk).
+  for (int device : {8, 9}) ReplyTime(link, WritePacket(device, 15, ToBytes("I")), 16);
+  link.Sleep(2'000'000);
   int64_t taken = ReplyTime(link, WritePacket(8, 15, ToBytes("I")), 16);
   int64_t at300 = ReplyTime(link, ReadPacket(8, 15, 64), 64);
   ReplyTime(link, WritePacket(9, 15, ToBytes("I")), 16);
