@@ -86,14 +86,9 @@ int64_t DriveMechanics::FindHead(const Disk* disk, int64_t nowUs, int* believed,
   if (disk != nullptr && disk->IsGcr() && !motorStopped_) {
     const std::vector<uint8_t>& ring =
         static_cast<const GcrDisk*>(disk)->TrackOnSide(0, headTrack_).bytes;
-    const double bits = static_cast<double>(ring.size() * 8);
     const double fromUs = static_cast<double>(nowUs);
-    const SeekedHeader seek =
-        SeekGcrHeader(ring, static_cast<size_t>(spindle_.AngleAt(fromUs) * bits));
-    if (seek.code != kJobNoSync) {
-      const double turns = static_cast<double>(seek.bitsPassed) / bits;
-      searchUs = static_cast<int64_t>(std::ceil(spindle_.UsForTurns(fromUs, turns)));
-    }
+    const SeekedHeader seek = SeekFrom(ring, fromUs);
+    searchUs = SeekUs(ring, seek, fromUs);
     if (seek.code == kJobOk && seek.track >= kFirstTrack && seek.track <= kLastTrack) {
       *believed = seek.track;
       *physical = headTrack_;
@@ -157,17 +152,28 @@ int64_t DriveMechanics::StartSeek(DriveMemory& memory, Disk* disk, int track, in
   if (disk == nullptr || !disk->IsGcr() || motorStopped_) return stepsUs + timing_.noSyncUs;
   const std::vector<uint8_t>& ring =
       static_cast<GcrDisk*>(disk)->TrackOnSide(place.side, steps.endTrack).bytes;
-  const double bits = static_cast<double>(ring.size() * 8);
   // The head reads from where the disk stands once it is on the track.
   const double readyUs = static_cast<double>(nowUs + stepsUs);
-  const SeekedHeader seek =
-      SeekGcrHeader(ring, static_cast<size_t>(spindle_.AngleAt(readyUs) * bits));
+  const SeekedHeader seek = SeekFrom(ring, readyUs);
   jobResult_ = static_cast<uint8_t>(seek.code);
-  if (seek.code == kJobNoSync) return stepsUs + timing_.noSyncUs;
   jobReadHeader_ = seek.code == kJobOk || seek.code == kJobHeaderChecksum;
   jobHeader_ = {seek.id[0], seek.id[1], seek.track, seek.sector, seek.checksum};
-  const double turns = static_cast<double>(seek.bitsPassed) / bits;
-  return stepsUs + static_cast<int64_t>(std::ceil(spindle_.UsForTurns(readyUs, turns)));
+  return stepsUs + SeekUs(ring, seek, readyUs);
+}
+
+SeekedHeader DriveMechanics::SeekFrom(const std::vector<uint8_t>& ring, double fromUs) const {
+  const double bits = static_cast<double>(ring.size() * 8);
+  const double noSyncBits =
+      bits * static_cast<double>(timing_.noSyncUs) / spindle_.RevolutionUsFrom(fromUs);
+  return SeekGcrHeader(ring, static_cast<size_t>(spindle_.AngleAt(fromUs) * bits),
+                       static_cast<size_t>(noSyncBits));
+}
+
+int64_t DriveMechanics::SeekUs(const std::vector<uint8_t>& ring, const SeekedHeader& seek,
+                               double fromUs) const {
+  const double turns = static_cast<double>(seek.bitsPassed) / static_cast<double>(ring.size() * 8);
+  const auto us = static_cast<int64_t>(std::ceil(spindle_.UsForTurns(fromUs, turns)));
+  return seek.code == kJobNoSync ? std::max(us, timing_.noSyncUs) : us;
 }
 
 void DriveMechanics::Settle(DriveMemory& memory, int64_t nowUs) {

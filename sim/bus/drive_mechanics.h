@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "sim/bus/drive_memory.h"
 #include "sim/bus/spindle.h"
 #include "sim/media/disk.h"
+#include "sim/media/gcr_sector.h"
 
 namespace sim {
 
@@ -93,6 +95,10 @@ class DriveMechanics {
   // The controller finding an unknown head: the header's track (or 1 after a bump) into
   // *believed, where the head is then into *physical; returns the time it takes.
   int64_t FindHead(const Disk* disk, int64_t nowUs, int* believed, int* physical) const;
+  // The seek from where the disk stands at a moment, its wait for a sync at the drive's speed,
+  // and the time it took.
+  SeekedHeader SeekFrom(const std::vector<uint8_t>& ring, double fromUs) const;
+  int64_t SeekUs(const std::vector<uint8_t>& ring, const SeekedHeader& seek, double fromUs) const;
   // Sets up a seek's result and header; returns the time it takes.
   int64_t StartSeek(DriveMemory& memory, Disk* disk, int track, int64_t nowUs);
 

@@ -90,7 +90,8 @@ int GcrDisk::SeekHeader(int track, std::array<uint8_t, 2>& id) {
   if (!where) return kJobNoSync;
   const std::vector<uint8_t>& bytes = TrackOnSide((*where)[0], (*where)[1]).bytes;
   const double bitCount = static_cast<double>(bytes.size() * 8);
-  const SeekedHeader seek = SeekGcrHeader(bytes, static_cast<size_t>(angle * bitCount));
+  const SeekedHeader seek =
+      SeekGcrHeader(bytes, static_cast<size_t>(angle * bitCount), NoSyncBits(bytes));
   if (seek.code == kJobOk) id = seek.id;
   return seek.code;
 }

@@ -147,7 +147,9 @@ TEST(BusJobSpeed, OneTurnInTicksOfTheDrivesSpeed) {
   EXPECT_GT(seen.size(), 1u);
   // A motor that does not turn, or a track without a sync, gives 0.
   link.bus().drive(9)->mechanics().SetSpeedJitterTicks(0);
-  link.bus().Inject(Fault{FaultKind::kUnformatTrack, 9, 18});
+  auto noSync = PatternSectors(19, 1);
+  for (SectorPlan& plan : noSync) plan.defect = kJobNoSync;
+  static_cast<GcrDisk&>(*link.bus().disk(9)).LayTrack(0, 18, DiskId{'J', 'B'}, noSync);
   EXPECT_EQ(SpeedTicks(link), 0u);
   ASSERT_EQ(StartCode(link, 8, "1541_U3"), 0x00);
   link.bus().Inject(Fault{FaultKind::kMotorStop, 8});
