@@ -198,7 +198,7 @@ int DriveMechanics::NextJitterTicks() {
 }
 
 int DriveMechanics::NextCountJitter() {
-  return SeededJitter(countJitterState_, countJitter_);
+  return SeededJitter(countJitterState_, kCountJitter);
 }
 
 bool DriveMechanics::TakePullDisk() {

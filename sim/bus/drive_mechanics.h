@@ -39,6 +39,7 @@ class DriveMechanics {
   // the DOS keeps at $0022 (0: not known since power-on or reset) and leaves the new one there.
   // Moving returns the time the steps and the settling take, nothing when no step is needed.
   int headTrack() const { return headTrack_; }
+  // Where an earlier session may have left the head.
   void SetHeadTrack(int trackOnSide) { headTrack_ = trackOnSide; }
   // Drive code steps by the difference from $0022 to the track, whatever that holds: with 0
   // there it steps as far inward as the track's number from wherever the head is.
@@ -62,7 +63,7 @@ class DriveMechanics {
   // when $0022 holds 0, waits for the first header that comes under the head once it is there
   // and leaves it in RAM: $16 ID1, $17 ID2, $18 track, $19 sector, $1A checksum, as read. Results:
   // $01 (its ID also into $12/$13), $09 a bad header checksum, $02 no header among 90 syncs, $03 no
-  // sync at all (no disk, a stopped motor, an erased track).
+  // sync within 20 ms (no disk, a stopped motor, an erased track).
   void StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs);
   // Brings the queue up to a moment: a job that is done leaves its result in its slot.
   void Settle(DriveMemory& memory, int64_t nowUs);
@@ -71,8 +72,7 @@ class DriveMechanics {
   void SetSpeedJitterTicks(int ticks) { jitterTicks_ = ticks; }
   int NextJitterTicks();
   // The byte-rate count's jitter: the counting window starts anywhere within a byte, so the
-  // count comes out up to this many counts either way.
-  void SetByteCountJitter(int counts) { countJitter_ = counts; }
+  // count comes out one more or one less now and then.
   int NextCountJitter();
 
   // Faults.
@@ -117,7 +117,7 @@ class DriveMechanics {
   std::array<uint8_t, 5> jobHeader_{};
   int jitterTicks_ = 120;
   uint32_t jitterState_;
-  int countJitter_ = 1;
+  static constexpr int kCountJitter = 1;
   uint32_t countJitterState_;
   bool motorStopped_ = false;
   bool codeHung_ = false;
