@@ -18,6 +18,8 @@ constexpr double kFastestRpm = 400.0;
 constexpr double kShortestDriftPeriodS = 1.0;
 constexpr double kLongestDriftPeriodS = 3600.0;
 constexpr double kUsPerSecond = 1e6;
+// The option that gives the speed of the drive that wrote the image's tracks.
+constexpr std::string_view kWrittenAt = "written@";
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
@@ -171,6 +173,13 @@ bool ParseEntry(std::string_view entry, DriveDescription* drive, std::string* er
       drive->steadySpeed = true;
     } else if (EqualsIgnoringCase(option, "1571mode")) {
       drive->starts1571Mode = true;
+    } else if (EqualsIgnoringCase(option.substr(0, kWrittenAt.size()), kWrittenAt)) {
+      if (!ParseRpm(option.substr(kWrittenAt.size()), &drive->writerRpm) ||
+          drive->writerRpm == 0.0) {
+        *error = "device " + std::to_string(drive->device) + ": bad writing speed \"" +
+                 std::string(option) + "\" (e.g. written@294rpm, 200 to 400)";
+        return false;
+      }
     } else {
       break;
     }

@@ -16,6 +16,8 @@
 //   :steady    the drive's speed measurement shows no jitter
 //   :1571mode  a 1571 that starts in 1571 mode (as a C128 switches it); without it a 1571
 //              starts in 1541 mode, as after power-up with a C64
+//   :written@RPM[rpm]  the .d64/.d71 image's tracks as a drive turning at RPM wrote them: each
+//              one of that drive's revolutions long (e.g. :written@294 for a slow drive)
 // DEVICE is 8 to 11; MODEL a name as the program shows it: 1541, 1541-C, 1541-II,
 // 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581, or 1541-OTHER, a 1541 whose ROM byte at $FF40
 // names no model the program knows (any case). The "sim:" prefix is optional here.
@@ -48,6 +50,7 @@ struct DriveDescription {
   bool poweredOff = false;
   bool steadySpeed = false;
   bool starts1571Mode = false;
+  double writerRpm = 0.0;  // 0: the image's tracks as a drive at 300 rpm lays them
 };
 
 // false with a message in *error when the text is not a bus description.

@@ -86,7 +86,7 @@ void VirtualDrive::RunCommand(std::span<const uint8_t> bytes) {
       std::llround(revolutions * static_cast<double>(RevolutionUsAt(DosStartUs()))));
   dos_->Command(std::vector<uint8_t>(command.begin(), command.end()));
   mechanics_.SetTwoHeads(dos_->In1571Mode());
-  CopyDosStateToRam();
+  AfterDosWork();
 }
 
 void VirtualDrive::Open(int sa, std::span<const uint8_t> name) {
@@ -103,7 +103,7 @@ void VirtualDrive::Open(int sa, std::span<const uint8_t> name) {
   afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // the directory search
   DosUsesDisk();
   dos_->Open(sa, std::vector<uint8_t>(name.begin(), name.end()));
-  CopyDosStateToRam();
+  AfterDosWork();
 }
 
 void VirtualDrive::Close(int sa) {
@@ -121,7 +121,7 @@ void VirtualDrive::Close(int sa) {
   afterReleaseUs_ += RevolutionUsAt(DosStartUs());  // last block, directory entry and BAM
   DosUsesDisk();
   dos_->Close(sa);
-  CopyDosStateToRam();
+  AfterDosWork();
 }
 
 uint8_t VirtualDrive::Write(int sa, std::span<const uint8_t> bytes) {
@@ -141,7 +141,7 @@ uint8_t VirtualDrive::Write(int sa, std::span<const uint8_t> bytes) {
   workUs_ += Blocks(bytes.size()) * 2 * SectorUs();  // write and verify
   DosUsesDisk();
   dos_->Write(sa, data);
-  CopyDosStateToRam();
+  AfterDosWork();
   return kIecOk;
 }
 
@@ -179,7 +179,7 @@ ChannelRead VirtualDrive::Read(int sa, int count) {
     } else {
       result.status = kIecOk;
     }
-    CopyDosStateToRam();
+    AfterDosWork();
   }
   workUs_ += static_cast<int64_t>(result.bytes.size()) * ByteUs();
   return result;

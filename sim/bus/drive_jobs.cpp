@@ -58,7 +58,8 @@ std::optional<JobKind> JobOf(std::span<const uint8_t> packet) {
   return std::nullopt;
 }
 
-// Where the head reads or writes: side and track on the side, and the zone of the bit clock.
+// Where the code takes the head: side and track on the side, and the zone of the bit clock for
+// that track. The head gets there only when the DOS knew where it was (drive_mechanics.h).
 struct HeadPlace {
   int side = 0;
   int track = 1;
@@ -99,7 +100,7 @@ JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const 
   DriveMechanics& mechanics = drive.mechanics();
   const size_t count = static_cast<size_t>(packet[kP1At]) * 256;
   const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
-  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  drive.AddWorkUs(mechanics.StepHead(drive.memory(), place.track));
   const int64_t byteUs = ZoneByteUs(place.zone);
   const int64_t readUs = static_cast<int64_t>(count) * byteUs;
   drive.AddWorkUs(drive.MotorUpUs(drive.OperationNowUs(), readUs));
@@ -107,16 +108,20 @@ JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const 
   GcrDisk* disk = GcrDiskIn(drive);
   std::vector<uint8_t> data(count, 0);
   // With no disk turning under it the head picks up nothing: zero bits at the drive's clock.
-  int measuredZone = place.zone;
+  int rateCount = ByteRateCount(place.zone);
   if (disk != nullptr && !mechanics.motorStopped()) {
-    const GcrDisk::Track& track = disk->TrackOnSide(place.side, place.track);
-    const double turn = mechanics.spindle().AngleAt(static_cast<double>(readStartUs));
+    const GcrDisk::Track& track = disk->TrackOnSide(place.side, mechanics.headTrack());
+    const Spindle& spindle = mechanics.spindle();
+    const double turn = spindle.AngleAt(static_cast<double>(readStartUs));
     const size_t startBit = static_cast<size_t>(turn * static_cast<double>(track.bytes.size() * 8));
     data = ReadAsHead(track.bytes, track.density, place.zone, startBit, count);
-    measuredZone = track.density;
+    // The track's bytes pass the head in the reading drive's revolution, however fast the drive
+    // that wrote them turned.
+    rateCount = TrackByteRateCount(track.bytes.size(),
+                                   spindle.RevolutionUsFrom(static_cast<double>(readStartUs))) +
+                mechanics.NextCountJitter();
   }
-  const std::vector<uint8_t> rate =
-      LittleEndian(static_cast<uint32_t>(ByteRateCount(measuredZone)), 2);
+  const std::vector<uint8_t> rate = LittleEndian(static_cast<uint32_t>(rateCount), 2);
   data.insert(data.end(), rate.begin(), rate.end());
   // The code sends each byte on as it reads it, then the two bytes of the count.
   drive.AddDataUs(std::max(readUs, LinkUs(drive, timing, count)) + LinkUs(drive, timing, 2));
@@ -134,7 +139,7 @@ JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
   auto end = std::find(loadedBytes.begin(), loadedBytes.end(), uint8_t{0});
   std::span<const uint8_t> bytes(loadedBytes.begin(), end);
   const HeadPlace place = PlaceOf(drive, packet[kP2At], packet[kP3At]);
-  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  drive.AddWorkUs(mechanics.StepHead(drive.memory(), place.track));
   // The adapter passes the bytes on as the head writes them; the line is the faster.
   const int64_t byteUs = std::max<int64_t>(ZoneByteUs(place.zone), LinkUs(drive, timing, 1));
   const int64_t writeUs = static_cast<int64_t>(bytes.size()) * byteUs;
@@ -143,7 +148,7 @@ JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
   plan.startUs = drive.OperationNowUs();
   plan.byteUs = byteUs;
   plan.side = place.side;
-  plan.track = place.track;
+  plan.track = mechanics.headTrack();
   plan.zone = place.zone;
   plan.bytes.assign(bytes.begin(), bytes.end());
   // The code sends every byte to the head, whether a disk turns under it or not: a 1541 has no
@@ -171,7 +176,7 @@ JobAnswer MeasureSpeed(VirtualDrive& drive, std::span<const uint8_t> packet,
                        const BusTiming& timing) {
   DriveMechanics& mechanics = drive.mechanics();
   const HeadPlace place = PlaceOf(drive, packet[kP1At], 0);
-  drive.AddWorkUs(mechanics.MoveHead(place.track));
+  drive.AddWorkUs(mechanics.StepHead(drive.memory(), place.track));
   const Spindle& spindle = mechanics.spindle();
   const auto longestUs = static_cast<int64_t>(
       spindle.UsForTurns(static_cast<double>(drive.OperationNowUs()), kSpeedTimeoutTurns));
@@ -184,7 +189,7 @@ JobAnswer MeasureSpeed(VirtualDrive& drive, std::span<const uint8_t> packet,
   std::optional<int64_t> syncAtUs;
   // The code times the same sync coming round again: it needs a turning disk with a sync.
   if (disk != nullptr && !mechanics.motorStopped()) {
-    const std::vector<uint8_t>& ring = disk->TrackOnSide(place.side, place.track).bytes;
+    const std::vector<uint8_t>& ring = disk->TrackOnSide(place.side, mechanics.headTrack()).bytes;
     const RawTrackBits bits(ring);
     const double trackBits = static_cast<double>(bits.BitCount());
     const size_t startBit = static_cast<size_t>(spindle.AngleAt(startUs) * trackBits);
@@ -241,6 +246,12 @@ JobAnswer AccessMemory(VirtualDrive& drive, std::span<const uint8_t> packet, Job
 
 int ByteRateCount(int zone) {
   return static_cast<int>(std::lround(kByteRateWindowUs / ZoneByteUs(zone)));
+}
+
+int TrackByteRateCount(size_t trackBytes, double revolutionUs) {
+  if (!(revolutionUs > 0.0)) return 0;
+  return static_cast<int>(
+      std::lround(static_cast<double>(trackBytes) * kByteRateWindowUs / revolutionUs));
 }
 
 int JobReplyArea(std::span<const uint8_t> packet) {

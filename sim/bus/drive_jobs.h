@@ -3,8 +3,8 @@
 //
 //   $0D sub $00 / $01   read / write one byte of drive memory (address low, high, value)
 //   $0E sub $05         raw track read: p1 pages from track p2 at density p3, then the two
-//                       byte-rate bytes (low, high: 35555.5556 / count is the byte time in us
-//                       of the bit rate the track was written at)
+//                       byte-rate bytes (low, high): the bytes of the track that pass the head
+//                       in 35555.5556 us, its length over the reader's revolution, +-1
 //   $0E sub $08         p1 pages of drive memory from an address (low, high), then two bytes
 //   $0F sub $81         write the bytes loaded with $0B, up to their $00 end byte, onto track p2
 //                       at density p3 from where the head is; past a revolution the write goes
@@ -16,6 +16,7 @@
 // second side. Every job costs the drive's time: packet, head steps and settling, the turn of
 // the disk it reads or writes, and the bytes on the bus.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -40,7 +41,10 @@ int JobReplyArea(std::span<const uint8_t> packet);
 std::optional<JobAnswer> RunDriveJob(VirtualDrive& drive, std::span<const uint8_t> packet,
                                      std::span<const uint8_t> loadedBytes, const BusTiming& timing);
 
-// The byte-rate count the drive code reports for a track written at a zone.
+// The byte-rate count of the drive's own clock at a zone: what it counts with no disk turning.
 int ByteRateCount(int zone);
+// The byte-rate count of a track: its bytes, as many as the writing drive laid down in one of
+// its turns, pass the head in the reading drive's revolution (before the count's jitter).
+int TrackByteRateCount(size_t trackBytes, double revolutionUs);
 
 }  // namespace sim

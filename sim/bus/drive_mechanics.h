@@ -7,10 +7,12 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "sim/bus/drive_memory.h"
 #include "sim/bus/spindle.h"
 #include "sim/media/disk.h"
+#include "sim/media/gcr_sector.h"
 
 namespace sim {
 
@@ -30,16 +32,26 @@ class DriveMechanics {
   void SetTwoHeads(bool on) { twoHeads_ = on; }
 
   // Power-on or reset: the job queue is empty, drive code that hung is gone and the motor
-  // stands. The head stays where it is; the mechanical faults stay.
+  // stands. The head stays where it is, but the DOS no longer knows where: the RAM that held its
+  // track ($0022) is cleared. The mechanical faults stay.
   void Restart();
 
   const MechanicsTiming& timing() const { return timing_; }
 
   // The head: track 1 to 42 (on a 1571 the same for both sides, which it picks by head, not by
-  // stepping). Moving returns the time the steps and the settling take, nothing when the head
-  // is there already.
+  // stepping). A stepper knows no place, only steps: whoever moves the head steps from the track
+  // the DOS keeps at $0022 (0: not known since power-on or reset) and leaves the new one there.
+  // Moving returns the time the steps and the settling take, nothing when no step is needed.
   int headTrack() const { return headTrack_; }
-  int64_t MoveHead(int trackOnSide);
+  // Where an earlier session may have left the head.
+  void SetHeadTrack(int trackOnSide) { headTrack_ = trackOnSide; }
+  // Drive code steps by the difference from $0022 to the track, whatever that holds: with 0
+  // there it steps as far inward as the track's number from wherever the head is.
+  int64_t StepHead(DriveMemory& memory, int trackOnSide);
+  // The DOS's own seek to a track (its log-in on the directory track): when it does not know
+  // where the head is, it first reads the first header that comes under it and takes that
+  // header's track, or bumps the head to track 1 when it reads none; then it steps.
+  int64_t SeekForDos(DriveMemory& memory, const Disk* disk, int trackOnSide, int64_t nowUs);
 
   // The one turning disk of the drive.
   Spindle& spindle() { return spindle_; }
@@ -51,11 +63,11 @@ class DriveMechanics {
   // (bit 0 set) ends with $0F. Other codes stay in the slot.
   //
   // The seek steps to the track (numbered as the DOS numbers tracks: on a 1571 with a
-  // double-sided disk 36-70 lie on the second side), waits for the first header that comes
-  // under the head once it is there and leaves it in RAM: $16 ID1, $17 ID2, $18 track, $19
-  // sector, $1A checksum, as read. Results: $01 (its ID also into $12/$13), $09 a bad header
-  // checksum, $02 no header among 90 syncs, $03 no sync at all (no disk, a stopped motor, an
-  // erased track).
+  // double-sided disk 36-70 lie on the second side), finding the head first as SeekForDos does
+  // when $0022 holds 0, waits for the first header that comes under the head once it is there
+  // and leaves it in RAM: $16 ID1, $17 ID2, $18 track, $19 sector, $1A checksum, as read. Results:
+  // $01 (its ID also into $12/$13), $09 a bad header checksum, $02 no header among 90 syncs, $03 no
+  // sync within 20 ms (no disk, a stopped motor, an erased track).
   void StartQueuedJob(DriveMemory& memory, Disk* disk, int slot, int64_t nowUs);
   // Brings the queue up to a moment: a job that is done leaves its result in its slot.
   void Settle(DriveMemory& memory, int64_t nowUs);
@@ -63,6 +75,9 @@ class DriveMechanics {
   // The speed measurement's jitter: ticks of 1/1.8432 us added to or taken from a revolution.
   void SetSpeedJitterTicks(int ticks) { jitterTicks_ = ticks; }
   int NextJitterTicks();
+  // The byte-rate count's jitter: the counting window starts anywhere within a byte, so the
+  // count comes out one more or one less now and then.
+  int NextCountJitter();
 
   // The spindle motor: off after a restart, on while the disk is used and a while after.
   bool MotorTurnsAt(int64_t us) const { return us < motorRunsUntilUs_; }
@@ -87,10 +102,22 @@ class DriveMechanics {
     pending.reset();
     return taken;
   }
-  // The time the head takes from where it is to a track: steps and settling, 0 when it is there.
-  int64_t StepsUs(int trackOnSide) const;
+  // Where the head ends up stepping from `physical` by the difference from the track the DOS
+  // believes it is on to a track, and the time the steps and the settling take.
+  struct Steps {
+    int endTrack = 1;
+    int64_t us = 0;
+  };
+  Steps StepsFrom(int physical, int believed, int trackOnSide) const;
+  // The controller finding an unknown head: the header's track (or 1 after a bump) into
+  // *believed, where the head is then into *physical; returns the time it takes.
+  int64_t FindHead(const Disk* disk, int64_t nowUs, int* believed, int* physical) const;
+  // The seek from where the disk stands at a moment, its wait for a sync at the drive's speed,
+  // and the time it took.
+  SeekedHeader SeekFrom(const std::vector<uint8_t>& ring, double fromUs) const;
+  int64_t SeekUs(const std::vector<uint8_t>& ring, const SeekedHeader& seek, double fromUs) const;
   // Sets up a seek's result and header; returns the time it takes.
-  int64_t StartSeek(Disk* disk, int track, int64_t nowUs);
+  int64_t StartSeek(DriveMemory& memory, Disk* disk, int track, int64_t nowUs);
 
   MechanicsTiming timing_;
   Spindle spindle_;
@@ -100,12 +127,15 @@ class DriveMechanics {
   int jobSlot_ = 0;
   uint8_t jobResult_ = 0;
   int jobEndTrack_ = 0;
+  int jobKnownTrack_ = 0;  // what the job leaves at $0022; 0 leaves it as it is
   int64_t jobDoneUs_ = 0;
   // The header a seek read, left in RAM when it is done ($16-$1A in the order there).
   bool jobReadHeader_ = false;
   std::array<uint8_t, 5> jobHeader_{};
   int jitterTicks_ = 120;
   uint32_t jitterState_;
+  static constexpr int kCountJitter = 1;
+  uint32_t countJitterState_;
   bool motorStopped_ = false;
   bool codeHung_ = false;
   std::optional<double> pullDiskAt_;

@@ -1,9 +1,12 @@
 // Building a virtual bus from its description.
 
 #include <cctype>
+#include <cstdio>
 
 #include "sim/bus/bus_description.h"
 #include "sim/bus/virtual_bus.h"
+#include "sim/media/gcr_disk.h"
+#include "sim/media/images.h"
 
 namespace sim {
 
@@ -19,6 +22,25 @@ bool IsMfmImage(const std::string& path) {
 std::string DoesNotFit(const DriveDescription& description) {
   return "sim: device " + std::to_string(description.device) + ": the disk of " +
          description.imagePath + " does not fit a " + std::string(description.model->name);
+}
+
+// A disk whose tracks a drive turning at another speed wrote: as many bytes a track as one of
+// that drive's turns holds.
+bool RewriteAtWriterSpeed(const DriveDescription& description, Disk* disk, std::string* error) {
+  const std::string device = "sim: device " + std::to_string(description.device) + ": ";
+  const std::string extension = ExtensionOf(description.imagePath);
+  if (disk == nullptr || !disk->IsGcr() || (extension != "d64" && extension != "d71")) {
+    *error = device + "a writing speed needs a .d64 or .d71 image, whose sectors it lays anew";
+    return false;
+  }
+  if (!static_cast<GcrDisk*>(disk)->RewriteAtSpeed(description.writerRpm)) {
+    char rpm[16];
+    std::snprintf(rpm, sizeof rpm, "%g", description.writerRpm);
+    *error =
+        device + "a drive turning at " + rpm + " rpm cannot write a zone's sectors in one turn";
+    return false;
+  }
+  return true;
 }
 
 bool LoadDisk(const DriveDescription& description, VirtualDrive& drive, std::string* error) {
@@ -41,6 +63,9 @@ bool LoadDisk(const DriveDescription& description, VirtualDrive& drive, std::str
       *error = DoesNotFit(description);
       return false;
     }
+  }
+  if (description.writerRpm > 0.0 && !RewriteAtWriterSpeed(description, disk.get(), error)) {
+    return false;
   }
   if (disk == nullptr) return true;
   disk->writeProtected = description.writeProtected;

@@ -169,6 +169,14 @@ int64_t VirtualDrive::TakeWorkUs() {
   return us;
 }
 
+void VirtualDrive::AfterDosWork() {
+  const int track = dos_->TakeSoughtTrack();
+  if (track != 0 && model_.kind != DriveKind::k1581) {
+    afterReleaseUs_ += mechanics_.SeekForDos(memory_, disk(), track, DosStartUs());
+  }
+  CopyDosStateToRam();
+}
+
 void VirtualDrive::CopyDosStateToRam() {
   std::span<uint8_t> ram = memory_.ram();
   std::array<uint8_t, 2> id = dos_->IdInRam();

@@ -138,6 +138,10 @@ class VirtualDrive {
   // The RAM the DOS fills as it works with a disk (ID, BAM buffer, maximum track), written
   // after every DOS call that may touch the disk.
   void CopyDosStateToRam();
+  // After every DOS call that may touch the disk: the head goes where the DOS sought (finding
+  // where it was first after a restart, drive_mechanics.h), in the time after the bus is
+  // released, and the RAM gets the DOS's state.
+  void AfterDosWork();
   void UpdateWriteProtectSense();
   int64_t SectorUs() const;
   // The DOS starts its work on the disk at `DosStartUs`, where the spindle has turned it then.

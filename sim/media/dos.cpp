@@ -1,6 +1,7 @@
 #include "sim/media/dos.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "sim/media/dos_state.h"
 
@@ -141,6 +142,10 @@ bool Dos::Write(int sa, const std::vector<uint8_t>& bytes) {
 void Dos::Close(int sa) {
   const DosStatus status = sa == 15 ? state_->CloseAll() : CloseChannel(*state_, sa);
   if (!status.ok()) Report(*state_, status);
+}
+
+int Dos::TakeSoughtTrack() {
+  return std::exchange(state_->soughtTrack, 0);
 }
 
 std::array<uint8_t, 2> Dos::IdInRam() const {

@@ -88,6 +88,10 @@ class Dos {
   // What the drive holds in RAM after the last initialise ("I", or a directory read): the
   // disk ID ($0012/$0013), the BAM sector (1541 family and 1570 keep it at $0700), and the
   // 1571's maximum track + 1 ($02AC: $24 single-sided, $47 double-sided).
+  // The track the DOS had the head taken to since the last call (its log-in seek on the
+  // directory track of a GCR disk), 0 when none: the drive moves its head there.
+  int TakeSoughtTrack();
+
   std::array<uint8_t, 2> IdInRam() const;
   std::array<uint8_t, 256> BamInRam() const;
   uint8_t MaxTrackPlusOne() const;

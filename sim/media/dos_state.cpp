@@ -28,6 +28,8 @@ DosStatus DosState::LogIn() {
 }
 
 DosStatus DosState::ForceLogIn() {
+  // The seek goes to the directory track whether or not a disk answers there.
+  if (kind != DriveKind::k1581) soughtTrack = LayoutOf(DiskFormat::k1541).dirTrack;
   const DosStatus status = Volume::LogIn(kind, doubleSidedMode, disk, volume);
   if (!status.ok()) return status;
   idInRam = volume->id();

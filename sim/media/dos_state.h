@@ -48,6 +48,9 @@ struct DosState {
   uint8_t maxTrackPlusOne;
   std::map<int, Channel> channels;
   std::optional<FormatCut> formatCut;  // set while a format that was cut short is laid down
+  // The track the controller last took the head to for the DOS (its log-in seek on the
+  // directory track), 0 when it has not moved it since the drive last asked.
+  int soughtTrack = 0;
 };
 
 DosStatus OpenChannel(DosState& state, int sa, std::span<const uint8_t> name);

@@ -101,7 +101,8 @@ int GcrDisk::SeekHeader(int track, std::array<uint8_t, 2>& id) {
   if (!where) return kJobNoSync;
   const std::vector<uint8_t>& bytes = TrackOnSide((*where)[0], (*where)[1]).bytes;
   const double bitCount = static_cast<double>(bytes.size() * 8);
-  const SeekedHeader seek = SeekGcrHeader(bytes, static_cast<size_t>(angle * bitCount));
+  const SeekedHeader seek =
+      SeekGcrHeader(bytes, static_cast<size_t>(angle * bitCount), NoSyncBits(bytes));
   if (seek.code == kJobOk) id = seek.id;
   return seek.code;
 }
@@ -156,13 +157,33 @@ void GcrDisk::FormatTrackPart(int track, const std::array<uint8_t, 2>& id,
 }
 
 void GcrDisk::LayTrack(int side, int trackOnSide, const DiskId& id,
-                       std::span<const SectorPlan> sectors) {
+                       std::span<const SectorPlan> sectors, double writerRpm) {
   Track& track = TrackOnSide(side, trackOnSide);
   track.density = GcrDensityOfTrack(trackOnSide);
-  track.bytes =
-      BuildGcrTrack(HeaderTrack(side, trackOnSide), id, sectors, GcrFormatGap(track.density),
-                    static_cast<size_t>(GcrTrackCapacity(track.density)));
+  track.bytes = BuildGcrTrack(HeaderTrack(side, trackOnSide), id, sectors,
+                              GcrFormatGap(track.density, writerRpm),
+                              static_cast<size_t>(GcrTrackCapacity(track.density, writerRpm)));
   track.present = true;
+}
+
+bool GcrDisk::RewriteAtSpeed(double rpm) {
+  for (const GcrZone& zone : kGcrZones) {
+    if (!GcrZoneFitsTurn(zone.densityCode, rpm)) return false;
+  }
+  for (int side = 0; side < 2; ++side) {
+    for (int t = 1; t <= kGcrMaxTrack; ++t) {
+      if (!TrackOnSide(side, t).present) continue;
+      const std::vector<SalvagedSector> read = SalvageGcrTrack(
+          TrackOnSide(side, t).bytes, HeaderTrack(side, t), GcrSectorsOnTrack(t), id_);
+      std::vector<SectorPlan> plans(read.size());
+      for (size_t s = 0; s < read.size(); ++s) {
+        plans[s].data = read[s].data;
+        plans[s].defect = read[s].code;
+      }
+      LayTrack(side, t, id_, plans, rpm);
+    }
+  }
+  return true;
 }
 
 void GcrDisk::SetRawTrack(int side, int trackOnSide, std::vector<uint8_t> bytes, int density) {

@@ -48,8 +48,14 @@ class GcrDisk final : public Disk {
   // Physical access: side 0 or 1, track 1..42 on that side.
   Track& TrackOnSide(int side, int trackOnSide);
   const Track& TrackOnSide(int side, int trackOnSide) const;
-  // Lays down a formatted track with the given sectors (defects included).
-  void LayTrack(int side, int trackOnSide, const DiskId& id, std::span<const SectorPlan> sectors);
+  // Lays down a formatted track with the given sectors (defects included), as a drive turning
+  // at writerRpm formats it: one of its revolutions long, the gaps as its format sizes them.
+  void LayTrack(int side, int trackOnSide, const DiskId& id, std::span<const SectorPlan> sectors,
+                double writerRpm = kGcrNominalRpm);
+  // Lays every formatted track again as a drive turning at rpm writes it, with the sectors (and
+  // defects) read from it. false, the disk unchanged, when a zone's sectors do not fit one
+  // turn at that speed.
+  bool RewriteAtSpeed(double rpm);
   // Replaces a track with raw bytes, as a G64 image holds them.
   void SetRawTrack(int side, int trackOnSide, std::vector<uint8_t> bytes, int density);
 

@@ -41,7 +41,9 @@ std::vector<uint8_t> BuildGcrTrack(int headerTrack, const DiskId& id,
                                    std::span<const SectorPlan> sectors, int gapBytes,
                                    size_t capacity);
 
-// An unformatted track: noise that never holds ten one bits in a row.
+// An unformatted or erased track: noise, the same for the same seed. Now and then noise holds ten
+// or more one bits in a row, which the read electronics take for a sync: most tracks have none,
+// some a few in a turn, a few one every few milliseconds.
 std::vector<uint8_t> NoiseTrack(size_t size, uint32_t seed);
 
 // The controller's read job. expectedId is the master ID in drive RAM; nullptr skips the check.
@@ -57,7 +59,9 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
 // The controller's seek job, as the DOS runs it to learn the disk ID: from startBit (where the
 // head is when the job starts) it takes the first block behind a sync that is a header, passing
 // up to 90 other syncs (data blocks). A bad checksum on that header ends the job (code 9);
-// otherwise its ID is the disk's. A sync already under the head counts.
+// otherwise its ID is the disk's. A sync already under the head counts. The controller waits
+// about 20 ms for each sync (noSyncBits of the track pass in that time): a longer wait ends the
+// job with code 3.
 struct SeekedHeader {
   int code = 3;  // a job code: 1, 2 (no header among the syncs), 3 (no sync), 9
   // The header as read (codes 1 and 9), whatever track it names.
@@ -65,11 +69,14 @@ struct SeekedHeader {
   uint8_t track = 0;
   uint8_t sector = 0;
   uint8_t checksum = 0;
-  // Bits that passed under the head from startBit until the job ended: to the header's end,
-  // or to the last sync it gave up at (0 for code 3).
+  // Bits that passed under the head from startBit until the job ended: to the header's end, to
+  // the last sync it gave up at, or to the end of the wait for a sync that did not come (0 for
+  // a track without any sync).
   size_t bitsPassed = 0;
 };
-SeekedHeader SeekGcrHeader(std::span<const uint8_t> track, size_t startBit);
+// The bits of a track that pass under the head in the controller's wait for a sync at 300 rpm.
+size_t NoSyncBits(std::span<const uint8_t> track);
+SeekedHeader SeekGcrHeader(std::span<const uint8_t> track, size_t startBit, size_t noSyncBits);
 
 // The ID most headers of a track carry, so that one sector with a foreign ID does not decide:
 // what an imaging tool takes as the disk's ID. kJobOk, or the seek's codes when no good header

@@ -6,6 +6,7 @@ namespace {
 // One sector as the format routine lays it down: sync 5, header 10, gap 9, sync 5, data 325,
 // and 4 spare bytes that the routine keeps in hand before it spreads the rest as gaps.
 constexpr int kFormatBytesPerSector = 358;
+constexpr int kSectorBytes = kFormatBytesPerSector - 4;
 
 const GcrZone* ZoneOfTrack(int trackOnSide) {
   for (const GcrZone& zone : kGcrZones) {
@@ -32,10 +33,10 @@ int GcrSectorsBefore(int trackOnSide) {
   return count;
 }
 
-int GcrTrackCapacity(int densityCode) {
-  constexpr long kClockHz = 4000000;
-  constexpr long kRevolutionsPerSecond = 5;  // 300 rpm
-  return static_cast<int>(kClockHz / (16 - densityCode) / 8 / kRevolutionsPerSecond);
+int GcrTrackCapacity(int densityCode, double rpm) {
+  constexpr double kClockHz = 4000000.0;
+  constexpr double kSecondsPerMinute = 60.0;
+  return static_cast<int>(kClockHz / (16 - densityCode) / 8 * kSecondsPerMinute / rpm);
 }
 
 int GcrSectorsOfZone(int densityCode) {
@@ -45,9 +46,16 @@ int GcrSectorsOfZone(int densityCode) {
   return 0;
 }
 
-int GcrFormatGap(int densityCode) {
+int GcrFormatGap(int densityCode, double rpm) {
   const int sectors = GcrSectorsOfZone(densityCode);
-  return (GcrTrackCapacity(densityCode) - kFormatBytesPerSector * sectors) / sectors;
+  const int gap = (GcrTrackCapacity(densityCode, rpm) - kFormatBytesPerSector * sectors) / sectors;
+  return gap < 1 ? 1 : gap;
+}
+
+bool GcrZoneFitsTurn(int densityCode, double rpm) {
+  const int sectors = GcrSectorsOfZone(densityCode);
+  return sectors * (kSectorBytes + GcrFormatGap(densityCode, rpm)) <=
+         GcrTrackCapacity(densityCode, rpm);
 }
 
 }  // namespace sim

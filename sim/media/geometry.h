@@ -36,10 +36,15 @@ int GcrSectorsOnTrack(int trackOnSide);
 int GcrDensityOfTrack(int trackOnSide);
 // Sectors on all tracks of a side before the given one (the sector index of its sector 0).
 int GcrSectorsBefore(int trackOnSide);
-// Raw bytes in one revolution at 300 rpm: 4 MHz / (16 - code) / 8 bytes per second, 0.2 s.
-int GcrTrackCapacity(int densityCode);
-// The gap the DOS format leaves after each data block: (capacity - 358 x sectors) / sectors.
-int GcrFormatGap(int densityCode);
+inline constexpr double kGcrNominalRpm = 300.0;
+
+// Raw bytes in one revolution: 4 MHz / (16 - code) / 8 bytes per second, at 300 rpm 0.2 s.
+int GcrTrackCapacity(int densityCode, double rpm = kGcrNominalRpm);
+// The gap the DOS format leaves after each data block in a revolution of a drive turning at
+// rpm: (capacity - 358 x sectors) / sectors, at least one byte.
+int GcrFormatGap(int densityCode, double rpm = kGcrNominalRpm);
+// Whether a revolution at rpm holds the zone's sectors with gaps of one byte.
+bool GcrZoneFitsTurn(int densityCode, double rpm);
 int GcrSectorsOfZone(int densityCode);
 
 }  // namespace sim

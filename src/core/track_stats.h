@@ -4,7 +4,8 @@
 namespace dw {
 
 // Figures of the last raw track read: sync marks in one revolution, the bit-rate zone the
-// drive measured, and the raw bytes one revolution holds.
+// drive measured (0 to 3, whatever byte time it counted), and the raw bytes one revolution
+// holds.
 struct TrackStatsRecord {
   int64_t syncCount = 0;
   uint8_t bitrateZone = 0;

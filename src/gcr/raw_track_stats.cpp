@@ -1,8 +1,11 @@
 #include "gcr/raw_track_stats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <span>
+
+#include "gcr/zones.h"
 
 namespace dw {
 
@@ -15,13 +18,15 @@ constexpr uint8_t kSyncByte = 0xFF;
 constexpr int64_t kSlowestByteTimeUs = 32;  // zone 0: 4 MHz / 16 / 8 bits
 
 // Half the distance of the byte time from zone 0's 32 microseconds, halves to the even
-// neighbour (27 and 31 microseconds lie between zones). A byte time far from every zone
-// saturates instead of wrapping around into a plausible zone.
+// neighbour (27 and 31 microseconds lie between zones). A track written by a drive turning
+// slower than the reader is longer and its bytes come faster: a zone 3 track written at 294 rpm
+// and read at 300 gives 25 microseconds, zone 4 by the rule, which no drive has. The zone is
+// the fastest one then, so that nothing looks up a zone beyond the table.
 uint8_t ZoneOfByteTime(int64_t byteTimeUs) {
   const int64_t distance = std::llabs(kSlowestByteTimeUs - byteTimeUs);
   int64_t zone = distance / 2;
   if (distance % 2 != 0 && zone % 2 != 0) ++zone;
-  return zone > 255 ? uint8_t{255} : static_cast<uint8_t>(zone);
+  return static_cast<uint8_t>(std::min<int64_t>(zone, kZoneCount - 1));
 }
 
 bool IsSyncByte(std::span<const uint8_t> raw, int64_t at) {

@@ -13,6 +13,9 @@ constexpr uint8_t kJobRunningAbove = 0x80;
 constexpr int kHeaderReadAddress = 0x0016;
 constexpr int kReadMemory = 1;
 constexpr int kWriteMemory = 2;
+// Reading the header under the head or bumping, stepping, then a revolution for the header of
+// the track: well under a second.
+constexpr int64_t kLocateLimitUs = 3'000'000;
 
 }  // namespace
 
@@ -26,6 +29,10 @@ std::optional<uint8_t> RunControllerJob(Program& p, uint8_t jobCode, int track, 
     if (slot <= kJobRunningAbove) return slot;
     if (limitUs > 0 && p.clock.NowUs() - start > limitUs) return std::nullopt;
   }
+}
+
+void LocateHead(Program& p, int track) {
+  RunControllerJob(p, kControllerSeekJob, track, kLocateLimitUs);
 }
 
 HeaderRead LastHeaderRead(Program& p) {

@@ -20,6 +20,13 @@ inline constexpr uint8_t kControllerBumpJob = 0xC0;
 // the link failed (LinkState tells) or the job was still running at the limit.
 std::optional<uint8_t> RunControllerJob(Program& p, uint8_t jobCode, int track, int64_t limitUs);
 
+// After a reset or power-on the drive's DOS does not know which track the head is on, and drive
+// code steps the head from the track the DOS believes it is on. A seek job has the controller
+// find out (it reads a header where the head stands, or bumps the head against the stop when
+// it reads none) and leaves the head on the track, known. Its result does not matter here: a
+// blank track still leaves the head where the DOS knows it is.
+void LocateHead(Program& p, int track);
+
 // The header the controller read last (a seek leaves it at $0016-$001A): the disk ID as the
 // header carries it (first ID character first) and its track number.
 struct HeaderRead {

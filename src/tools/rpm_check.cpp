@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "disk/read_track.h"
+#include "link/controller_job.h"
 #include "link/exchange.h"
 #include "link/revolution_timing.h"
 #include "link/status_text.h"
@@ -41,6 +42,9 @@ void CheckRpm(Program& p, int count) {
   if (p.DosErrorFlag != 0) return;
   LogLine(p, "Drive Spindle Speed; nominal 300 RPM [294 < RPM < 306]");
   StartSectorTransfer(p, kCodeRpmCheck, true);
+  // After the reset the code would step the head from a track nobody knows, maybe onto a track
+  // without a sync to time.
+  LocateHead(p, kMeasuringTrack);
   p.desk.StartRpmSeries(count, WorkCaption(p));
 
   RevolutionRange range;

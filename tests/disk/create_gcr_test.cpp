@@ -82,6 +82,32 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, CreateGcr,
                                            RoundTrip{"1541-II+", "forty.d64", "-4", true, 196608},
                                            RoundTrip{"1571", "forty.d64", "-4", true, 196608}));
 
+// A drive turning at 294 rpm lays 7849 bytes in a zone 3 turn; read at 300 they come every 25.5
+// microseconds, zone 4 or 3 by the rule of byte times as the count rounds. No drive has a zone
+// 4: the track is of the fastest zone there is. Zone 1 tracks come at 29.4 us, which the rule
+// gives zone 2; zone 2 and zone 0 tracks stay what they are.
+TEST(CreateGcrSpeeds, ADiskWrittenByASlowDriveIsCopiedWholeWithZonesThatExist) {
+  if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
+  fake::TempDir dir{"createslow"};
+  const std::string image = dir / "disk.d64";
+  ASSERT_TRUE(MakeGcrImage(dir, image, ""));
+  const std::string created = dir / "copy.d64";
+  Harness h("8=1541-II+:" + image + ":written@294");
+  h.desk.QueueFile(created);
+  h.desk.QueueCommand(kCmdCreateImage);
+  h.Run();
+  EXPECT_EQ(fake::ReadFile(created), fake::ReadFile(image));
+  int tracks = 0;
+  for (const std::string& line : h.desk.logTexts()) {
+    if (line.size() < 4 || line[0] != 'T' || line[3] != ':') continue;
+    const int track = std::stoi(line.substr(1, 2));
+    const char* zone = track <= 17 ? "BRZ:3" : track <= 30 ? "BRZ:2" : "BRZ:0";
+    EXPECT_EQ(line.substr(line.size() - 5), zone) << line;
+    ++tracks;
+  }
+  EXPECT_EQ(tracks, 35);
+}
+
 TEST(CreateGcrErrors, EveryCodeComesBackInItsErrorByteAndOnlyFoundDataBlocksAreKept) {
   if (!oracle::ToolInstalled("cc1541")) GTEST_SKIP() << "cc1541 is needed";
   fake::TempDir dir{"createerr"};

@@ -51,8 +51,8 @@ TEST_F(RawTrackStatsTest, ByteTimesBetweenZonesRoundHalvesToEven) {
     int zone;
   };
   const Case cases[] = {
-      {1368, 26, 3}, {1317, 27, 2}, {1270, 28, 2}, {1226, 29, 2},     {1185, 30, 1},  {1147, 31, 0},
-      {1111, 32, 0}, {1078, 33, 0}, {1046, 34, 1}, {1270 * 2, 14, 9}, {65535, 1, 16},
+      {1368, 26, 3}, {1317, 27, 2}, {1270, 28, 2}, {1226, 29, 2}, {1185, 30, 1},     {1147, 31, 0},
+      {1111, 32, 0}, {1078, 33, 0}, {1046, 34, 1}, {1395, 25, 3}, {1270 * 2, 14, 3},
   };
   for (const Case& c : cases) {
     SetRead(Bytes(100, 0x55), c.count);
@@ -62,12 +62,14 @@ TEST_F(RawTrackStatsTest, ByteTimesBetweenZonesRoundHalvesToEven) {
   }
 }
 
-TEST_F(RawTrackStatsTest, AZoneFarOutsideTheTableSaturatesInsteadOfWrapping) {
-  // count 1: a byte every 35,556 microseconds, zone 17,762, which would wrap to a small
-  // number in one byte.
-  SetRead(Bytes(100, 0x55), 1);
-  MeasureRawTrack(p);
-  EXPECT_EQ(p.TrackStats.bitrateZone, 255);
+TEST_F(RawTrackStatsTest, AZoneFarOutsideTheTableIsTheFastestZone) {
+  // count 1: a byte every 35,556 microseconds, zone 17,762 by the rule, which would wrap to a
+  // small number in one byte; 65535: a byte a microsecond, zone 16.
+  for (const uint16_t count : {1, 65535}) {
+    SetRead(Bytes(100, 0x55), count);
+    MeasureRawTrack(p);
+    EXPECT_EQ(p.TrackStats.bitrateZone, 3) << "count " << count;
+  }
 }
 
 TEST_F(RawTrackStatsTest, CapacityFollowsTheMeasuredRevolutionTime) {

@@ -57,6 +57,21 @@ class RpmCheck : public ::testing::Test {
   std::string disk_;
 };
 
+// The connection resets the drive: its DOS no longer knows which track the head is on, and the
+// code steps from the track the DOS believes. The head where an earlier session left it, track
+// 30: stepped on by 18 tracks from there the code would time track 42, which nothing wrote.
+TEST_F(RpmCheck, RightAfterTheResetTheHeadIsFoundBeforeATrackIsTimed) {
+  Harness h(Drive("") + ":steady");
+  h.bus->drive(8)->mechanics().SetHeadTrack(30);
+  h.desk.QueueCommand(kCmdRpmCheck);
+  h.Run();
+  const std::vector<Lines> logs = tooltest::CommandLogs(h.desk);
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(SpeedLines(logs[0]), Lines(5, "300.0"));
+  EXPECT_EQ(logs[0].back(), "-- done --");
+  EXPECT_EQ(h.bus->drive(8)->mechanics().headTrack(), 18);
+}
+
 TEST_F(RpmCheck, FiveMeasurementsOfADriveAt310RpmAndItsRevolutionTime) {
   Harness h(Drive("@310rpm") + ":steady");
   h.desk.QueueCommand(kCmdRpmCheck);

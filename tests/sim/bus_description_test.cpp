@@ -65,6 +65,8 @@ TEST(BusDescription, MistakesAreNamed) {
   EXPECT_NE(ErrorOf("sim:8=1581+").find("fast serial"), std::string::npos);
   EXPECT_NE(ErrorOf("sim:8=1541:wp").find("needs a disk"), std::string::npos);
   EXPECT_NE(ErrorOf("sim:8=1570:1571mode").find("is for a 1571"), std::string::npos);
+  EXPECT_NE(ErrorOf("sim:8=1541:a.d64:written@").find("bad writing speed"), std::string::npos);
+  EXPECT_NE(ErrorOf("sim:8=1541:a.d64:written@90").find("bad writing speed"), std::string::npos);
 }
 
 TEST(BusDescription, ASpeedDriftAfterTheSpeed) {
@@ -104,6 +106,15 @@ TEST(BusDescription, ImagesThatCannotBeUsed) {
   EXPECT_NE(error.find("does not fit a 1541"), std::string::npos) << error;
   EXPECT_EQ(VirtualBus::FromDescription("sim:8=1581:disk.d64", clock, &error), nullptr);
   EXPECT_NE(error.find("does not fit a 1581"), std::string::npos) << error;
+
+  // A writing speed lays an image's sectors anew; a blank disk has none.
+  EXPECT_EQ(VirtualBus::FromDescription("sim:8=1541:blank:written@294", clock, &error), nullptr);
+  EXPECT_NE(error.find("needs a .d64 or .d71 image"), std::string::npos) << error;
+  const std::string image = MakeImage("fast.d64", "ab");
+  SKIP_WITHOUT_IMAGE(image);
+  EXPECT_EQ(VirtualBus::FromDescription("sim:8=1541:" + image + ":written@330", clock, &error),
+            nullptr);
+  EXPECT_NE(error.find("cannot write a zone's sectors in one turn"), std::string::npos) << error;
 }
 
 TEST(BusDescription, BuildsTheDrivesAndSavesDisksBack) {

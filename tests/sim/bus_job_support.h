@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -43,10 +44,17 @@ inline Bytes LoadPagesPacket(const Bytes& bytes) {
 }
 
 // Loads the page into the adapter and starts it in the drive; the IEC status of the start.
-inline int StartCode(TestLink& link, int device, const Bytes& page) {
+inline int StartCodeOnly(TestLink& link, int device, const Bytes& page) {
   link.Exchange(LoadPagesPacket(page), 16);
   return link.Exchange(Bytes{0x0C, 0x08, static_cast<uint8_t>(device), 0x0F, 0, 0, 0, 0xAA}, 16)
       .status;
+}
+// The same in a drive whose DOS knows the track the head is on ($0022), as after a DOS command
+// on the disk: the code's jobs take the head where they are asked to.
+inline int StartCode(TestLink& link, int device, const Bytes& page) {
+  VirtualDrive& drive = *link.bus().drive(device);
+  drive.memory().Write(0x0022, static_cast<uint8_t>(drive.mechanics().headTrack()));
+  return StartCodeOnly(link, device, page);
 }
 inline int StartCode(TestLink& link, int device, const std::string& name) {
   return StartCode(link, device, ReadH65(DriveCodeSource(name)));
@@ -76,6 +84,11 @@ inline Bytes RawBytes(const Reply& reply) {
 }
 inline int ByteRate(const Reply& reply) {
   return reply.data[reply.data.size() - 2] | reply.data[reply.data.size() - 1] << 8;
+}
+// The byte-rate count of a track of so many bytes read in a revolution of revolutionUs: the
+// bytes that pass the head in 35555.6 us. The drive's count lies within one of it.
+inline int TrackCount(size_t trackBytes, double revolutionUs = 200'000.0) {
+  return static_cast<int>(std::lround(static_cast<double>(trackBytes) * 35555.5556 / revolutionUs));
 }
 
 inline std::vector<SectorPlan> PatternSectors(int count, int seed) {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <string>
 
 #include "tests/sim/bus_job_support.h"
 
@@ -48,17 +50,17 @@ size_t ReadStartInRing(const Bytes& ring, const Bytes& raw) {
 struct ZoneCase {
   int track;
   int pages;
-  int byteRate;
+  int byteRate;  // the count of the track's 7692, 7142, 6666 or 6250 bytes read at 300 rpm
 };
 
 TEST(BusJobReadTrack, ReadsFromWhereTheDiskHasTurnedWithTheZonesByteRate) {
   TestLink link("sim:8=1541-II+:blank");
-  for (const ZoneCase& zone : {ZoneCase{1, 32, 1368}, ZoneCase{18, 30, 1270},
+  for (const ZoneCase& zone : {ZoneCase{1, 32, 1367}, ZoneCase{18, 30, 1270},
                                ZoneCase{25, 28, 1185}, ZoneCase{31, 27, 1111}}) {
     LayPatternTrack(link, 8, 0, zone.track, zone.track);
   }
   ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
-  for (const ZoneCase& zone : {ZoneCase{1, 32, 1368}, ZoneCase{18, 30, 1270},
+  for (const ZoneCase& zone : {ZoneCase{1, 32, 1367}, ZoneCase{18, 30, 1270},
                                ZoneCase{25, 28, 1185}, ZoneCase{31, 27, 1111}}) {
     const Bytes& ring = link.bus().disk(8)->RawTrack(zone.track);
     // Once to bring the head there, then at three moments a quarter turn apart.
@@ -69,7 +71,7 @@ TEST(BusJobReadTrack, ReadsFromWhereTheDiskHasTurnedWithTheZonesByteRate) {
       Reply reply = ReadTrackJob(link, zone.pages, zone.track);
       ASSERT_EQ(reply.length, zone.pages * 256 + 2) << "track " << zone.track;
       EXPECT_EQ(reply.status, 0x00);
-      EXPECT_EQ(ByteRate(reply), zone.byteRate) << "track " << zone.track;
+      EXPECT_NEAR(ByteRate(reply), zone.byteRate, 1) << "track " << zone.track;
       const size_t start = ReadStartInRing(ring, RawBytes(reply));
       ASSERT_NE(start, kNotFound) << "track " << zone.track << " read " << turn;
       starts.push_back(start);
@@ -82,6 +84,35 @@ TEST(BusJobReadTrack, ReadsFromWhereTheDiskHasTurnedWithTheZonesByteRate) {
   }
 }
 
+TEST(BusJobReadTrack, TheCountIsTheTracksLengthOverTheReadersTurn) {
+  const std::string image = MakeImage("speeds.d64", "ab");
+  SKIP_WITHOUT_IMAGE(image);
+  // The same disk written by drives turning at 294 and 306 rpm, read at 300; and written and
+  // read at 294.
+  TestLink link("sim:8=1541-II+:" + image + ":written@294,9=1541-II+:" + image +
+                ":written@306,10=1541-II+@294:" + image + ":written@294");
+  struct Case {
+    int device;
+    int track;
+    size_t trackBytes;  // one turn of the writing drive at the track's bit rate
+    int count;          // those bytes over the reader's turn, 35555.6 us of it
+  };
+  const Case cases[] = {{8, 1, 7849, 1395},  {8, 31, 6377, 1134}, {9, 1, 7541, 1341},
+                        {9, 31, 6127, 1089}, {10, 1, 7849, 1367}, {10, 31, 6377, 1111}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("drive " + std::to_string(c.device) + " track " + std::to_string(c.track));
+    ASSERT_EQ(link.bus().disk(c.device)->RawTrack(c.track).size(), c.trackBytes);
+    ASSERT_EQ(StartCode(link, c.device, "1541_U0"), 0x00);
+    std::set<int> counts;
+    for (int read = 0; read < 8; ++read) {
+      const Reply reply = ReadTrackJob(link, 32, c.track);
+      EXPECT_NEAR(ByteRate(reply), c.count, 1);
+      counts.insert(ByteRate(reply));
+    }
+    EXPECT_GT(counts.size(), 1u) << "the count's jitter";
+  }
+}
+
 TEST(BusJobReadTrack, SecondSideOfA1571In1571ModeAndTracksBeyond35) {
   TestLink link("sim:8=1571:blank,9=1541-II+:blank");
   const auto sideTwo = LayPatternTrack(link, 8, 1, 1, 5);
@@ -91,21 +122,21 @@ TEST(BusJobReadTrack, SecondSideOfA1571In1571ModeAndTracksBeyond35) {
   // In 1541 mode, as after power-up with a C64, the drive uses its first head only: track 36
   // without bit 7 is the first side's, at its own zone 0.
   Reply reply = ReadTrackJob(link, 27, 36);
-  EXPECT_EQ(ByteRate(reply), 1111);
+  EXPECT_NEAR(ByteRate(reply), 1111, 1);
   EXPECT_EQ(GoodSectors(RawBytes(reply), 36, track36), 17);
   // In 1571 mode it is the second side's first track, at its zone 3.
   link.Command(8, "U0>M1");
   reply = ReadTrackJob(link, 32, 36);
-  EXPECT_EQ(ByteRate(reply), 1368);
+  EXPECT_NEAR(ByteRate(reply), 1367, 1);
   EXPECT_EQ(GoodSectors(RawBytes(reply), 36, sideTwo), 21);
   // With bit 7: the first side's track 36, zone 0.
   reply = ReadTrackJob(link, 27, 36, 0x80);
-  EXPECT_EQ(ByteRate(reply), 1111);
+  EXPECT_NEAR(ByteRate(reply), 1111, 1);
   EXPECT_EQ(GoodSectors(RawBytes(reply), 36, track36), 17);
 
   ASSERT_EQ(StartCode(link, 9, "1541_U0"), 0x00);
   reply = ReadTrackJob(link, 27, 40);
-  EXPECT_EQ(ByteRate(reply), 1111);
+  EXPECT_NEAR(ByteRate(reply), 1111, 1);
   EXPECT_EQ(GoodSectors(RawBytes(reply), 40, track40), 17);
 }
 
@@ -121,7 +152,7 @@ TEST(BusJobReadTrack, AnotherBitRateThanTheTracksGivesWrongBytes) {
     EXPECT_EQ(GoodSectors(RawBytes(wrong), 20, plans), 0) << "zone " << zone;
     // The syncs survive, and the count still tells the rate the track was written at.
     EXPECT_NE(FirstSyncEnd(RawBytes(wrong)), kNotFound) << "zone " << zone;
-    EXPECT_EQ(ByteRate(wrong), 1270) << "zone " << zone;
+    EXPECT_NEAR(ByteRate(wrong), 1270, 1) << "zone " << zone;
   }
 }
 
@@ -296,11 +327,14 @@ TEST(BusJobWriteTrack, ATrackWrittenAtAnotherZoneKeepsThatBitRate) {
   WriteTrackJob(link, 36, 0x80 | 0x60);
   EXPECT_EQ(link.bus().disk(8)->TrackZone(36), 3) << "the disk keeps the bit rate it was given";
   ASSERT_EQ(StartCode(link, 8, "1541_U0"), 0x00);
+  // The old zone 0 recording the write left behind is taken at zone 3 too: the count is that of
+  // the whole ring.
+  const int count = TrackCount(link.bus().disk(8)->RawTrack(36).size());
   Reply atZone3 = ReadTrackJob(link, 32, 36, 0x80 | 0x60);
-  EXPECT_EQ(ByteRate(atZone3), 1368);
+  EXPECT_NEAR(ByteRate(atZone3), count, 1);
   EXPECT_EQ(GoodSectors(RawBytes(atZone3), 36, fresh), 17);
   Reply atOwnZone = ReadTrackJob(link, 27, 36);
-  EXPECT_EQ(ByteRate(atOwnZone), 1368);
+  EXPECT_NEAR(ByteRate(atOwnZone), count, 1);
   EXPECT_EQ(GoodSectors(RawBytes(atOwnZone), 36, fresh), 0);
 }
 

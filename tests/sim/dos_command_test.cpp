@@ -1,7 +1,11 @@
 // Commands on channel 15 and the error channel: texts, format, initialise, scratch, rename,
 // validate, copy, and what the drive keeps in RAM.
 
+#include <map>
+
 #include "media_test_support.h"
+#include "sim/media/gcr_disk.h"
+#include "sim/media/raw_track.h"
 
 namespace sim::testing {
 namespace {
@@ -208,6 +212,34 @@ TEST(DosCommand, InitialiseTakesTheIdFromTheHeaders) {
   auto gcr = Disk::Blank(true, false);
   dos81.SetDisk(gcr.get());
   EXPECT_EQ(RunCommand(dos81, "I"), "74,DRIVE NOT READY,00,00\r");
+}
+
+// A track nothing wrote is noise. Most of it never holds ten one bits in a row, and the DOS
+// waits 20 ms for a sync in vain: 21. Now and then noise holds such runs: a few in a turn still
+// leave the wait in vain, many make the DOS pass 90 of them without a header (20), or take noise
+// behind one for a header whose checksum fails (27).
+TEST(DosCommand, InitialiseOnNoiseIsAReadErrorOf21Or20Or27) {
+  std::map<std::string, int> messages;
+  int withSync = 0;
+  constexpr int kTracks = 300;
+  GcrDisk disk;
+  for (uint32_t seed = 1; seed <= kTracks; ++seed) {
+    const Bytes noise = NoiseTrack(7142, seed);
+    EXPECT_EQ(noise, NoiseTrack(7142, seed)) << "the same for the same seed";
+    if (RawTrackBits(noise).HasSync()) ++withSync;
+    disk.SetRawTrack(0, 18, noise, 2);
+    Dos dos(DriveKind::k1541);
+    dos.SetDisk(&disk);
+    ++messages[RunCommand(dos, "I")];
+  }
+  EXPECT_GT(withSync, kTracks / 5);
+  EXPECT_LT(withSync, kTracks * 2 / 5);
+  EXPECT_GT(messages["21,READ ERROR,18,00\r"], kTracks * 3 / 4);
+  EXPECT_GT(messages["20,READ ERROR,18,00\r"], 0);
+  EXPECT_GT(messages["27,READ ERROR,18,00\r"], 0);
+  EXPECT_EQ(messages["21,READ ERROR,18,00\r"] + messages["20,READ ERROR,18,00\r"] +
+                messages["27,READ ERROR,18,00\r"],
+            kTracks);
 }
 
 TEST(DosCommand, ScratchFreesBlocksAndCountsFiles) {

@@ -144,7 +144,7 @@ TEST(MediaGcrTrack, ATrackWithoutAnySyncIsNoSync) {
   const Bytes track = FormattedTrack(33, plans);
   SectorData data{};
   EXPECT_EQ(ReadGcrSector(track, 33, 0, &kId, data), kJobNoSync);
-  EXPECT_EQ(SeekGcrHeader(track, 0).code, kJobNoSync);
+  EXPECT_EQ(SeekGcrHeader(track, 0, NoSyncBits(track)).code, kJobNoSync);
   const auto salvaged = SalvageGcrTrack(track, 33, 17, kId);
   for (size_t s = 0; s < 17; ++s) {
     EXPECT_EQ(salvaged[s].code, kJobNoSync) << s;
@@ -198,7 +198,7 @@ TEST(MediaGcrTrack, SeekTakesTheFirstHeaderThatComesUnderTheHead) {
       {trackBits + 5 * sectorBits, kJobOk, foreign, toHeaderEnd},
   };
   for (const Place& place : places) {
-    const SeekedHeader seek = SeekGcrHeader(track, place.bit);
+    const SeekedHeader seek = SeekGcrHeader(track, place.bit, NoSyncBits(track));
     EXPECT_EQ(seek.code, place.code) << place.bit;
     if (seek.code == kJobOk) {
       EXPECT_EQ(seek.id, place.id) << place.bit;
