@@ -133,8 +133,8 @@ bool ParseDiskChange(const std::string& text, DiskChange* change) {
 
 const std::vector<OptionSpec>& GlobalOptions() {
   static const std::vector<OptionSpec> options = {
-      {"--port", true},  {"--drive", true},         {"--quiet", false},
-      {"--help", false}, {"--virtual-time", false}, {"--sim-change", true}};
+      {"--port", true},     {"--drive", true},         {"--quiet", false},    {"--help", false},
+      {"--version", false}, {"--virtual-time", false}, {"--sim-change", true}};
   return options;
 }
 
@@ -152,6 +152,8 @@ bool TakeGlobal(Call& call, const std::string& name, const std::string& value, s
     call.quiet = true;
   } else if (name == "--help") {
     call.help = true;
+  } else if (name == "--version") {
+    call.version = true;
   } else if (name == "--virtual-time") {
     call.virtualTime = true;
   } else if (name == "--sim-change") {
@@ -261,7 +263,7 @@ std::optional<Call> ParseCall(int argc, const char* const* argv, std::string* er
       call.arguments.push_back(word);
     }
   }
-  if (call.help) return call;
+  if (call.help || call.version) return call;
   if (spec == nullptr) {
     *error = "no command given (diskwright-cli --help lists them)";
     return std::nullopt;
@@ -294,6 +296,7 @@ std::string UsageText(const std::string& command) {
       "  --port   the adapter's port (default: COM0 to COM32, see DISKWRIGHT_COM<n>)\n"
       "  --drive  the drive, 8 to 11 (default: the first drive found)\n"
       "  --quiet  print only results and errors\n"
+      "  --version  print the program's version\n"
       "\n"
       "Commands:\n";
   for (const CommandSpec& spec : Commands()) {

@@ -28,6 +28,7 @@ struct Call {
   std::vector<std::string> arguments;
   std::map<std::string, std::string> options;  // "--40" -> "", "--format" -> "yes"
   bool help = false;                           // --help, for the program or the command
+  bool version = false;                        // --version
 
   bool Has(const std::string& option) const { return options.count(option) > 0; }
   std::string Option(const std::string& option) const {

@@ -25,6 +25,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "diskwright-cli: %s\n", error.c_str());
     return kExitWrongCall;
   }
+  if (call->version) {
+    std::printf("diskwright-cli %s\n", DISKWRIGHT_VERSION);
+    return kExitDone;
+  }
   if (call->help) {
     std::fputs(UsageText(call->command).c_str(), stdout);
     return kExitDone;
