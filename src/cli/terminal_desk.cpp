@@ -1,11 +1,10 @@
 #include "cli/terminal_desk.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 
 #include "cli/interrupt.h"
+#include "platform/terminal.h"
 
 namespace dw::cli {
 
@@ -57,7 +56,7 @@ std::string Latin1ToUtf8(const std::string& text) {
 }
 
 TerminalDesk::TerminalDesk(Clock& clock, bool quiet)
-    : clock_(clock), quiet_(quiet), progressShown_(!quiet && isatty(STDERR_FILENO) == 1) {}
+    : clock_(clock), quiet_(quiet), progressShown_(!quiet && StandardErrorIsTerminal()) {}
 
 void TerminalDesk::SetConnecting(bool connecting, int giveUpAfterMs) {
   connecting_ = connecting;
