@@ -1,8 +1,6 @@
 // diskwright-cli: the program's commands from a terminal, for scripts and batch archiving. It
 // runs the same procedures as the window, with a terminal desk in place of the window.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -18,6 +16,7 @@
 #include "commands/dispatch.h"
 #include "core/program.h"
 #include "platform/system_clock.h"
+#include "platform/terminal.h"
 
 int main(int argc, char** argv) {
   using namespace dw::cli;
@@ -45,7 +44,7 @@ int main(int argc, char** argv) {
   std::sort(call->diskChanges.begin(), call->diskChanges.end(),
             [](const DiskChange& a, const DiskChange& b) { return a.atUs < b.atUs; });
   TerminalDesk desk(*clock, call->quiet);
-  if (isatty(STDIN_FILENO) == 1) desk.AskAt(STDIN_FILENO);
+  if (const int terminal = dw::StandardInputTerminal(); terminal >= 0) desk.AskAt(terminal);
   // Declared before the program: the virtual buses outlive the port the program holds.
   LinkPorts ports(*clock, call->port, call->diskChanges);
   dw::Program program(desk, *clock, ports);

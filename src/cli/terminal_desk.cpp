@@ -1,13 +1,11 @@
 #include "cli/terminal_desk.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 
 #include "cli/interrupt.h"
 #include "platform/latin1.h"
+#include "platform/terminal.h"
 
 namespace dw::cli {
 
@@ -48,7 +46,7 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 TerminalDesk::TerminalDesk(Clock& clock, bool quiet)
-    : clock_(clock), quiet_(quiet), progressShown_(!quiet && isatty(STDERR_FILENO) == 1) {}
+    : clock_(clock), quiet_(quiet), progressShown_(!quiet && StandardErrorIsTerminal()) {}
 
 void TerminalDesk::SetConnecting(bool connecting, int giveUpAfterMs) {
   connecting_ = connecting;
@@ -223,19 +221,17 @@ MessageAnswer TerminalDesk::AskOnTerminal(const MessageRequest& request) {
   // Ctrl+C at the question keeps the default, as does an empty line or the input's end.
   const int interruptsBefore = InterruptCount();
   for (;;) {
-    pollfd ready{terminal_, POLLIN, 0};
     if (InterruptCount() > interruptsBefore) {
       std::fputc('\n', stderr);
       break;
     }
-    if (poll(&ready, 1, kAnswerPollMs) <= 0) continue;
-    char typed[64];
-    const ssize_t got = read(terminal_, typed, sizeof typed);
-    if (got <= 0) {
+    const std::optional<std::string> typed = TypedWithin(terminal_, kAnswerPollMs);
+    if (!typed) continue;
+    if (typed->empty()) {
       std::fputc('\n', stderr);
-    } else if (typed[0] == 'y' || typed[0] == 'Y') {
+    } else if ((*typed)[0] == 'y' || (*typed)[0] == 'Y') {
       answer = MessageAnswer::kYes;
-    } else if (typed[0] == 'n' || typed[0] == 'N') {
+    } else if ((*typed)[0] == 'n' || (*typed)[0] == 'N') {
       answer = MessageAnswer::kNo;
     }
     break;
