@@ -162,6 +162,16 @@ void BuildBurstReadPacket(Program& p, int track, int firstSector) {
 // the disk): the drive is asked again, as often as this, before the track counts as lost.
 constexpr int kBurstReadAttempts = 3;
 
+// A failing burst status: the half track and the controller's words for it.
+void LogBurstError(Program& p, int track, int firstSector, uint8_t status) {
+  if ((status & 0x8F) <= 1) return;
+  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  LogLine(p, "Error on:  Track " + std::to_string(track) + "; Sector " +
+                 std::to_string(firstSector) +
+                 "; @Adr.: " + UpperHex(static_cast<uint32_t>(record.imageOffset)));
+  LogLine(p, StatusText(p, status, kJobCodeKind));
+}
+
 // Each half's 20 sectors are judged together by the burst status in front of them.
 //
 // The 1581 latches a disk change when its door opens and reports it once, on its next command,
@@ -181,12 +191,7 @@ bool ReadBurstTrack(Program& p, int track) {
     }
     if (length == 1) {
       const uint8_t status = p.ReplyData[0];
-      if ((status & 0x8F) > 1) {
-        LogLine(p, "Error on:  Track " + std::to_string(track) + "; Sector " +
-                       std::to_string(firstSector) +
-                       "; @Adr.: " + UpperHex(static_cast<uint32_t>(record.imageOffset)));
-        LogLine(p, StatusText(p, status, kJobCodeKind));
-      }
+      LogBurstError(p, track, firstSector, status);
       if ((status & 0x0F) == kBurstDiskChanged) {
         p.LinkState |= kLinkIecError;
         ShowTrackOnMap(p, track, cells);
@@ -195,6 +200,9 @@ bool ReadBurstTrack(Program& p, int track) {
       const std::vector<uint8_t> same = SameCells(kBurstSectors, MapCell(status & 0x8F));
       cells.insert(cells.end(), same.begin(), same.end());
     } else if (length == kBurstReplyLength) {
+      // With data behind a failing status (a disk that left in the middle of the side) the
+      // sectors from the failing one on are no data of the disk.
+      LogBurstError(p, track, firstSector, p.ReplyData[0]);
       std::copy_n(p.ReplyData.begin() + 1, kBurstSectors * kSectorBytes,
                   p.ImageBuffer.begin() + record.imageOffset +
                       int64_t{half} * kBurstSectors * kSectorBytes);

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -133,6 +134,21 @@ TEST_F(CreateVerify1581, AnAbortInTheMiddleOfTheTracksWritesNothingAndAsksForNot
   EXPECT_FALSE(std::filesystem::exists(created));
   EXPECT_TRUE(h_->desk.Logged("-- aborted --"));
   EXPECT_EQ(h_->desk.fileRequests().size(), 0u);
+}
+
+// A disk pulled out while the 1581 reads a track side still gives a whole reply: the sectors
+// that had passed, zeros for the rest, and a failing status in front. Those zeros are no data
+// of the disk, and the log names the half track as it does for a status without data.
+TEST_F(CreateVerify1581, AWholeReplyWithAFailingStatusIsToldInTheLog) {
+  h_ = std::make_unique<Harness>("8=1581:" + image_);
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h_->bus, {"pullout", "8", "0.5"}, 0, &error)) << error;
+  h_->desk.QueueFile(dir_ / "pulled.d81");
+  h_->desk.QueueCommand(kCmdCreateImage);
+  h_->Run();
+  const std::vector<std::string> log = h_->desk.logTexts();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Error on:  Track 1; Sector 0; @Adr.: 0"), log.end())
+      << ::testing::PrintToString(After(log, "Reading 80 tracks"));
 }
 
 // A reply of the wrong size is the line's fault, not the disk's: the half track is read again.
