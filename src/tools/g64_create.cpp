@@ -85,14 +85,13 @@ std::vector<uint8_t> CutTrack(Program& p, int track, int zone) {
   MeasureRawTrack(p);
   const float driveRpm = 60000000.0f / static_cast<float>(p.RevolutionTimeUs);
   const int32_t turn = NominalTrackCapacity(zone, driveRpm);
-  const TrackRevolution revolution =
-      CutOneRevolution(RawBytes(p), p.TrackStats.byteCapacity, turn,
-                       NominalCapacityBytes(zone, kFastestWriterRpm),
-                       NominalCapacityBytes(zone, kSlowestWriterRpm));
+  const TrackRevolution revolution = CutOneRevolution(
+      RawBytes(p), p.TrackStats.byteCapacity, turn, NominalCapacityBytes(zone, kFastestWriterRpm),
+      NominalCapacityBytes(zone, kSlowestWriterRpm));
   if (!revolution.repeated) {
-    LogLine(p, "Track " + std::to_string(track) + " does not repeat in the read: " +
-                   std::to_string(revolution.bytes.size()) + " bytes, one turn at zone " +
-                   std::to_string(zone) + ", kept");
+    LogLine(p, "Track " + std::to_string(track) +
+                   " does not repeat in the read: " + std::to_string(revolution.bytes.size()) +
+                   " bytes, one turn at zone " + std::to_string(zone) + ", kept");
   }
   const std::vector<uint8_t> count(p.ReplyData.end() - kCountBytes, p.ReplyData.end());
   p.ReplyData = revolution.bytes;

@@ -59,7 +59,8 @@ std::vector<uint8_t> G64FileBytes(const std::map<int, G64Track>& tracks) {
     PutLittle(file, kSpeedTable + 4 * entry, static_cast<uint32_t>(track.zone), 4);
     file.resize(record + 2 + largest, 0);
     PutLittle(file, record, static_cast<uint32_t>(track.bytes.size()), 2);
-    std::copy(track.bytes.begin(), track.bytes.end(), file.begin() + static_cast<ptrdiff_t>(record + 2));
+    std::copy(track.bytes.begin(), track.bytes.end(),
+              file.begin() + static_cast<ptrdiff_t>(record + 2));
   }
   return file;
 }

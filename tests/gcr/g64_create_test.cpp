@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "commands/restore_from_file.h"
@@ -55,7 +56,8 @@ Bytes G64File(const std::map<int, Bytes>& tracks) {
   std::copy_n("GCR-1541", 8, g64.begin());
   g64[9] = 84;
   auto put = [&g64](size_t at, uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) g64[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < size; ++i)
+      g64[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
   };
   put(10, 7928, 2);
   for (const auto& [track, bytes] : tracks) {
@@ -85,8 +87,8 @@ Bytes HeaderAt(const Bytes& track, size_t at) {
   for (size_t code = 0; code < 16; ++code) {
     const auto nibble = std::find(std::begin(gcrtest::kCodeBits), std::end(gcrtest::kCodeBits),
                                   bits.substr(code * 5, 5));
-    plain[code / 2] = static_cast<uint8_t>(plain[code / 2] * 16 +
-                                           (nibble - std::begin(gcrtest::kCodeBits)));
+    plain[code / 2] =
+        static_cast<uint8_t>(plain[code / 2] * 16 + (nibble - std::begin(gcrtest::kCodeBits)));
   }
   return plain;
 }
@@ -177,9 +179,8 @@ class G64Create : public ::testing::Test {
 };
 
 TEST_F(G64Create, CcG64RestoredCopiedAndRestoredAgainIsCc1541sDisk) {
-  const std::vector<Lines> made =
-      Run("8=1541-II+:blank",
-          {{kCmdRestoreImage, Path("disk.g64")}, {kCmdCreateG64, Path("copy.g64")}});
+  const std::vector<Lines> made = Run("8=1541-II+:blank", {{kCmdRestoreImage, Path("disk.g64")},
+                                                           {kCmdCreateG64, Path("copy.g64")}});
   ASSERT_EQ(made.size(), 2u);
   const Lines& log = made[1];
   ASSERT_GE(log.size(), 2u);
@@ -214,12 +215,36 @@ TEST_F(G64Create, CcG64RestoredCopiedAndRestoredAgainIsCc1541sDisk) {
     EXPECT_LE(at, 12u);
   }
 
-  const std::vector<Lines> back = Run(
-      "8=1541-II+:blank", {{kCmdRestoreImage, Path("copy.g64")}, {kCmdCreateImage, Path("back.d64")}});
+  const std::vector<Lines> back = Run("8=1541-II+:blank", {{kCmdRestoreImage, Path("copy.g64")},
+                                                           {kCmdCreateImage, Path("back.d64")}});
   ASSERT_EQ(back.size(), 2u);
   EXPECT_EQ(back[1].back(), "-- done --");
   EXPECT_TRUE(ReadBytes(Path("back.d64")) == ReadBytes(d64_)) << "the D64 is cc1541's";
   EXPECT_EQ(ReadThroughTheDos(*h_, "FILE1"), ReadBytes(Path("file1")));
+}
+
+// A track holds one turn of the drive that wrote it: a G64 of a fast drive's disk has short
+// tracks, one of a slow drive's disk long ones. Either must come back whole on the other drive.
+TEST_F(G64Create, AFastDrivesDiskRestoresOnASlowDriveAndTheReverse) {
+  for (const auto& [writer, restorer, length] :
+       {std::tuple<std::string, std::string, size_t>{"306", "294", 7541}, {"294", "306", 7849}}) {
+    SCOPED_TRACE(writer + " rpm to " + restorer + " rpm");
+    const std::vector<Lines> made =
+        Run("8=1541-II+@" + writer + "rpm:" + d64_ + ":written@" + writer,
+            {{kCmdCreateG64, Path(writer + ".g64")}});
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(made[0][made[0].size() - 2],
+              "Saved " + writer + ".g64: 35 tracks, 683 sectors, no errors");
+    EXPECT_EQ(TracksOf(ReadBytes(Path(writer + ".g64"))).at(1).size(), length);
+
+    const std::vector<Lines> back =
+        Run("8=1541-II+@" + restorer + "rpm:blank",
+            {{kCmdRestoreImage, Path(writer + ".g64")}, {kCmdCreateImage, Path(writer + ".d64")}});
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1][back[1].size() - 2], "Saved " + writer + ".d64: 683 sectors, no errors");
+    EXPECT_TRUE(ReadBytes(Path(writer + ".d64")) == ReadBytes(d64_));
+    EXPECT_EQ(ReadThroughTheDos(*h_, "FILE0"), ReadBytes(Path("file0")));
+  }
 }
 
 // Tracks no D64 holds: an extra sector, a sector under another disk ID, a track of nothing but
@@ -264,9 +289,9 @@ class G64CreateOddTracks : public G64Create {
 };
 
 TEST_F(G64CreateOddTracks, SurviveTheG64RoundTripThatAD64Loses) {
-  const std::vector<Lines> first = Run(
-      "8=1541-II+:" + Path("odd.g64"),
-      {{kCmdCreateG64, Path("first.g64")}, {kCmdCreateImage, Path("first.d64")}});
+  const std::vector<Lines> first =
+      Run("8=1541-II+:" + Path("odd.g64"),
+          {{kCmdCreateG64, Path("first.g64")}, {kCmdCreateImage, Path("first.d64")}});
   ASSERT_EQ(first.size(), 2u);
   EXPECT_EQ(first[0][first[0].size() - 2],
             "Saved first.g64: 35 tracks, 683 sectors, 20 with errors (19 \xD7 3, 1 \xD7 B)");
@@ -285,9 +310,8 @@ TEST_F(G64CreateOddTracks, SurviveTheG64RoundTripThatAD64Loses) {
   ASSERT_EQ(d64.size(), 174848u);
   EXPECT_EQ(std::search(d64.begin(), d64.end(), extra_.begin(), extra_.end()), d64.end());
 
-  const std::vector<Lines> second = Run(
-      "8=1541-II+:blank",
-      {{kCmdRestoreImage, Path("first.g64")}, {kCmdCreateG64, Path("second.g64")}});
+  const std::vector<Lines> second = Run("8=1541-II+:blank", {{kCmdRestoreImage, Path("first.g64")},
+                                                             {kCmdCreateG64, Path("second.g64")}});
   ASSERT_EQ(second.size(), 2u);
   EXPECT_EQ(second[1].back(), "-- done --");
   const std::map<int, Bytes> again = TracksOf(ReadBytes(Path("second.g64")));
