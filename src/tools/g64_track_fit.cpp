@@ -23,7 +23,8 @@ struct Run {
 
 int RunStart(std::span<const uint8_t> track, int end) {
   int start = end;
-  while (start > 0 && track[static_cast<size_t>(start - 1)] == track[static_cast<size_t>(end - 1)]) {
+  while (start > 0 &&
+         track[static_cast<size_t>(start - 1)] == track[static_cast<size_t>(end - 1)]) {
     --start;
   }
   return start;

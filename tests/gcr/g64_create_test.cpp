@@ -247,6 +247,57 @@ TEST_F(G64Create, AFastDrivesDiskRestoresOnASlowDriveAndTheReverse) {
   }
 }
 
+// A G64 holds one side: a 1571's double-sided disk gives its first side, and says so.
+TEST_F(G64Create, ADoubleSidedDiskGivesItsFirstSide) {
+  const std::string d71 = tooltest::MakeDisk(folder_, "two.d71");
+  const std::vector<Lines> made = Run("8=1571:" + d71, {{kCmdCreateG64, Path("two.g64")}});
+  ASSERT_EQ(made.size(), 1u);
+  const Lines& log = made[0];
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "G64 holds one side: side one of the double-sided disk is saved"),
+            log.end());
+  EXPECT_EQ(log[log.size() - 2], "Saved two.g64: 35 tracks, 683 sectors, no errors");
+  const std::vector<Lines> back = Run("8=1541-II+:blank", {{kCmdRestoreImage, Path("two.g64")},
+                                                           {kCmdCreateImage, Path("one.d64")}});
+  const Bytes sides = ReadBytes(d71);
+  ASSERT_EQ(sides.size(), 2u * 174848u);
+  EXPECT_TRUE(ReadBytes(Path("one.d64")) == Bytes(sides.begin(), sides.begin() + 174848));
+}
+
+// A disk that leaves the drive halfway leaves no G64 behind, and neither does a drive without
+// a readable disk: no track to keep, no requester.
+TEST_F(G64Create, NoDiskOrOneThatLeftHalfwayIsNeverSaved) {
+  for (const std::string& disk : {":" + d64_, std::string(":blank"), std::string()}) {
+    SCOPED_TRACE(disk);
+    h_ = std::make_unique<Harness>("8=1541-II+" + disk);
+    if (disk == ":" + d64_) {
+      // Some 8 s into the tracks, each about 0.4 s long.
+      std::string error;
+      ASSERT_TRUE(ApplyBusFault(*h_->bus, {"pullout", "8"}, 12'000'000, &error)) << error;
+    }
+    h_->desk.QueueFile(Path("never.g64"));
+    h_->desk.QueueCommand(kCmdCreateG64);
+    h_->Run();
+    const std::vector<Lines> logs = CommandLogs(h_->desk);
+    ASSERT_EQ(logs.size(), 1u);
+    const Lines& log = logs[0];
+    EXPECT_EQ(log.back(), "-- aborted --");
+    const std::string told =
+        disk == ":" + d64_ ? " not read: no flux change under the head (no disk turning)"
+                           : "Drive 8 holds no readable disk: not one track gave a sector header";
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&told](const std::string& line) {
+                              return line.size() >= told.size() &&
+                                     line.compare(line.size() - told.size(), told.size(), told) ==
+                                         0;
+                            }),
+              1)
+        << ::testing::PrintToString(log);
+    EXPECT_EQ(h_->desk.fileRequests().size(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(Path("never.g64")));
+  }
+}
+
 // Tracks no D64 holds: an extra sector, a sector under another disk ID, a track of nothing but
 // sync, a long sync ahead of a sector.
 class G64CreateOddTracks : public G64Create {
