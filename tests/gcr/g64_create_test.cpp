@@ -247,6 +247,31 @@ TEST_F(G64Create, AFastDrivesDiskRestoresOnASlowDriveAndTheReverse) {
   }
 }
 
+// A track recorded at another rate than its number says shows no header at its own zone: it is
+// read at the zone the drive measured, and the G64 records that zone, so that the restore
+// writes it at that rate again.
+TEST_F(G64Create, ATrackAtAnotherRateIsReadAndKeptAtItsOwnRate) {
+  h_ = std::make_unique<Harness>("8=1541-II+:" + d64_);
+  std::string error;
+  ASSERT_TRUE(ApplyBusFault(*h_->bus, {"wrongrate", "8", "5"}, 0, &error)) << error;
+  h_->desk.QueueFile(Path("rate.g64"));
+  h_->desk.QueueCommand(kCmdCreateG64);
+  h_->Run();
+  const Lines log = CommandLogs(h_->desk).at(0);
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "Track 5 holds no header at zone 3: read at its measured zone 1"),
+            log.end());
+  // A turn at zone 1 holds 18 of the 21 sectors: the fault cut the rest off the track.
+  EXPECT_EQ(StatusLine(log, 5).substr(0, 25), "T05:111111111111111111533");
+  const Bytes g64 = ReadBytes(Path("rate.g64"));
+  EXPECT_EQ(Little(g64, 12 + 4 * (84 + 8), 4), 1u) << "track 5's speed entry";
+
+  const std::vector<Lines> again = Run("8=1541-II+:blank", {{kCmdRestoreImage, Path("rate.g64")},
+                                                            {kCmdCreateG64, Path("again.g64")}});
+  ASSERT_EQ(again.size(), 2u);
+  EXPECT_TRUE(ReadBytes(Path("again.g64")) == g64);
+}
+
 // A G64 holds one side: a 1571's double-sided disk gives its first side, and says so.
 TEST_F(G64Create, ADoubleSidedDiskGivesItsFirstSide) {
   const std::string d71 = tooltest::MakeDisk(folder_, "two.d71");
