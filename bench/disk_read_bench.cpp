@@ -19,6 +19,7 @@
 #include "shell/main_loop.h"
 #include "testkit/harness.h"
 #include "testkit/temp_folder.h"
+#include "tools/g64_create.h"
 
 namespace dw {
 namespace {
@@ -97,11 +98,24 @@ BENCHMARK(BM_Read35TracksRealPace)->Iterations(1)->Unit(benchmark::kSecond)->Use
 void BM_CreateD64RealPace(benchmark::State& state) {
   TempFolder out("bench-out");
   CompareWithModel(state, [&out](Rig& rig) {
+    // The model's run made the file the real run writes again.
+    rig.desk.AnswerQuestion("File already exists", MessageAnswer::kYes);
     rig.desk.QueueFile(out / "created.d64");
     CreateDiskImage(rig.program);
   });
 }
 BENCHMARK(BM_CreateD64RealPace)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_CreateG64RealPace(benchmark::State& state) {
+  TempFolder out("bench-out");
+  CompareWithModel(state, [&out](Rig& rig) {
+    // The model's run made the file the real run writes again.
+    rig.desk.AnswerQuestion("File already exists", MessageAnswer::kYes);
+    rig.desk.QueueFile(out / "created.g64");
+    CreateG64Image(rig.program);
+  });
+}
+BENCHMARK(BM_CreateG64RealPace)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 }  // namespace dw

@@ -16,6 +16,7 @@
 #include "platform/desk.h"
 #include "platform/latin1.h"
 #include "platform/pc_file.h"
+#include "tools/g64_create.h"
 
 namespace dw::cli {
 
@@ -136,6 +137,15 @@ int Create(Session& s) {
   return RunMenuCommand(s, kCmdCreateImage);
 }
 
+int CreateG64(Session& s) {
+  s.program.FortyTracksMark = s.call.Has("--40");
+  s.desk.AnswerQuestion(kDiscardG64Caption, MessageAnswer::kYes);
+  if (!ImageTargetUsable(s, s.call.arguments[0])) return kExitWrongCall;
+  AnswerReplace(s);
+  s.desk.QueueFile(s.call.arguments[0]);
+  return RunMenuCommand(s, kCmdCreateG64);
+}
+
 // --quiet keeps a command's result: its own last lines ("Verify OK" and what was verified)
 // before "-- done --".
 void PrintLastLinesAsResult(Session& s, size_t count) {
@@ -221,6 +231,7 @@ const std::map<std::string, Runner>& Runners() {
       {"cmd", DosCommand},
       {"status", Status},
       {"create", Create},
+      {"create-g64", CreateG64},
       {"verify", Verify},
       {"restore", Restore},
       {"format", Format},
@@ -266,13 +277,16 @@ bool ImageTargetUsable(Session& s, const std::string& path) {
   std::string reason;
   if (!PcFolderTakesFiles(FolderPart(path), &reason)) {
     const std::string folder = FolderPart(path).empty() ? "." : FolderPart(path);
-    s.desk.PrintError("diskwright-cli: create: cannot write into " + folder + ": " + reason);
+    s.desk.PrintError("diskwright-cli: " + s.call.command + ": cannot write into " + folder + ": " +
+                      reason);
     return false;
   }
   if (s.call.Has("--replace")) return true;
   // A bare name takes the extension of the drive's image type, which a 1571 chooses by the disk.
   std::vector<std::string> names = {path};
-  if (UpperExtension(path).empty()) {
+  if (UpperExtension(path).empty() && s.call.command == "create-g64") {
+    names = {path + ".g64"};
+  } else if (UpperExtension(path).empty()) {
     DetectDriveModel(s.program);
     const uint8_t family = s.program.DriveFamily;
     names = {family == kFamily1581 ? path + ".d81" : path + ".d64"};
@@ -280,7 +294,8 @@ bool ImageTargetUsable(Session& s, const std::string& path) {
   }
   for (const std::string& name : names) {
     if (PcPathExists(name)) {
-      s.desk.PrintError("diskwright-cli: create: " + name + " exists; --replace writes over it");
+      s.desk.PrintError("diskwright-cli: " + s.call.command + ": " + name +
+                        " exists; --replace writes over it");
       return false;
     }
   }

@@ -17,6 +17,7 @@
 #include "link/detect.h"
 #include "link/dos_command.h"
 #include "link/exchange.h"
+#include "tools/g64_create.h"
 #include "tools/rom_dump.h"
 #include "tools/rpm_check.h"
 #include "tools/track_dump.h"
@@ -30,8 +31,9 @@ constexpr int kLastCommandButton = kCmdDosCommand;
 
 // The commands that draw a picture of the disk or the drive, named as their menu items are:
 // the picture's caption says which one drew it.
-constexpr std::array<std::pair<int, const char*>, 7> kPictureCommands{{
+constexpr std::array<std::pair<int, const char*>, 8> kPictureCommands{{
     {kCmdCreateImage, "Create disk image"},
+    {kCmdCreateG64, "Create G64 image"},
     {kCmdRestoreImage, "Restore disk image"},
     {kCmdVerifyImage, "Verify disk image"},
     {kCmdFastFormat, "Fast Format"},
@@ -61,6 +63,10 @@ void RunCommand(Program& p, int id) {
     case kCmdCreateImage:
       ShowDirectory(p);
       CreateDiskImage(p);
+      break;
+    case kCmdCreateG64:
+      ShowDirectory(p);
+      CreateG64Image(p);
       break;
     case kCmdRestoreImage:
       ShowDirectory(p);

@@ -24,6 +24,7 @@ constexpr std::string_view kPrgAndAllTypes = "PRG Image (*.prg)|*.prg|all files 
 // entry a caller preselects keeps its number.
 constexpr std::string_view kPrgG64AndAllTypes =
     "PRG Image (*.prg)|*.prg|G64 Image (*.g64)|*.g64|all files (*.*)|*.*";
+constexpr std::string_view kG64AndAllTypes = "G64 Image (*.g64)|*.g64|all files (*.*)|*.*";
 
 // Entries of every save list: the image type first, then PRG, then all files.
 constexpr int kImageEntry = 0;
@@ -32,6 +33,7 @@ constexpr int kPrgEntry = 1;
 struct TypeList {
   std::string text;
   std::string imageExtension;  // given to a bare name saved with the image entry
+  bool prgEntry = true;        // the second entry is PRG
 };
 
 TypeList BuildTypeList(const Program& p, bool saving) {
@@ -63,10 +65,10 @@ std::string StartFolder(const std::string& lastFolder) {
 
 // A bare name gets the extension of the type selected when the requester closed.
 std::string CompleteExtension(const std::string& path, int selectedEntry,
-                              const std::string& imageExtension) {
+                              const std::string& imageExtension, bool prgEntry) {
   if (std::filesystem::path(path).filename().has_extension()) return path;
   if (selectedEntry == kImageEntry) return path + "." + imageExtension;
-  if (selectedEntry == kPrgEntry) return path + ".prg";
+  if (selectedEntry == kPrgEntry && prgEntry) return path + ".prg";
   return path;
 }
 
@@ -93,7 +95,7 @@ std::string ChooseFileToSave(Program& p, const TypeList& types, int entry,
     FileAnswer answer = p.desk.ChooseFile(request);
     path = answer.path;
     if (path.empty()) break;
-    path = CompleteExtension(path, answer.selectedEntry, types.imageExtension);
+    path = CompleteExtension(path, answer.selectedEntry, types.imageExtension, types.prgEntry);
     if (!PcPathExists(path) || ConfirmReplace(p, path)) break;
   }
   if (path.empty()) {
@@ -112,6 +114,11 @@ std::string SelectImageFile(Program& p, bool saving, int entry, const std::strin
   entry = std::clamp(entry, 0, EntryCount(types.text) - 1);
   return saving ? ChooseFileToSave(p, types, entry, defaultName)
                 : ChooseFileToOpen(p, types, entry);
+}
+
+std::string SelectG64File(Program& p) {
+  return ChooseFileToSave(p, TypeList{std::string(kG64AndAllTypes), "g64", false}, kImageEntry,
+                          std::string());
 }
 
 bool SeekImageFile(Program& p, std::FILE* file, int32_t position, bool quiet) {

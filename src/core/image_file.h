@@ -11,6 +11,10 @@ namespace dw {
 // text when the user cancelled.
 std::string SelectImageFile(Program& p, bool saving, int entry, const std::string& defaultName);
 
+// Chooses the PC file a G64 image is saved to ("G64 Image", then all files). Returns the full
+// path, or an empty text when the user cancelled.
+std::string SelectG64File(Program& p);
+
 // Positions an open image file; false (and, unless quiet, a log line) beyond its end.
 bool SeekImageFile(Program& p, std::FILE* file, int32_t position, bool quiet);
 

@@ -26,14 +26,18 @@
 #include "core/job_codes.h"
 #include "core/log.h"
 #include "disk/build_track.h"
+#include "disk/geometry.h"
 #include "disk/read_track.h"
+#include "disk/track_fit.h"
 #include "disk/write_check.h"
+#include "disk/write_preparation.h"
 #include "gcr/zones.h"
 #include "link/detect.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
 #include "link/status_text.h"
 #include "platform/pc_file.h"
+#include "tools/g64_track_fit.h"
 
 namespace dw {
 
@@ -47,6 +51,11 @@ constexpr int kTracksWritten = 40;
 constexpr int kPageBytes = 256;
 constexpr int kUploadHeaderLength = 3;
 constexpr uint32_t kHighestZone = 3;
+// The tracks whose standard sectors the drive's turn must hold with the shortest gaps.
+constexpr int kLastStandardTrack = 35;
+// Bytes a write may run over its own start: a track begins with gap bytes ahead of its first
+// sync, or with that sync, of which two bytes (16 one bits) still make a mark.
+constexpr int kOverrunSlack = 3;
 
 struct G64Header {
   uint8_t version = 0;
@@ -167,18 +176,9 @@ bool RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, 
     LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
     return true;
   }
-  const int writeLength = std::min(trackLength, NominalTrackCapacity(zone, driveRpm));
-  const int pages = (writeLength + 1) / kPageBytes + 1;
-  if (pages * kPageBytes + kUploadHeaderLength > std::ssize(p.CommandPacket)) {
-    LogNotRestored(p, track, std::to_string(writeLength) + " bytes do not fit the transfer");
-    return true;
-  }
-  const float trackRpm =
-      4000000.0f / static_cast<float>(16 - zone) / 8 * 60 / static_cast<float>(trackLength);
-  const std::string line =
-      Formatted("%02d     %06X%6X%8.1f%5d%12X%12.1f", track, offset, trackLength,
-                static_cast<double>(trackRpm), zone, writeLength, static_cast<double>(driveRpm));
-  switch (ReadTrackBytes(p, file, writeLength)) {
+  const int turnLength = NominalTrackCapacity(zone, driveRpm);
+  const int readLength = std::min(trackLength, static_cast<int>(std::ssize(p.GcrOutBuffer)) - 1);
+  switch (ReadTrackBytes(p, file, readLength)) {
     case TrackRead::kZeroByte:
       LogNotRestored(p, track, zeroFound + UpperHex(FilePosition(file)));
       return true;
@@ -188,14 +188,30 @@ bool RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, 
     case TrackRead::kComplete:
       break;
   }
-  LogLine(p, line);
+  // A track longer than the turn gives up gap bytes to fit the turn less the drive's drift; what
+  // still does not fit is cut.
+  int writeLength = readLength;
+  if (writeLength > turnLength + kOverrunSlack) {
+    writeLength = ShortenTrack(p.GcrOutBuffer, writeLength,
+                               static_cast<int>(turnLength * (1.0 - kWriteDrift)));
+  }
+  writeLength = std::min(writeLength, turnLength + kOverrunSlack);
+  const int pages = (writeLength + 1) / kPageBytes + 1;
+  if (pages * kPageBytes + kUploadHeaderLength > std::ssize(p.CommandPacket)) {
+    LogNotRestored(p, track, std::to_string(writeLength) + " bytes do not fit the transfer");
+    return true;
+  }
+  const float trackRpm =
+      4000000.0f / static_cast<float>(16 - zone) / 8 * 60 / static_cast<float>(trackLength);
+  LogLine(p, Formatted("%02d     %06X%6X%8.1f%5d%12X%12.1f", track, offset, trackLength,
+                       static_cast<double>(trackRpm), zone, writeLength,
+                       static_cast<double>(driveRpm)));
   return WriteTrack(p, track, zone, writeLength);
 }
 
 }  // namespace
 
 void RestoreG64Image(Program& p, const std::string& path) {
-  const float driveRpm = 60000000.0f / static_cast<float>(p.RevolutionTimeUs);
   PcFile file = PcFile::OpenForReading(path);
   if (!file.IsOpen()) {
     ShowInfoBox(p, "Error: Can't read from file " + path);
@@ -218,6 +234,11 @@ void RestoreG64Image(Program& p, const std::string& path) {
     p.LinkState |= kLinkIecError;
     return;
   }
+  // Each track goes down in one turn of this drive, whatever drive's turn it was read from.
+  BuildTrackTable(p);
+  const std::optional<RevolutionWindow> turn = PrepareTrackWrites(p, kLastStandardTrack);
+  if (!turn) return;
+  const float driveRpm = 60000000.0f / static_cast<float>(turn->shortestUs);
   LogLine(p, "Restoring file: \"" + FilePart(path) + "\"");
   LogLine(p, "G64 version: " + std::to_string(header->version));
   LogLine(p, "G64 tracks: " + std::to_string(header->entryCount));

@@ -232,6 +232,13 @@ TEST_F(CliTest, VerifyTellsAnImageThatMatchesFromOneThatDoesNot) {
   EXPECT_EQ(Slurp(Path("made.d64")), Slurp(Path("a.d64")));
   EXPECT_EQ(run.err, "");
 
+  // The G64 of the same disk, tracks 36 to 40 (unformatted) too; a bare name gets ".g64".
+  run = Run({"--port", port, "--virtual-time", "create-g64", "made", "--40"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, "Saved made.g64: 40 tracks, 768 sectors, 85 with errors"))
+      << run.out;
+  EXPECT_EQ(Slurp(Path("made.g64")).size(), 0x2ACu + 40u * 7930u);
+
   run = Run({"--port", port, "--virtual-time", "--quiet", "verify", "made.d64"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Lines(run.out),
@@ -308,6 +315,11 @@ TEST_F(CliTest, AWrongCallSaysWhatIsWrongInOneLineAndExitsTwo) {
   run = Run({"--port", "sim:8=1541-II+:a.d64", "create", "out"});
   EXPECT_TRUE(Contains(run.err, "create: out.d64 exists; --replace writes over it")) << run.err;
   EXPECT_EQ(Slurp(Path("out.d64")), "kept");
+  std::ofstream(Path("out.g64")) << "kept";
+  run = Run({"--port", "sim:8=1541-II+:a.d64", "create-g64", "out"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "create-g64: out.g64 exists; --replace writes over it")) << run.err;
+  EXPECT_EQ(Slurp(Path("out.g64")), "kept");
 
   CliRun help = Run({"create", "--help"});
   EXPECT_EQ(help.status, 0);
@@ -437,6 +449,14 @@ TEST_F(CliTest, ACommandThatRefusesOrCannotBeDoneIsNoSuccess) {
   CliRun run = Run({"--port", "sim:10=1581:m.d81", "--virtual-time", "--quiet", "format", "A,B"});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.err, "NOT APPLICABLE TO 1581")) << run.err;
+  // A G64 holds GCR tracks: nothing for a 1581, nor from a 1541 without the fast serial driver.
+  run = Run({"--port", "sim:10=1581:m.d81", "--virtual-time", "--quiet", "create-g64", "m.g64"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "NOT APPLICABLE TO 1581")) << run.err;
+  run = Run({"--port", "sim:8=1541-II:a.d64", "--virtual-time", "--quiet", "create-g64", "a.g64"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "Not supported without 6522 Fast Serial Driver!")) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("m.g64")) || std::filesystem::exists(Path("a.g64")));
 
   // A 1541 without the fast serial driver cannot make images: no file, and the batch stops.
   run = Run({"--port", "sim:8=1541-II:a.d64", "--virtual-time", "--quiet", "create", "--each-disk",

@@ -78,8 +78,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(menus[0]->objectName(), QString("menuFile"));
     QCOMPARE(menus[3]->objectName(), QString("menuInfo"));
 
-    QCOMPARE(MenuContents(menus[0]), (QStringList{"33 Restore disk image", "32 Create disk image",
-                                                  "34 Verify disk image", "---", "29 Quit"}));
+    QCOMPARE(MenuContents(menus[0]),
+             (QStringList{"33 Restore disk image", "32 Create disk image", "43 Create G64 image",
+                          "34 Verify disk image", "---", "29 Quit"}));
     QCOMPARE(MenuContents(menus[1]),
              (QStringList{"---", "[ ] 40 Enable 40 tracks", "[ ] 41 Enable image errors", "---",
                           "24 Fast Format", "35 DOS command"}));

@@ -27,6 +27,7 @@ inline constexpr MenuItemSpec kSeparator{0, "", false};
 inline constexpr std::array kFileMenuItems{
     MenuItemSpec{kCmdRestoreImage, "Restore disk image", false},
     MenuItemSpec{kCmdCreateImage, "Create disk image", false},
+    MenuItemSpec{kCmdCreateG64, "Create G64 image", false},
     MenuItemSpec{kCmdVerifyImage, "Verify disk image", false},
     kSeparator,
     MenuItemSpec{kCmdQuit, "Quit", false},
