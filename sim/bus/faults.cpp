@@ -9,7 +9,7 @@ namespace sim {
 namespace {
 
 // What follows the word.
-enum class Args { kNone, kDevice, kDeviceTrack, kDeviceFraction, kMilliseconds };
+enum class Args { kNone, kDevice, kDeviceTrack, kDeviceTrackSector, kDeviceFraction, kMilliseconds };
 
 struct FaultWord {
   FaultKind kind;
@@ -17,7 +17,7 @@ struct FaultWord {
   Args args;
 };
 
-constexpr std::array<FaultWord, 23> kFaultWords{{
+constexpr std::array<FaultWord, 24> kFaultWords{{
     {FaultKind::kPowerOff, "poweroff", Args::kDevice},
     {FaultKind::kPowerOn, "poweron", Args::kDevice},
     {FaultKind::kUnplug, "unplug", Args::kNone},
@@ -41,6 +41,7 @@ constexpr std::array<FaultWord, 23> kFaultWords{{
     {FaultKind::kNoAnswer, "notpresent", Args::kNone},
     {FaultKind::kReadTimeout, "readtimeout", Args::kNone},
     {FaultKind::kBusWait, "buswait", Args::kMilliseconds},
+    {FaultKind::kBadWrite, "badwrite", Args::kDeviceTrackSector},
 }};
 
 constexpr int kLongestBusWaitMs = 2000;
@@ -78,6 +79,12 @@ std::string ReadArgs(const FaultWord& entry, const std::string& first, const std
       if (ReadNumber(first, &fault->device) && ReadNumber(second, &fault->track) && third.empty())
         return "";
       return "fault " + word + " needs a device and a track number, e.g. \"" + word + " 8 18\"";
+    case Args::kDeviceTrackSector:
+      if (ReadNumber(first, &fault->device) && ReadNumber(second, &fault->track) &&
+          (third.empty() || ReadNumber(third, &fault->sector)) && fault->sector >= 0)
+        return "";
+      return "fault " + word + " needs a device and a track number and may take a sector, e.g. \"" +
+             word + " 8 18\" or \"" + word + " 8 18 4\"";
     case Args::kDeviceFraction:
       if (ReadNumber(first, &fault->device) && ReadFraction(second, &fault->fraction) &&
           third.empty())
@@ -101,11 +108,12 @@ std::string ReadArgs(const FaultWord& entry, const std::string& first, const std
 
 bool FaultNeedsDevice(FaultKind kind) {
   const Args args = Entry(kind).args;
-  return args == Args::kDevice || args == Args::kDeviceTrack || args == Args::kDeviceFraction;
+  return args == Args::kDevice || args == Args::kDeviceTrack || args == Args::kDeviceTrackSector ||
+         args == Args::kDeviceFraction;
 }
 
 bool FaultNeedsTrack(FaultKind kind) {
-  return Entry(kind).args == Args::kDeviceTrack;
+  return Entry(kind).args == Args::kDeviceTrack || Entry(kind).args == Args::kDeviceTrackSector;
 }
 
 std::string_view FaultName(FaultKind kind) {

@@ -37,6 +37,7 @@ enum CommandId : int {
   kCmdImageErrors = 41,
   // Shows the folder of the kept log; needs no drive.
   kCmdOpenLogFolder = 42,
+  kCmdVerifyWrites = 44,
   // The identity of the directory list: a double-click on it dispatches this id.
   kDirectoryListId = 100,
 };
