@@ -27,6 +27,22 @@ std::string Counted(int count, const std::string& one, const std::string& many) 
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// The code a read gives a sector built with `built`: the track builder lays down only the
+// defects a read can meet; an error byte of another code (a write error, say) gives a good sector.
+uint8_t ReadCodeOf(uint8_t built) {
+  switch (built) {
+    case kJobHeaderNotFound:
+    case kJobNoSync:
+    case kJobDataBlockNotFound:
+    case kJobDataChecksum:
+    case kJobHeaderChecksum:
+    case kJobDiskIdMismatch:
+      return built;
+    default:
+      return kJobGood;
+  }
+}
+
 // The sectors that differ so far, and on how many tracks.
 struct Tally {
   int sectors = 0;
@@ -46,7 +62,7 @@ int CompareTrack(Program& p, const WrittenTrack& written, const std::vector<uint
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(written.track)];
   int differing = 0;
   for (size_t sector = 0; sector < written.codes.size(); ++sector) {
-    const uint8_t wrote = written.codes[sector];
+    const uint8_t wrote = ReadCodeOf(written.codes[sector]);
     const uint8_t read = sector < codes.size() ? codes[sector] : uint8_t{kJobHeaderNotFound};
     const int number = static_cast<int>(sector);
     if (read != wrote) {
