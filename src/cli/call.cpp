@@ -8,6 +8,7 @@
 #include "cli/batch.h"
 #include "disk/format_disk.h"
 #include "platform/pc_file.h"
+#include "sim/bus/faults.h"
 
 namespace dw::cli {
 
@@ -149,7 +150,8 @@ bool ParseDiskChange(const std::string& text, DiskChange* change) {
 const std::vector<OptionSpec>& GlobalOptions() {
   static const std::vector<OptionSpec> options = {
       {"--port", true},     {"--drive", true}, {"--quiet", false},        {"--help", false},
-      {"--version", false}, {"--log", true},   {"--virtual-time", false}, {"--sim-change", true}};
+      {"--version", false}, {"--log", true},   {"--virtual-time", false}, {"--sim-change", true},
+      {"--sim-fault", true}};
   return options;
 }
 
@@ -180,6 +182,14 @@ bool TakeGlobal(Call& call, const std::string& name, const std::string& value, s
       return false;
     }
     call.diskChanges.push_back(change);
+  } else if (name == "--sim-fault") {
+    sim::Fault fault;
+    std::string mistake;
+    if (!sim::ParseFault(value, &fault, &mistake)) {
+      *error = "--sim-fault " + value + ": " + mistake;
+      return false;
+    }
+    call.busFaults.push_back(value);
   }
   return true;
 }
@@ -232,6 +242,10 @@ bool CheckCommandOptions(const Call& call, std::string* error) {
   }
   if (call.virtualTime && call.port.rfind("sim:", 0) != 0) {
     *error = "--virtual-time needs --port sim:...";
+    return false;
+  }
+  if (!call.busFaults.empty() && call.port.rfind("sim:", 0) != 0) {
+    *error = "--sim-fault needs --port sim:...";
     return false;
   }
   return true;
