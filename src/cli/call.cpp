@@ -149,9 +149,9 @@ bool ParseDiskChange(const std::string& text, DiskChange* change) {
 
 const std::vector<OptionSpec>& GlobalOptions() {
   static const std::vector<OptionSpec> options = {
-      {"--port", true},     {"--drive", true}, {"--quiet", false},        {"--help", false},
-      {"--version", false}, {"--log", true},   {"--virtual-time", false}, {"--sim-change", true},
-      {"--sim-fault", true}};
+      {"--port", true},          {"--drive", true},      {"--quiet", false},
+      {"--help", false},         {"--version", false},   {"--log", true},
+      {"--virtual-time", false}, {"--sim-change", true}, {"--sim-fault", true}};
   return options;
 }
 

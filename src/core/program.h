@@ -124,8 +124,8 @@ struct Program {
   uint32_t RevolutionTimeUs = 200000;
   std::string LastOpenFolder;
   std::string LastSaveFolder;
-  bool FortyTracksMark = false;  // check mark of "Enable 40 tracks"
-  bool ImageErrorsMark = false;  // check mark of "Enable image errors"
+  bool FortyTracksMark = false;   // check mark of "Enable 40 tracks"
+  bool ImageErrorsMark = false;   // check mark of "Enable image errors"
   bool VerifyWritesMark = false;  // check mark of "Verify after writing"
   // The kept log (none: the lines go to the log pane only), and whether it has failed once.
   LogFile* KeptLog = nullptr;

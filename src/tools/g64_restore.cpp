@@ -169,7 +169,8 @@ bool WriteTrack(Program& p, int track, int zone, int writeLength,
   const uint8_t reply = DriveJob(p, 6, 2, track, density, 0);
   if (!TrackWriteTook(p, track, reply, expected)) return false;
   if (kept != nullptr) {
-    kept->push_back({track, density, {p.GcrOutBuffer.begin(), p.GcrOutBuffer.begin() + writeLength}});
+    kept->push_back(
+        {track, density, {p.GcrOutBuffer.begin(), p.GcrOutBuffer.begin() + writeLength}});
   }
   return true;
 }

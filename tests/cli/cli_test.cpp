@@ -415,8 +415,9 @@ TEST_F(CliTest, RestoreAndFormatWithVerifyTellABadDiskFromAGoodOne) {
   CliRun run = Run({"--port", "sim:8=1541-II+:b.d64", "--virtual-time", "--sim-fault",
                     "badwrite 8 12 4", "restore", "a.d64", "--yes", "--verify"});
   EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(Contains(run.out, "Verify after writing: Track 12, Sector 4: read with code 5, "
-                                "written with 1"))
+  EXPECT_TRUE(Contains(run.out,
+                       "Verify after writing: Track 12, Sector 4: read with code 5, "
+                       "written with 1"))
       << run.out;
   EXPECT_TRUE(Contains(run.out, "-- aborted --")) << run.out;
   EXPECT_FALSE(Contains(run.out, "Restored 35 tracks onto drive 8")) << run.out;
@@ -428,8 +429,9 @@ TEST_F(CliTest, RestoreAndFormatWithVerifyTellABadDiskFromAGoodOne) {
   run = Run({"--port", "sim:8=1541-II+:blank", "--virtual-time", "format", "NEW,NW", "--verify"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Contains(run.out, "Verify after writing: on")) << run.out;
-  EXPECT_TRUE(Contains(run.out, "Verify after writing: 683 sectors on 35 tracks read back as "
-                                "written"))
+  EXPECT_TRUE(Contains(run.out,
+                       "Verify after writing: 683 sectors on 35 tracks read back as "
+                       "written"))
       << run.out;
 }
 

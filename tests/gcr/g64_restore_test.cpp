@@ -345,9 +345,7 @@ TEST_F(G64Restore, VerifyAfterWritingPassesTheG64sOwnDamageAndCatchesTheDrives) 
       EXPECT_EQ(logs[1].back(), "-- done --");
       // The copy shows the damage the G64 brought.
       EXPECT_NE(std::find_if(logs[2].begin(), logs[2].end(),
-                             [](const std::string& line) {
-                               return line.rfind("T10:5", 0) == 0;
-                             }),
+                             [](const std::string& line) { return line.rfind("T10:5", 0) == 0; }),
                 logs[2].end());
     } else {
       EXPECT_TRUE(h.desk.Logged(
