@@ -133,12 +133,15 @@ bool ParseFault(std::string_view words, Fault* fault, std::string* error) {
   std::string first;
   std::string second;
   std::string third;
-  in >> word >> first >> second >> third;
+  std::string fourth;
+  in >> word >> first >> second >> third >> fourth;
   for (const FaultWord& entry : kFaultWords) {
     if (entry.word != word) continue;
     Fault parsed;
     parsed.kind = entry.kind;
-    const std::string mistake = ReadArgs(entry, first, second, third, &parsed);
+    // No fault takes more than three words after its own.
+    const std::string mistake = fourth.empty() ? ReadArgs(entry, first, second, third, &parsed)
+                                               : "fault " + word + " takes at most three numbers";
     if (!mistake.empty()) {
       *error = mistake;
       return false;

@@ -124,9 +124,10 @@ struct Program {
   uint32_t RevolutionTimeUs = 200000;
   std::string LastOpenFolder;
   std::string LastSaveFolder;
-  bool FortyTracksMark = false;   // check mark of "Enable 40 tracks"
-  bool ImageErrorsMark = false;   // check mark of "Enable image errors"
-  bool VerifyWritesMark = false;  // check mark of "Verify after writing"
+  bool FortyTracksMark = false;  // check mark of "Enable 40 tracks"
+  bool ImageErrorsMark = false;  // check mark of "Enable image errors"
+  // The check mark of "Verify after writing".
+  bool VerifyWritesMark = false;
   // The kept log (none: the lines go to the log pane only), and whether it has failed once.
   LogFile* KeptLog = nullptr;
   bool KeptLogFailed = false;
