@@ -160,6 +160,8 @@ JobAnswer WriteTrack(VirtualDrive& drive, std::span<const uint8_t> packet,
     plan.revolutionUs = spindle.RevolutionUsFrom(static_cast<double>(plan.startUs));
     plan.startTurn = spindle.AngleAt(static_cast<double>(plan.startUs));
   }
+  plan.spoiled = mechanics.TakeSpoiledWrite(place.side == 0 ? plan.track
+                                                            : plan.track + kSideTwoFirstTrack - 1);
   const std::optional<double> stuck = mechanics.TakeStuckWrite();
   if (stuck) {
     // The code waits for data that never comes, the gate on: it answers nothing any more.

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "sim/bus/drive_memory.h"
@@ -92,6 +93,17 @@ class DriveMechanics {
   void PullDiskDuringNextJob(double fraction) { pullDiskAt_ = fraction; }
   // The next track write's data stops at a fraction of it while the write gate stays on.
   void StickWriteGate(double fraction) { stuckWriteAt_ = fraction; }
+  // The next write of a track (numbered as the DOS numbers it) lays a sector's data down wrong.
+  struct SpoiledSector {
+    int track = 0;
+    int sector = 0;
+  };
+  void SpoilNextWrite(int track, int sector) { spoiledWrite_ = SpoiledSector{track, sector}; }
+  // The sector to spoil when the write goes to `track` (taking it), or nothing.
+  std::optional<SpoiledSector> TakeSpoiledWrite(int track) {
+    if (!spoiledWrite_ || spoiledWrite_->track != track) return std::nullopt;
+    return std::exchange(spoiledWrite_, std::nullopt);
+  }
   // The fraction of a pending fault (taking it), or nothing.
   std::optional<double> TakePullDisk() { return Take(pullDiskAt_); }
   std::optional<double> TakeStuckWrite() { return Take(stuckWriteAt_); }
@@ -140,6 +152,7 @@ class DriveMechanics {
   bool codeHung_ = false;
   std::optional<double> pullDiskAt_;
   std::optional<double> stuckWriteAt_;
+  std::optional<SpoiledSector> spoiledWrite_;
   int64_t motorRunsUntilUs_ = 0;
 };
 

@@ -32,7 +32,14 @@ void TrackCache::WriteBack(SectorDisk* disk) {
   if (disk == nullptr) return;
   for (int i = 0; i < kSectors; ++i) {
     std::optional<SectorData>& cached = written_[static_cast<size_t>(i)];
-    if (cached) disk->WriteSector(track_, side_ * kSectors + i, *cached);
+    const int sector = side_ * kSectors + i;
+    if (cached && disk->WriteSector(track_, sector, *cached) == kJobOk &&
+        spoiled_ == std::array{track_, sector}) {
+      constexpr size_t kSpoiledByte = 128;
+      disk->Data(track_, sector)[kSpoiledByte] ^= 0x01;
+      disk->Code(track_, sector) = kJobDataChecksum;
+      spoiled_.reset();
+    }
     cached.reset();
   }
 }

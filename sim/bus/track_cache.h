@@ -34,11 +34,15 @@ class TrackCache {
   // Forgets the cache: the disk is gone or the drive restarts.
   void Drop();
   bool holdsWrites() const;
+  // The next time the sector goes back to the disk it is laid down wrong: its data with a bit
+  // flipped, read with code 5 (a fault of the virtual bus).
+  void SpoilWriteBack(int track, int sector) { spoiled_ = {track, sector}; }
 
  private:
   int track_ = 0;  // 0: nothing cached
   int side_ = 0;   // 0: sectors 0-19, 1: sectors 20-39
   std::array<std::optional<SectorData>, kSectors> written_{};
+  std::optional<std::array<int, 2>> spoiled_;
 };
 
 }  // namespace sim

@@ -25,6 +25,12 @@ bool HasGcrTrack(const Disk* disk, int track) {
          static_cast<const GcrDisk*>(disk)->Locate(track).has_value();
 }
 
+bool HasSector(const Disk* disk, int track, int sector) {
+  if (disk == nullptr || (disk->IsGcr() && !HasGcrTrack(disk, track))) return false;
+  if (track < 1 || track > disk->TrackCount()) return false;
+  return sector >= 0 && sector < disk->SectorsOnTrack(track);
+}
+
 void UnformatTrack(Disk& disk, int track) {
   GcrDisk::Track* raw = TrackOf(disk, track);
   if (raw == nullptr) return;

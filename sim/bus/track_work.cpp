@@ -118,6 +118,7 @@ class TrackWrite final : public DriveWork {
     if (bytes.empty()) return;
     GcrDisk::Track& track = plan_.disk->TrackOnSide(plan_.side, plan_.track);
     WriteRevolution(track.bytes, plan_.zone, plan_.revolutionUs, plan_.startTurn, bytes);
+    if (plan_.spoiled) SpoilGcrDataBlock(track.bytes, plan_.spoiled->track, plan_.spoiled->sector);
     track.density = plan_.zone;
     track.present = true;
     NoteWrittenTrack(*plan_.disk, plan_.side, plan_.track);

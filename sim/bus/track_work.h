@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "sim/bus/drive_mechanics.h"
 #include "sim/bus/drive_work.h"
 #include "sim/media/gcr_disk.h"
 
@@ -32,6 +33,8 @@ struct TrackWritePlan {
   // The data stops after this many bytes while the write gate stays on: the drive writes the
   // last of them round the track until it restarts.
   std::optional<size_t> stuckAfter;
+  // A sector whose data the head lays down wrong (the badwrite fault).
+  std::optional<DriveMechanics::SpoiledSector> spoiled;
 };
 std::unique_ptr<DriveWork> MakeTrackWrite(VirtualDrive& drive, TrackWritePlan plan);
 

@@ -103,6 +103,9 @@ bool VirtualBus::SaveDisks(std::string* error) const {
 
 bool VirtualBus::Accepts(const Fault& fault) const {
   if (FaultNeedsDevice(fault.kind) && drive(fault.device) == nullptr) return false;
+  if (fault.kind == FaultKind::kBadWrite) {
+    return HasSector(drive(fault.device)->heldDisk(), fault.track, fault.sector);
+  }
   return !FaultNeedsTrack(fault.kind) || HasGcrTrack(drive(fault.device)->heldDisk(), fault.track);
 }
 
@@ -208,6 +211,15 @@ void VirtualBus::ApplyFault(const Fault& fault, int64_t atNs) {
       break;
     case FaultKind::kBusWait:
       busWaitUs_ = fault.durationUs;
+      break;
+    case FaultKind::kBadWrite:
+      // A GCR drive lays the track down as its code writes it; the 1581 lays its sectors down
+      // when the track cache goes back to the disk.
+      if (target->heldDisk() != nullptr && target->heldDisk()->IsGcr()) {
+        target->mechanics().SpoilNextWrite(fault.track, fault.sector);
+      } else {
+        target->trackCache().SpoilWriteBack(fault.track, fault.sector);
+      }
       break;
   }
 }

@@ -223,6 +223,22 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
   return kJobOk;
 }
 
+bool SpoilGcrDataBlock(std::vector<uint8_t>& track, int headerTrack, int sector) {
+  constexpr size_t kSpoiledByte = 1 + 128;
+  const RawTrackBits bits(track);
+  const HeaderFound header = LocateHeader(bits, headerTrack, sector, nullptr);
+  if (header.code != kJobOk) return false;
+  const auto syncEnd = bits.NextSyncEnd(header.endBit, bits.BitCount());
+  if (!syncEnd) return false;
+  DataFound found = DecodeDataAt(bits, *syncEnd);
+  if (found.block[0] != kDataBlockId) return false;
+  found.block[kSpoiledByte] ^= 0x01;
+  std::vector<uint8_t> spoiled;
+  gcr::Encode(found.block, spoiled);
+  WriteRawBits(track, *syncEnd % bits.BitCount(), spoiled);
+  return true;
+}
+
 size_t NoSyncBits(std::span<const uint8_t> track) {
   return track.size() * 8 / kNoSyncTurnFraction;
 }

@@ -56,6 +56,11 @@ int ReadGcrSector(std::span<const uint8_t> track, int headerTrack, int sector,
 int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
                    const DiskId* expectedId, const SectorData& data);
 
+// A data block laid down wrong: the sector's data (behind its header, any ID) with one bit
+// flipped in the middle and its checksum as it was, so that a read gives code 5. false when the
+// track has no such sector with a data block.
+bool SpoilGcrDataBlock(std::vector<uint8_t>& track, int headerTrack, int sector);
+
 // The controller's seek job, as the DOS runs it to learn the disk ID: from startBit (where the
 // head is when the job starts) it takes the first block behind a sync that is a header, passing
 // up to 90 other syncs (data blocks). A bad checksum on that header ends the job (code 9);

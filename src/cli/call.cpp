@@ -8,6 +8,7 @@
 #include "cli/batch.h"
 #include "disk/format_disk.h"
 #include "platform/pc_file.h"
+#include "sim/bus/faults.h"
 
 namespace dw::cli {
 
@@ -76,15 +77,22 @@ const std::vector<CommandSpec>& Commands() {
        false},
       {"verify", "verify FILE", "compare the disk with an image file", 1, 1, {}, false},
       {"restore",
-       "restore FILE [--format yes|no] [--yes]",
+       "restore FILE [--format yes|no] [--yes] [--verify]",
        "write a D64, D71, D81, G64 image or a PRG file to the disk (--format: a 1581\n"
        "       disk is formatted first, or not); an image over a disk with files is\n"
-       "       asked first on a terminal, elsewhere it needs --yes",
+       "       asked first on a terminal, elsewhere it needs --yes; --verify reads\n"
+       "       every track back and compares it with what was written",
        1,
        1,
-       {{"--format", true}, {"--yes", false}},
+       {{"--format", true}, {"--yes", false}, {"--verify", false}},
        true},
-      {"format", "format NAME,ID", "fast format of a GCR disk", 1, 1, {}, true},
+      {"format",
+       "format NAME,ID [--verify]",
+       "fast format of a GCR disk; --verify reads every track back",
+       1,
+       1,
+       {{"--verify", false}},
+       true},
       {"dump-track",
        "dump-track TRACK",
        "raw GCR dump of one track (36p: physical track)",
@@ -148,8 +156,9 @@ bool ParseDiskChange(const std::string& text, DiskChange* change) {
 
 const std::vector<OptionSpec>& GlobalOptions() {
   static const std::vector<OptionSpec> options = {
-      {"--port", true},     {"--drive", true}, {"--quiet", false},        {"--help", false},
-      {"--version", false}, {"--log", true},   {"--virtual-time", false}, {"--sim-change", true}};
+      {"--port", true},          {"--drive", true},      {"--quiet", false},
+      {"--help", false},         {"--version", false},   {"--log", true},
+      {"--virtual-time", false}, {"--sim-change", true}, {"--sim-fault", true}};
   return options;
 }
 
@@ -180,6 +189,14 @@ bool TakeGlobal(Call& call, const std::string& name, const std::string& value, s
       return false;
     }
     call.diskChanges.push_back(change);
+  } else if (name == "--sim-fault") {
+    sim::Fault fault;
+    std::string mistake;
+    if (!sim::ParseFault(value, &fault, &mistake)) {
+      *error = "--sim-fault " + value + ": " + mistake;
+      return false;
+    }
+    call.busFaults.push_back(value);
   }
   return true;
 }
@@ -232,6 +249,10 @@ bool CheckCommandOptions(const Call& call, std::string* error) {
   }
   if (call.virtualTime && call.port.rfind("sim:", 0) != 0) {
     *error = "--virtual-time needs --port sim:...";
+    return false;
+  }
+  if (!call.busFaults.empty() && call.port.rfind("sim:", 0) != 0) {
+    *error = "--sim-fault needs --port sim:...";
     return false;
   }
   return true;

@@ -24,6 +24,7 @@ struct Call {
   bool quiet = false;
   bool virtualTime = false;  // tests only: the virtual bus in virtual time
   std::vector<DiskChange> diskChanges;
+  std::vector<std::string> busFaults;  // tests only: faults on the virtual bus from the start
   std::string command;
   std::vector<std::string> arguments;
   std::map<std::string, std::string> options;  // "--40" -> "", "--format" -> "yes"

@@ -185,6 +185,7 @@ int Restore(Session& s) {
                                                                              : MessageAnswer::kNo);
   }
   if (s.call.Has("--yes")) s.desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
+  s.program.VerifyWritesMark = s.call.Has("--verify");
   s.desk.QueueFile(path);
   const int status = RunMenuCommand(s, kCmdRestoreImage);
   const std::vector<std::string>& log = s.desk.commandLog();
@@ -197,6 +198,7 @@ int Restore(Session& s) {
 }
 
 int Format(Session& s) {
+  s.program.VerifyWritesMark = s.call.Has("--verify");
   s.desk.QueueText(s.call.arguments[0]);
   return RunMenuCommand(s, kCmdFastFormat);
 }

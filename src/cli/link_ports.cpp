@@ -81,8 +81,8 @@ class ChangingPort final : public SerialPort {
 // reconnection finds the same drives and disks.
 class LinkPorts::Buses {
  public:
-  Buses(const Clock& clock, std::vector<DiskChange> changes)
-      : clock_(clock), changes_(std::move(changes)) {}
+  Buses(const Clock& clock, std::vector<DiskChange> changes, std::vector<std::string> faults)
+      : clock_(clock), changes_(std::move(changes)), faults_(std::move(faults)) {}
 
   std::unique_ptr<SerialPort> Open(const std::string& description) {
     auto found = buses_.find(description);
@@ -92,6 +92,12 @@ class LinkPorts::Buses {
           description, [this] { return clock_.NowUs(); }, &error);
       // Told once; the port then stays shut like a port without an adapter.
       if (!bus) std::fprintf(stderr, "diskwright-cli: %s\n", error.c_str());
+      for (const std::string& words : faults_) {
+        sim::Fault fault;
+        if (bus && sim::ParseFault(words, &fault, &error) && !bus->Inject(fault)) {
+          std::fprintf(stderr, "diskwright-cli: the bus refuses the fault \"%s\"\n", words.c_str());
+        }
+      }
       found = buses_.emplace(description, std::move(bus)).first;
     }
     sim::VirtualBus* bus = found->second.get();
@@ -111,6 +117,7 @@ class LinkPorts::Buses {
  private:
   const Clock& clock_;
   std::vector<DiskChange> changes_;  // in time order
+  std::vector<std::string> faults_;
   std::map<std::string, std::unique_ptr<sim::VirtualBus>> buses_;
 };
 
@@ -126,8 +133,10 @@ int ComNumberOf(const std::string& port) {
   return number <= kLastComNumber ? number : -1;
 }
 
-LinkPorts::LinkPorts(const Clock& clock, std::string port, std::vector<DiskChange> changes)
-    : port_(std::move(port)), buses_(std::make_unique<Buses>(clock, std::move(changes))) {
+LinkPorts::LinkPorts(const Clock& clock, std::string port, std::vector<DiskChange> changes,
+                     std::vector<std::string> faults)
+    : port_(std::move(port)),
+      buses_(std::make_unique<Buses>(clock, std::move(changes), std::move(faults))) {
   discovery_ =
       MakePortOpener([this](const std::string& description) { return buses_->Open(description); });
 }

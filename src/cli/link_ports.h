@@ -29,7 +29,9 @@ struct DiskChange {
 class LinkPorts final : public PortOpener {
  public:
   // port: empty for discovery, "COM<n>", a device path, or "sim:...".
-  LinkPorts(const Clock& clock, std::string port, std::vector<DiskChange> changes);
+  // faults: put on a virtual bus when it is made, as scenarios write them ("badwrite 8 12").
+  LinkPorts(const Clock& clock, std::string port, std::vector<DiskChange> changes,
+            std::vector<std::string> faults = {});
   ~LinkPorts() override;
 
   std::unique_ptr<SerialPort> Open(int number) override { return OpenTelling(number, nullptr); }

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   TerminalDesk desk(*clock, call->quiet);
   if (const int terminal = dw::StandardInputTerminal(); terminal >= 0) desk.AskAt(terminal);
   // Declared before the program: the virtual buses outlive the port the program holds.
-  LinkPorts ports(*clock, call->port, call->diskChanges);
+  LinkPorts ports(*clock, call->port, call->diskChanges, call->busFaults);
   dw::Program program(desk, *clock, ports);
   std::optional<dw::LogFile> keptLog;
   if (!call->logPath.empty()) {

@@ -110,6 +110,9 @@ void RunCommand(Program& p, int id) {
     case kCmdImageErrors:
       ToggleCheckMark(p, id, p.ImageErrorsMark, "Image errors");
       break;
+    case kCmdVerifyWrites:
+      ToggleCheckMark(p, id, p.VerifyWritesMark, "Verify after writing");
+      break;
     case kCmdErrorInfo:
       ShowErrorInfo(p);
       break;

@@ -126,6 +126,8 @@ struct Program {
   std::string LastSaveFolder;
   bool FortyTracksMark = false;  // check mark of "Enable 40 tracks"
   bool ImageErrorsMark = false;  // check mark of "Enable image errors"
+  // The check mark of "Verify after writing".
+  bool VerifyWritesMark = false;
   // The kept log (none: the lines go to the log pane only), and whether it has failed once.
   LogFile* KeptLog = nullptr;
   bool KeptLogFailed = false;

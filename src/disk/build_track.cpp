@@ -86,9 +86,10 @@ void EncodeData(Program& p, const TrackRecord& record, int track, int sector, ui
 }  // namespace
 
 int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* image,
-                  std::vector<uint8_t>* cells) {
+                  std::vector<uint8_t>* cells, std::vector<uint8_t>* data) {
   p.GcrWritePos = 0;
   if (cells != nullptr) cells->clear();
+  if (data != nullptr) data->clear();
   if (track == 1) p.ErrorByteCursor = 0;
   if (track < 1 || track >= kTrackTableSize) {
     p.GcrOutBuffer[0] = 0;
@@ -103,6 +104,10 @@ int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* im
     Append(p, record.headerGapByte, record.headerGapLength);
     Append(p, sync, record.dataSyncLength + 1);
     EncodeData(p, record, track, sector, code, blank, bamMark, image);
+    if (data != nullptr) {
+      data->insert(data->end(), p.PlainBuffer.begin() + 1,
+                   p.PlainBuffer.begin() + 1 + kSectorBytes);
+    }
     Append(p, record.tailGapByte, record.tailGapLength);
     if (cells != nullptr) cells->push_back(code > kMapGood ? code : kMapGood);
     ++p.ErrorByteCursor;

@@ -15,9 +15,10 @@ namespace dw {
 // the byte count including that 0. The sectors come from the open image file (at each
 // sector's imageOffset, error bytes behind ImageDataSize when ImageErrors is set), or, with
 // `blank`, are zeros; `bamMark` (with `blank`) puts the format type into the BAM sector of
-// track 18. `cells`, when given, receives the code each sector is built with (1: good).
+// track 18. `cells`, when given, receives the code each sector is built with (1: good), and
+// `data` the 256 bytes of each sector's data block, sector 0 first.
 int BuildGcrTrack(Program& p, int track, bool blank, bool bamMark, std::FILE* image,
-                  std::vector<uint8_t>* cells = nullptr);
+                  std::vector<uint8_t>* cells = nullptr, std::vector<uint8_t>* data = nullptr);
 
 // Sends the track just built (`length` bytes of GcrOutBuffer) to the adapter for the write
 // drive code.

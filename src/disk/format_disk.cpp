@@ -18,6 +18,7 @@
 #include "disk/track_fit.h"
 #include "disk/write_check.h"
 #include "disk/write_preparation.h"
+#include "disk/write_verify.h"
 #include "link/controller_job.h"
 #include "link/detect.h"
 #include "link/drive_job.h"
@@ -87,17 +88,21 @@ void NameTheDisk(Program& p, const std::string& name) {
 bool WriteBlankTracks(Program& p) {
   const std::optional<RevolutionWindow> turn = PrepareTrackWrites(p, kFormatTracks);
   if (!turn) return false;
+  const bool verify = VerifyAfterWritingOn(p);
   std::vector<uint8_t> cells;
+  std::vector<uint8_t> data;
+  std::vector<WrittenTrack> writtenTracks;
   for (int track = 1; track <= kFormatTracks; ++track) {
-    const int length = BuildGcrTrack(p, track, true, true, nullptr, &cells);
+    const int length = BuildGcrTrack(p, track, true, true, nullptr, &cells, &data);
     UploadBuiltTrack(p, FitTrackToRevolution(p, track, length, *turn));
     ShowStatusText(p, "Formatting Track: " + std::to_string(track));
     ShowProgress(p, track, 1, kFormatTracks);
     const uint8_t reply = DriveJob(p, 6, 2, track, 0, 0);
     if (!TrackWriteTook(p, track, reply, HeadersOfBuiltTrack(p, track, cells))) return false;
     ShowTrackOnMap(p, track, cells);
+    if (verify) writtenTracks.push_back({track, 0, cells, data});
   }
-  return true;
+  return !verify || VerifyWrittenTracks(p, writtenTracks);
 }
 
 }  // namespace

@@ -277,21 +277,29 @@ bool ReadTrack(Program& p, int track) {
   return false;
 }
 
+std::vector<uint8_t> DecodeGcrSectors(Program& p, int track) {
+  std::vector<uint8_t> cells;
+  p.TrackHeadersFound = 0;
+  if (track <= 0 || track >= kTrackTableSize) return cells;
+  MeasureRawTrack(p);
+  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  for (int sector = 0; sector < record.sectorCount; ++sector) {
+    const uint8_t code = DecodeSector(p, track, sector);
+    if (code != kJobHeaderNotFound && code != kJobNoSync) ++p.TrackHeadersFound;
+    cells.push_back(code);
+  }
+  return cells;
+}
+
 bool DecodeGcrTrack(Program& p, int track) {
   if (track <= 0 || track >= kTrackTableSize) return false;
   if (track == 1) p.ErrorByteCursor = 0;
-  MeasureRawTrack(p);
-  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  const std::vector<uint8_t> cells = DecodeGcrSectors(p, track);
   bool good = true;
   std::string codes;
-  std::vector<uint8_t> cells;
-  p.TrackHeadersFound = 0;
-  for (int sector = 0; sector < record.sectorCount; ++sector) {
-    const uint8_t code = DecodeSector(p, track, sector);
+  for (const uint8_t code : cells) {
     if (code > kJobGood) good = false;
-    if (code != kJobHeaderNotFound && code != kJobNoSync) ++p.TrackHeadersFound;
     codes += "0123456789ABCDEF"[code & 0x0F];
-    cells.push_back(code);
     if (p.ImageErrors) StoreErrorByte(p, code);
     ++p.ErrorByteCursor;
   }

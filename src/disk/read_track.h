@@ -3,6 +3,9 @@
 // 1571 the drive code hands over the whole raw GCR track and the sectors are decoded here,
 // each judged with a sector code; the 1581 sends 20 sectors at a time in burst mode.
 
+#include <cstdint>
+#include <vector>
+
 #include "core/program.h"
 
 namespace dw {
@@ -24,6 +27,11 @@ void StartSectorTransfer(Program& p, int codeNumber, bool ruler);
 // A 1581 half track whose reply came garbled is read again, twice at most; a half track that
 // never came whole ends the operation (LinkState), since a D81 cannot mark sectors as lost.
 bool ReadTrack(Program& p, int track);
+
+// Decodes the sectors of the raw track in ReplyData into ImageBuffer (at the track's
+// imageOffset; a sector without a data block keeps what was there): each sector's code, sector
+// 0 first. Sets TrackHeadersFound; logs nothing.
+std::vector<uint8_t> DecodeGcrSectors(Program& p, int track);
 
 // Decodes the raw track in ReplyData into ImageBuffer, records each sector's code (and its
 // error byte when ImageErrors is set) and logs the track status line. false when any sector

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/image_file.h"
@@ -17,6 +18,7 @@
 #include "disk/track_fit.h"
 #include "disk/write_check.h"
 #include "disk/write_preparation.h"
+#include "disk/write_verify.h"
 #include "link/detect.h"
 #include "link/drive_job.h"
 #include "link/exchange.h"
@@ -116,13 +118,16 @@ void RestoreDiskImage(Program& p, const std::string& path) {
 
   LogLine(p,
           "Restoring from file: \"" + FilePart(path) + "\"; " + std::to_string(tracks) + " Tracks");
+  const bool verify = VerifyAfterWritingOn(p);
   const std::optional<RevolutionWindow> turn = PrepareTrackWrites(p, tracks);
   if (!turn) return;
   StartDiskMap(p, tracks);
   std::vector<uint8_t> cells;
+  std::vector<uint8_t> data;
+  std::vector<WrittenTrack> writtenTracks;
   int written = 0;
   for (int track = 1; track <= tracks; ++track) {
-    const int length = BuildGcrTrack(p, track, false, false, file.get(), &cells);
+    const int length = BuildGcrTrack(p, track, false, false, file.get(), &cells, &data);
     if (length <= 1) continue;
     UploadBuiltTrack(p, FitTrackToRevolution(p, track, length, *turn));
     ShowStatusText(p, "Writing Track: " + std::to_string(track));
@@ -133,9 +138,11 @@ void RestoreDiskImage(Program& p, const std::string& path) {
     const bool doubleSided = p.TrackCount > p.TracksPerSide;
     if (!TrackWriteTook(p, track, reply, HeadersOfBuiltTrack(p, track, cells), doubleSided)) return;
     ShowTrackOnMap(p, track, cells);
+    if (verify) writtenTracks.push_back({track, density, cells, data});
     ++written;
   }
   file.Close();
+  if (verify && !VerifyWrittenTracks(p, writtenTracks)) return;
   // The disk now carries the image's ID and format.
   DetectDiskFormat(p, true);
   LogRestored(p, written);
@@ -173,6 +180,8 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
   if (p.DosErrorFlag != 0 || p.LinkState != 0) return;
 
   LogLine(p, "Restoring from file: \"" + FilePart(path) + "\"");
+  const bool verify = VerifyAfterWritingOn(p);
+  std::vector<WrittenTrack> writtenTracks;
   StartDiskMap(p, p.TrackCount);
   int restored = 0;
   bool failed = false;
@@ -182,11 +191,13 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
     // Every track is written, zeros too: neither an old recording nor the drive's own format
     // leaves a track of zeros behind.
-    const auto upload = [&p, &file, &record] {
+    WrittenTrack writtenTrack{track, 0, SameCells(record.sectorCount, kMapGood), {}};
+    const auto upload = [&p, &file, &record, &writtenTrack] {
       const auto sectors = std::span<uint8_t>(p.CommandPacket).subspan(3, k1581TrackPages * 256);
       SeekImageFile(p, file.get(), record.imageOffset, false);
       std::fill(sectors.begin(), sectors.end(), uint8_t{0});
       file.Read(sectors);
+      writtenTrack.data.assign(sectors.begin(), sectors.end());
       UploadPages(p, sectors, k1581TrackPages);
     };
     upload();
@@ -210,6 +221,7 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
       LogLine(p, "Track " + std::to_string(track) + ": " + StatusText(p, reply, kJobCodeKind));
     } else {
       ++restored;
+      if (verify) writtenTracks.push_back(std::move(writtenTrack));
     }
     if (p.LinkState != 0) return;
   }
@@ -225,6 +237,8 @@ void RestoreDiskImage1581(Program& p, const std::string& path) {
     p.LinkState |= kLinkIecError;
     return;
   }
+  // The last track has left the drive's cache: every track is read from the disk itself.
+  if (verify && !VerifyWrittenTracks(p, writtenTracks)) return;
   LogRestored(p, restored);
 }
 

@@ -38,6 +38,7 @@ enum CommandId : int {
   // Shows the folder of the kept log; needs no drive.
   kCmdOpenLogFolder = 42,
   kCmdCreateG64 = 43,
+  kCmdVerifyWrites = 44,
   // The identity of the directory list: a double-click on it dispatches this id.
   kDirectoryListId = 100,
 };

@@ -20,6 +20,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/image_file.h"
@@ -31,6 +32,7 @@
 #include "disk/track_fit.h"
 #include "disk/write_check.h"
 #include "disk/write_preparation.h"
+#include "disk/write_verify.h"
 #include "gcr/zones.h"
 #include "link/detect.h"
 #include "link/drive_job.h"
@@ -135,8 +137,35 @@ TrackRead ReadTrackBytes(Program& p, PcFile& file, int writeLength) {
   return TrackRead::kComplete;
 }
 
+// A track as the G64 gave it to the drive, kept for the verify after writing.
+struct RawWrittenTrack {
+  int track = 0;
+  int density = 0;
+  std::vector<uint8_t> bytes;
+};
+
+// The sectors of each track as written are the G64's bytes decoded as a read of the disk would
+// decode them (the track taken as the ring it is on the disk): a sector the G64 holds damaged
+// is written damaged and must read back with the same code. Decoded with the disk's ID as the
+// DOS found it after the restore, as the read-back is.
+std::vector<WrittenTrack> SectorsAsWritten(Program& p, const std::vector<RawWrittenTrack>& raw) {
+  std::vector<WrittenTrack> tracks;
+  BuildTrackTable(p);
+  for (const RawWrittenTrack& written : raw) {
+    p.ReplyData = written.bytes;
+    p.ReplyData.insert(p.ReplyData.end(), written.bytes.begin(), written.bytes.end());
+    WrittenTrack sectors{written.track, written.density, DecodeGcrSectors(p, written.track), {}};
+    const auto place =
+        p.ImageBuffer.begin() + p.TrackTable[static_cast<size_t>(written.track)].imageOffset;
+    sectors.data.assign(place, place + std::ssize(sectors.codes) * kSectorBytes);
+    tracks.push_back(std::move(sectors));
+  }
+  return tracks;
+}
+
 // Writes the track's bytes and checks that the disk took them; false when it did not.
-bool WriteTrack(Program& p, int track, int zone, int writeLength) {
+bool WriteTrack(Program& p, int track, int zone, int writeLength,
+                std::vector<RawWrittenTrack>* kept) {
   const TrackHeaders expected = HeadersOfRawTrack(
       p, std::span<const uint8_t>(p.GcrOutBuffer).first(static_cast<size_t>(writeLength)));
   // The drive code writes up to the $00 that closes the track.
@@ -144,12 +173,19 @@ bool WriteTrack(Program& p, int track, int zone, int writeLength) {
   UploadBuiltTrack(p, writeLength + 1);
   ShowStatusText(p, "Writing Track: " + std::to_string(track));
   ShowProgress(p, track, 1, kTracksWritten);
-  const uint8_t reply = DriveJob(p, 6, 2, track, ZoneBits(zone) | 0x80, 0);
-  return TrackWriteTook(p, track, reply, expected);
+  const int density = ZoneBits(zone) | 0x80;
+  const uint8_t reply = DriveJob(p, 6, 2, track, density, 0);
+  if (!TrackWriteTook(p, track, reply, expected)) return false;
+  if (kept != nullptr) {
+    kept->push_back(
+        {track, density, {p.GcrOutBuffer.begin(), p.GcrOutBuffer.begin() + writeLength}});
+  }
+  return true;
 }
 
 // false when a track did not take its write: the restore stops there.
-bool RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, float driveRpm) {
+bool RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, float driveRpm,
+                  std::vector<RawWrittenTrack>* kept) {
   const size_t entry = static_cast<size_t>(track - 1) * 2;
   const uint32_t offset = entry < header.offsets.size() ? header.offsets[entry] : 0;
   const uint32_t speed = entry < header.speeds.size() ? header.speeds[entry] : 0;
@@ -206,7 +242,7 @@ bool RestoreTrack(Program& p, PcFile& file, const G64Header& header, int track, 
   LogLine(p, Formatted("%02d     %06X%6X%8.1f%5d%12X%12.1f", track, offset, trackLength,
                        static_cast<double>(trackRpm), zone, writeLength,
                        static_cast<double>(driveRpm)));
-  return WriteTrack(p, track, zone, writeLength);
+  return WriteTrack(p, track, zone, writeLength, kept);
 }
 
 }  // namespace
@@ -243,13 +279,16 @@ void RestoreG64Image(Program& p, const std::string& path) {
   LogLine(p, "G64 version: " + std::to_string(header->version));
   LogLine(p, "G64 tracks: " + std::to_string(header->entryCount));
   LogLine(p, "G64 track size max.: $" + UpperHex(header->maxTrackSize));
+  const bool verify = VerifyAfterWritingOn(p);
+  std::vector<RawWrittenTrack> kept;
   LogColumnHeader(p);
   // After a timeout or RESET no track goes down any more: none may be listed as written.
   for (int track = 1; track <= kTracksWritten && p.LinkState == 0; ++track) {
-    if (!RestoreTrack(p, file, *header, track, driveRpm)) return;
+    if (!RestoreTrack(p, file, *header, track, driveRpm, verify ? &kept : nullptr)) return;
   }
   file.Close();
   if (p.LinkState == 0) DetectDiskFormat(p, true);
+  if (verify && p.LinkState == 0) VerifyWrittenTracks(p, SectorsAsWritten(p, kept));
 }
 
 }  // namespace dw

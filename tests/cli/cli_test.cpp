@@ -418,6 +418,35 @@ TEST_F(CliTest, BatchArchivingMakesOneImageForEveryDiskPutIn) {
   EXPECT_FALSE(Contains(run.err, "\r"));
 }
 
+// --verify reads every written track back: a disk the drive wrote wrong while answering each
+// write as done is no copy (exit status 1), and the same disk unverified passes.
+TEST_F(CliTest, RestoreAndFormatWithVerifyTellABadDiskFromAGoodOne) {
+  MakeGameDisk("a.d64", 300, 16);
+  const std::string image = Slurp(Path("a.d64"));
+  std::ofstream(Path("b.d64"), std::ios::binary) << image;
+  CliRun run = Run({"--port", "sim:8=1541-II+:b.d64", "--virtual-time", "--sim-fault",
+                    "badwrite 8 12 4", "restore", "a.d64", "--yes", "--verify"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(Contains(run.out,
+                       "Verify after writing: Track 12, Sector 4: read with code 5, "
+                       "written with 1"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, "-- aborted --")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "Restored 35 tracks onto drive 8")) << run.out;
+  run = Run({"--port", "sim:8=1541-II+:b.d64", "--virtual-time", "--sim-fault", "badwrite 8 12 4",
+             "restore", "a.d64", "--yes"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, "Restored 35 tracks onto drive 8")) << run.out;
+
+  run = Run({"--port", "sim:8=1541-II+:blank", "--virtual-time", "format", "NEW,NW", "--verify"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, "Verify after writing: on")) << run.out;
+  EXPECT_TRUE(Contains(run.out,
+                       "Verify after writing: 683 sectors on 35 tracks read back as "
+                       "written"))
+      << run.out;
+}
+
 TEST_F(CliTest, ACommandThatRefusesOrCannotBeDoneIsNoSuccess) {
   MakeGameDisk("a.d64", 300, 13);
   const std::string before = Slurp(Path("a.d64"));

@@ -301,5 +301,54 @@ TEST_F(G64Restore, ALongTrackGivesUpGapBytesToFitOneTurnOfTheDrive) {
   EXPECT_EQ(at294[6], TrackLine(1, offset, 7700, trackRpm, 3, 7700, 294.0));
 }
 
+// With verify after writing, each track's sectors as the G64 holds them are what the disk must
+// give back: a data block the G64 itself holds damaged passes when it reads back damaged the
+// same way, while one the drive lays down wrong (the bus's badwrite) is caught.
+TEST_F(G64Restore, VerifyAfterWritingPassesTheG64sOwnDamageAndCatchesTheDrives) {
+  G64Tracks tracks = TracksOf(g64_);
+  // Track 10's first data block (behind the second sync), one GCR byte in the middle changed.
+  std::vector<uint8_t>& raw = tracks.at(18).bytes;
+  size_t syncs = 0;
+  size_t at = 1;
+  for (; at < raw.size() && syncs < 2; ++at) syncs += raw[at - 1] == 0xFF && raw[at] != 0xFF;
+  ASSERT_EQ(syncs, 2u);
+  raw[at + 100] ^= 0x10;
+  tooltest::WriteBytes(folder_ / "damaged.g64", G64File(84, tracks));
+  for (const std::string fault : {"", "21"}) {
+    SCOPED_TRACE(fault);
+    Harness h("8=1541-II+:" + old_);
+    if (!fault.empty()) {
+      std::string error;
+      ASSERT_TRUE(ApplyBusFault(*h.bus, {"badwrite", "8", fault, "2"}, 0, &error)) << error;
+    }
+    h.desk.AnswerQuestion(kOverwriteDiskCaption, MessageAnswer::kYes);
+    h.desk.QueueCommand(kCmdVerifyWrites);
+    h.desk.QueueFile(folder_ / "damaged.g64");
+    h.desk.QueueCommand(kCmdRestoreImage);
+    if (fault.empty()) {
+      h.desk.QueueFile(folder_ / "copy.d64");
+      h.desk.QueueCommand(kCmdCreateImage);
+    }
+    h.Run();
+    EXPECT_TRUE(h.desk.Logged("Verify after writing: on"));
+    if (fault.empty()) {
+      EXPECT_TRUE(
+          h.desk.Logged("Verify after writing: 683 sectors on 35 tracks read back as written"));
+      const std::vector<Lines> logs = CommandLogs(h.desk);
+      ASSERT_EQ(logs.size(), 3u);
+      EXPECT_EQ(logs[1].back(), "-- done --");
+      // The copy shows the damage the G64 brought.
+      EXPECT_NE(std::find_if(logs[2].begin(), logs[2].end(),
+                             [](const std::string& line) { return line.rfind("T10:5", 0) == 0; }),
+                logs[2].end());
+    } else {
+      EXPECT_TRUE(h.desk.Logged(
+          "Verify after writing: Track 21, Sector 2: read with code 5, written with 1"));
+      EXPECT_TRUE(h.desk.Logged("Verify after writing: 1 sector differs on 1 track"));
+      EXPECT_EQ(h.desk.logTexts().back(), "-- aborted --");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dw
