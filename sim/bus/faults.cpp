@@ -9,7 +9,7 @@ namespace sim {
 namespace {
 
 // What follows the word.
-enum class Args { kNone, kDevice, kDeviceTrack, kDeviceFraction, kMilliseconds };
+enum class Args { kNone, kDevice, kDeviceTrack, kDeviceTrackSector, kDeviceFraction, kMilliseconds };
 
 struct FaultWord {
   FaultKind kind;
@@ -17,7 +17,7 @@ struct FaultWord {
   Args args;
 };
 
-constexpr std::array<FaultWord, 23> kFaultWords{{
+constexpr std::array<FaultWord, 24> kFaultWords{{
     {FaultKind::kPowerOff, "poweroff", Args::kDevice},
     {FaultKind::kPowerOn, "poweron", Args::kDevice},
     {FaultKind::kUnplug, "unplug", Args::kNone},
@@ -41,6 +41,7 @@ constexpr std::array<FaultWord, 23> kFaultWords{{
     {FaultKind::kNoAnswer, "notpresent", Args::kNone},
     {FaultKind::kReadTimeout, "readtimeout", Args::kNone},
     {FaultKind::kBusWait, "buswait", Args::kMilliseconds},
+    {FaultKind::kWeakSector, "weak", Args::kDeviceTrackSector},
 }};
 
 constexpr int kLongestBusWaitMs = 2000;
@@ -66,7 +67,7 @@ const FaultWord& Entry(FaultKind kind) {
 
 // The words after the fault's own, read into it; the text of the mistake otherwise.
 std::string ReadArgs(const FaultWord& entry, const std::string& first, const std::string& second,
-                     const std::string& third, Fault* fault) {
+                     const std::string& third, const std::string& fourth, Fault* fault) {
   const std::string word(entry.word);
   switch (entry.args) {
     case Args::kNone:
@@ -78,6 +79,12 @@ std::string ReadArgs(const FaultWord& entry, const std::string& first, const std
       if (ReadNumber(first, &fault->device) && ReadNumber(second, &fault->track) && third.empty())
         return "";
       return "fault " + word + " needs a device and a track number, e.g. \"" + word + " 8 18\"";
+    case Args::kDeviceTrackSector:
+      if (ReadNumber(first, &fault->device) && ReadNumber(second, &fault->track) &&
+          ReadNumber(third, &fault->sector) && fourth.empty())
+        return "";
+      return "fault " + word + " needs a device, a track and a sector number, e.g. \"" + word +
+             " 8 18 4\"";
     case Args::kDeviceFraction:
       if (ReadNumber(first, &fault->device) && ReadFraction(second, &fault->fraction) &&
           third.empty())
@@ -101,11 +108,16 @@ std::string ReadArgs(const FaultWord& entry, const std::string& first, const std
 
 bool FaultNeedsDevice(FaultKind kind) {
   const Args args = Entry(kind).args;
-  return args == Args::kDevice || args == Args::kDeviceTrack || args == Args::kDeviceFraction;
+  return args == Args::kDevice || args == Args::kDeviceTrack || args == Args::kDeviceTrackSector ||
+         args == Args::kDeviceFraction;
 }
 
 bool FaultNeedsTrack(FaultKind kind) {
   return Entry(kind).args == Args::kDeviceTrack;
+}
+
+bool FaultNeedsSector(FaultKind kind) {
+  return Entry(kind).args == Args::kDeviceTrackSector;
 }
 
 std::string_view FaultName(FaultKind kind) {
@@ -118,12 +130,13 @@ bool ParseFault(std::string_view words, Fault* fault, std::string* error) {
   std::string first;
   std::string second;
   std::string third;
-  in >> word >> first >> second >> third;
+  std::string fourth;
+  in >> word >> first >> second >> third >> fourth;
   for (const FaultWord& entry : kFaultWords) {
     if (entry.word != word) continue;
     Fault parsed;
     parsed.kind = entry.kind;
-    const std::string mistake = ReadArgs(entry, first, second, third, &parsed);
+    const std::string mistake = ReadArgs(entry, first, second, third, fourth, &parsed);
     if (!mistake.empty()) {
       *error = mistake;
       return false;

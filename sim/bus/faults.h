@@ -31,6 +31,7 @@ enum class FaultKind {
   kNoAnswer,        // the next job or channel read gets IEC status $04 (device not answering)
   kReadTimeout,     // ... status $08: the adapter's wait for the drive's bytes ran out
   kBusWait,         // the adapter answers the next banner request `durationUs` late
+  kWeakSector,      // sector `sector` of track `track` grows faint: some reads fail, some not
 };
 
 struct Fault {
@@ -39,10 +40,12 @@ struct Fault {
   int track = 0;           // the faults of a track only, numbered as the DOS numbers them
   double fraction = 0.5;   // pullout, stuckwrite: where in the work (0 up to 1)
   int64_t durationUs = 0;  // buswait
+  int sector = 0;          // weak
 };
 
 bool FaultNeedsDevice(FaultKind kind);
 bool FaultNeedsTrack(FaultKind kind);
+bool FaultNeedsSector(FaultKind kind);
 std::string_view FaultName(FaultKind kind);
 
 // Reads a fault as written in scenarios: "poweroff 9", "poweron 9", "unplug", "replug",
@@ -50,7 +53,7 @@ std::string_view FaultName(FaultKind kind);
 // "junkahead", "unformat 8 18", "wrongrate 8 18", "pullout 8" or "pullout 8 0.3" (the
 // fraction of the work, 0 up to 1, default 0.5), "hangcode 8", "motorstop 8", "motorstart 8",
 // "stuckwrite 8" or "stuckwrite 8 0.3", "notpresent", "readtimeout", "buswait 2000" (1 to
-// 2000 ms). false with a message in *error when the words are no fault.
+// 2000 ms), "weak 8 18 4" (device, track, sector). false with a message in *error when the words are no fault.
 bool ParseFault(std::string_view words, Fault* fault, std::string* error);
 
 }  // namespace sim

@@ -120,6 +120,7 @@ class TrackWrite final : public DriveWork {
     WriteRevolution(track.bytes, plan_.zone, plan_.revolutionUs, plan_.startTurn, bytes);
     track.density = plan_.zone;
     track.present = true;
+    track.faint.clear();
     NoteWrittenTrack(*plan_.disk, plan_.side, plan_.track);
   }
 

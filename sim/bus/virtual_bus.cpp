@@ -103,6 +103,9 @@ bool VirtualBus::SaveDisks(std::string* error) const {
 
 bool VirtualBus::Accepts(const Fault& fault) const {
   if (FaultNeedsDevice(fault.kind) && drive(fault.device) == nullptr) return false;
+  if (FaultNeedsSector(fault.kind)) {
+    return HasSectorToWeaken(drive(fault.device)->heldDisk(), fault.track, fault.sector);
+  }
   return !FaultNeedsTrack(fault.kind) || HasGcrTrack(drive(fault.device)->heldDisk(), fault.track);
 }
 
@@ -183,6 +186,11 @@ void VirtualBus::ApplyFault(const Fault& fault, int64_t atNs) {
       break;
     case FaultKind::kWrongRateTrack:
       if (target->heldDisk() != nullptr) RecordTrackAtWrongRate(*target->heldDisk(), fault.track);
+      break;
+    case FaultKind::kWeakSector:
+      if (target->heldDisk() != nullptr) {
+        WeakenSector(*target->heldDisk(), fault.track, fault.sector);
+      }
       break;
     case FaultKind::kPullDuringJob:
       target->mechanics().PullDiskDuringNextJob(fault.fraction);

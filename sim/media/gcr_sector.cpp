@@ -223,6 +223,16 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
   return kJobOk;
 }
 
+std::optional<size_t> GcrDataBlockBit(std::span<const uint8_t> track, int headerTrack,
+                                      int sector) {
+  const RawTrackBits bits(track);
+  const HeaderFound header = LocateHeader(bits, headerTrack, sector, nullptr);
+  if (header.code != kJobOk) return std::nullopt;
+  const auto syncEnd = bits.NextSyncEnd(header.endBit, bits.BitCount());
+  if (!syncEnd) return std::nullopt;
+  return *syncEnd % bits.BitCount();
+}
+
 size_t NoSyncBits(std::span<const uint8_t> track) {
   return track.size() * 8 / kNoSyncTurnFraction;
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -55,6 +56,10 @@ int ReadGcrSector(std::span<const uint8_t> track, int headerTrack, int sector,
 // data block in place. Returns a job code; the track is unchanged unless it is 1.
 int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
                    const DiskId* expectedId, const SectorData& data);
+
+// The bit of the track where the data block of a sector begins (behind the sync that follows its
+// header); nullopt when the header is not found.
+std::optional<size_t> GcrDataBlockBit(std::span<const uint8_t> track, int headerTrack, int sector);
 
 // The controller's seek job, as the DOS runs it to learn the disk ID: from startBit (where the
 // head is when the job starts) it takes the first block behind a sync that is a header, passing

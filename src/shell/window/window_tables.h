@@ -37,6 +37,7 @@ inline constexpr std::array kDiskMenuItems{
     kSeparator,
     MenuItemSpec{kCmdFortyTracks, "Enable 40 tracks", true},
     MenuItemSpec{kCmdImageErrors, "Enable image errors", true},
+    MenuItemSpec{kCmdRetryTracks, "Retry damaged tracks", true},
     kSeparator,
     MenuItemSpec{kCmdFastFormat, "Fast Format", false},
     MenuItemSpec{kCmdDosCommand, "DOS command", false},
