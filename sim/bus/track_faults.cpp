@@ -14,9 +14,10 @@ constexpr int kWrongRateDistance = 2;
 // first data bytes, so that the block is still found and only its contents read wrong.
 constexpr size_t kFaintFromByte = 40;
 constexpr size_t kFaintBytes = 80;
-// A failing turn loses about one in eight of the faint one bits; a 1581 sector, one in sixteen
-// of its bytes.
-constexpr uint32_t kLostBitMask = 0x7;
+// A failing turn reads the faint stretch as the read amplifier's noise, which never holds a sync:
+// at most this many one bits in a row (GCR itself allows eight, a sync needs ten); a 1581
+// sector loses one in sixteen of its bytes.
+constexpr size_t kLongestNoiseOnes = 5;
 constexpr uint32_t kGarbledByteMask = 0xF;
 
 uint32_t FaintSeed(int track, int sector) {
@@ -75,12 +76,19 @@ std::span<const uint8_t> NextTurnOf(GcrDisk::Track& track, std::vector<uint8_t>&
   if (track.faint.empty()) return track.bytes;
   scratch = track.bytes;
   const size_t ringBits = scratch.size() * 8;
+  auto bitAt = [&](size_t bit) { return (scratch[bit % ringBits / 8] >> (7 - bit % 8)) & 1; };
   for (GcrDisk::Track::Faint& stretch : track.faint) {
     if (!stretch.spot.NextReadFails()) continue;
+    // The ones already running into the stretch count towards a sync.
+    size_t ones = 0;
+    while (ones < kLongestNoiseOnes && bitAt(stretch.fromBit + ringBits - 1 - ones) != 0) ++ones;
     for (size_t i = 0; i < stretch.bitCount; ++i) {
       const size_t bit = (stretch.fromBit + i) % ringBits;
-      if ((stretch.spot.NextNoise() & kLostBitMask) != 0) continue;
-      scratch[bit / 8] &= static_cast<uint8_t>(~(0x80u >> (bit % 8)));
+      const bool last = i + 1 == stretch.bitCount;
+      const bool one = (stretch.spot.NextNoise() & 1u) != 0 && ones < kLongestNoiseOnes && !last;
+      ones = one ? ones + 1 : 0;
+      const auto mask = static_cast<uint8_t>(0x80u >> (bit % 8));
+      scratch[bit / 8] = one ? (scratch[bit / 8] | mask) : (scratch[bit / 8] & ~mask);
     }
   }
   return scratch;

@@ -26,8 +26,8 @@ bool HasSectorToWeaken(const Disk* disk, int track, int sector);
 // sector. Reads of it then fail on some revolutions and are right on others (weak_spot.h).
 void WeakenSector(Disk& disk, int track, int sector);
 // The track's bits as the next revolution brings them under the head: a faint stretch that this
-// turn reads wrong loses some of its one bits (the flux changes too weak to be seen). The bytes
-// are the track's own unless something is faint; scratch holds them otherwise.
+// turn reads wrong gives the read amplifier's noise instead of its bits. The bytes are the
+// track's own unless something is faint; scratch holds them otherwise.
 std::span<const uint8_t> NextTurnOf(GcrDisk::Track& track, std::vector<uint8_t>& scratch);
 // A 1581 read of a sector the controller read as `code` in the next revolution: a faint sector
 // that reads wrong there gives a data CRC error and bytes that are not all its own.
