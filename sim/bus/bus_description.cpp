@@ -28,7 +28,8 @@ bool ParseTrackSector(std::string_view text, std::array<int, 2>* place) {
   if (slash == std::string_view::npos) return false;
   const std::string_view track = text.substr(0, slash);
   const std::string_view sector = text.substr(slash + 1);
-  auto [trackEnd, trackStatus] = std::from_chars(track.data(), track.data() + track.size(), (*place)[0]);
+  auto [trackEnd, trackStatus] =
+      std::from_chars(track.data(), track.data() + track.size(), (*place)[0]);
   auto [sectorEnd, sectorStatus] =
       std::from_chars(sector.data(), sector.data() + sector.size(), (*place)[1]);
   return !track.empty() && !sector.empty() && trackStatus == std::errc() &&

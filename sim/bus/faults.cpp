@@ -9,7 +9,14 @@ namespace sim {
 namespace {
 
 // What follows the word.
-enum class Args { kNone, kDevice, kDeviceTrack, kDeviceTrackSector, kDeviceFraction, kMilliseconds };
+enum class Args {
+  kNone,
+  kDevice,
+  kDeviceTrack,
+  kDeviceTrackSector,
+  kDeviceFraction,
+  kMilliseconds
+};
 
 struct FaultWord {
   FaultKind kind;

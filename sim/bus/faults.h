@@ -53,7 +53,8 @@ std::string_view FaultName(FaultKind kind);
 // "junkahead", "unformat 8 18", "wrongrate 8 18", "pullout 8" or "pullout 8 0.3" (the
 // fraction of the work, 0 up to 1, default 0.5), "hangcode 8", "motorstop 8", "motorstart 8",
 // "stuckwrite 8" or "stuckwrite 8 0.3", "notpresent", "readtimeout", "buswait 2000" (1 to
-// 2000 ms), "weak 8 18 4" (device, track, sector). false with a message in *error when the words are no fault.
+// 2000 ms), "weak 8 18 4" (device, track, sector). false with a message in *error when the words
+// are no fault.
 bool ParseFault(std::string_view words, Fault* fault, std::string* error);
 
 }  // namespace sim

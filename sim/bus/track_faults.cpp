@@ -68,8 +68,8 @@ void WeakenSector(Disk& disk, int track, int sector) {
   GcrDisk::Track* raw = TrackOf(disk, track);
   const size_t block = *GcrDataBlockBit(raw->bytes, track, sector);
   const size_t ringBits = raw->bytes.size() * 8;
-  raw->faint.push_back(
-      {(block + kFaintFromByte * 8) % ringBits, kFaintBytes * 8, WeakSpot(FaintSeed(track, sector))});
+  raw->faint.push_back({(block + kFaintFromByte * 8) % ringBits, kFaintBytes * 8,
+                        WeakSpot(FaintSeed(track, sector))});
 }
 
 std::span<const uint8_t> NextTurnOf(GcrDisk::Track& track, std::vector<uint8_t>& scratch) {

@@ -223,8 +223,7 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
   return kJobOk;
 }
 
-std::optional<size_t> GcrDataBlockBit(std::span<const uint8_t> track, int headerTrack,
-                                      int sector) {
+std::optional<size_t> GcrDataBlockBit(std::span<const uint8_t> track, int headerTrack, int sector) {
   const RawTrackBits bits(track);
   const HeaderFound header = LocateHeader(bits, headerTrack, sector, nullptr);
   if (header.code != kJobOk) return std::nullopt;

@@ -273,7 +273,8 @@ HalfOutcome ReadHalfOnce(Program& p, int track, int firstSector, bool firstComma
   half.status = p.ReplyData[0];
   half.hasData = length == kBurstReplyLength;
   half.data.clear();
-  if (half.hasData) half.data.assign(p.ReplyData.begin() + 1, p.ReplyData.begin() + kBurstReplyLength);
+  if (half.hasData)
+    half.data.assign(p.ReplyData.begin() + 1, p.ReplyData.begin() + kBurstReplyLength);
   if (!half.hasData && (half.status & 0x0F) == kBurstDiskChanged) return HalfOutcome::kDiskChanged;
   return HalfOutcome::kRead;
 }
@@ -298,7 +299,8 @@ bool ReadBurstTrack(Program& p, int track, int retries) {
     TrackReads reads(1);
     for (;;) {
       BurstHalf read;
-      const HalfOutcome outcome = ReadHalfOnce(p, track, firstSector, track == 1 && half == 0 && got.empty(), read);
+      const HalfOutcome outcome =
+          ReadHalfOnce(p, track, firstSector, track == 1 && half == 0 && got.empty(), read);
       if (outcome == HalfOutcome::kDiskChanged) {
         LogBurstError(p, track, firstSector, read.status);
         p.LinkState |= kLinkIecError;
@@ -336,9 +338,9 @@ bool ReadBurstTrack(Program& p, int track, int retries) {
       p.TrackHeadersFound += kBurstSectors;
     }
     if (reads.count() > 1) {
-      LogRetries(p, track, reads, kept,
-                 {std::to_string(firstSector) + " to " +
-                  std::to_string(firstSector + kBurstSectors - 1)});
+      LogRetries(
+          p, track, reads, kept,
+          {std::to_string(firstSector) + " to " + std::to_string(firstSector + kBurstSectors - 1)});
     }
     const std::vector<uint8_t> same = SameCells(kBurstSectors, reads.KeptCells(kept)[0]);
     cells.insert(cells.end(), same.begin(), same.end());

@@ -46,7 +46,8 @@ void ToggleTrackRetries(Program& p, int id) {
   const std::optional<int> count = answer ? RetryCountFrom(*answer) : std::nullopt;
   p.desk.SetChecked(id, count.has_value());
   if (!count) {
-    if (answer) LogLine(p, "Retries: \"" + *answer + "\" is no count from " + range + "; retries stay off");
+    if (answer)
+      LogLine(p, "Retries: \"" + *answer + "\" is no count from " + range + "; retries stay off");
     return;
   }
   p.RetriesMark = true;
@@ -79,7 +80,8 @@ std::vector<size_t> TrackReads::Kept() const {
   std::vector<uint8_t> cells;
   for (int place = 0; place < places_; ++place) {
     cells.clear();
-    for (const std::vector<uint8_t>& read : reads_) cells.push_back(read[static_cast<size_t>(place)]);
+    for (const std::vector<uint8_t>& read : reads_)
+      cells.push_back(read[static_cast<size_t>(place)]);
     kept.push_back(KeptRead(cells));
   }
   return kept;
@@ -112,8 +114,8 @@ void LogRetries(Program& p, int track, const TrackReads& reads, const std::vecto
     if (cells[place] != kMapGood && cells[place] != kMapRecovered) bad.push_back(names[place]);
   }
   if (!bad.empty()) {
-    LogLine(p, head + PlaceWords(bad) + " still bad after " + std::to_string(reads.count()) +
-                   " reads");
+    LogLine(
+        p, head + PlaceWords(bad) + " still bad after " + std::to_string(reads.count()) + " reads");
   }
 }
 

@@ -208,7 +208,8 @@ TEST(CreateFaults, RetriesRecoverAWeakSectorAndKeepAnErrorOfTheDiskAsItIs) {
   EXPECT_EQ(copy[kD64Data + weak], 1);
   EXPECT_EQ(copy[kD64Data + bad], 5);
   // The weak sector's track was read until it came good, and no more; the bad one's four times.
-  const int reads = static_cast<sim::GcrDisk*>(h->bus->disk(8))->TrackOnSide(0, 17).faint[0].spot.reads();
+  const int reads =
+      static_cast<sim::GcrDisk*>(h->bus->disk(8))->TrackOnSide(0, 17).faint[0].spot.reads();
   EXPECT_GE(reads, 2);
   EXPECT_TRUE(h->desk.Logged("Track 17: sector 4 recovered on try " + std::to_string(reads)));
   EXPECT_TRUE(h->desk.Logged("Track 20: sector 3 still bad after 4 reads"));
@@ -216,7 +217,8 @@ TEST(CreateFaults, RetriesRecoverAWeakSectorAndKeepAnErrorOfTheDiskAsItIs) {
   EXPECT_TRUE(h->desk.Logged("T20:1115111111111111111<!  SY:0038  BRZ:2"));
   EXPECT_EQ(h->desk.diskMap()[16][4], kMapRecovered);
   EXPECT_EQ(h->desk.diskMap()[19][3], 5);
-  EXPECT_TRUE(h->desk.Logged("Saved copy.d64: 683 sectors, 1 with errors (1 \xD7 5), 1 recovered on retry"));
+  EXPECT_TRUE(h->desk.Logged(
+      "Saved copy.d64: 683 sectors, 1 with errors (1 \xD7 5), 1 recovered on retry"));
 
   h = create(false, "plain.d64");
   copy = fake::ReadFile(bench.dir / "plain.d64");
