@@ -182,7 +182,9 @@ TEST(CreateFaults, RetriesRecoverAWeakSectorAndKeepAnErrorOfTheDiskAsItIs) {
   const size_t bad = static_cast<size_t>(SectorIndex(20, 3));
 
   auto create = [&](bool retries, const std::string& name) {
-    auto h = std::make_unique<Harness>("8=1541-II+:" + bench.image + ":weak@17/4");
+    auto h = std::make_unique<Harness>("8=1541-II+:" + bench.image);
+    std::string error;
+    EXPECT_TRUE(ApplyBusFault(*h->bus, {"weak", "8", "17", "4"}, 0, &error)) << error;
     if (retries) {
       h->desk.QueueText("21");
       h->desk.QueueCommand(kCmdRetryTracks);
