@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "sim/bus/adapter.h"
+#include "sim/bus/track_faults.h"
 #include "sim/media/dos_errors.h"
 #include "sim/media/sector_disk.h"
 
@@ -211,6 +212,7 @@ AdapterReply Adapter::OnBurstRead(std::span<const uint8_t> packet) {
     if (number < disk->SectorsOnTrack(track)) {
       sector.fill(0);
       code = drive->trackCache().Read(*disk, track, number, sector);
+      code = FaintSectorRead(*disk, track, number, code, sector);
       std::copy(sector.begin(), sector.end(), data.begin() + 1 + i * 256);
     }
     if (failed == kJobOk && code != kJobOk) {

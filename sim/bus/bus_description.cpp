@@ -20,6 +20,22 @@ constexpr double kLongestDriftPeriodS = 3600.0;
 constexpr double kUsPerSecond = 1e6;
 // The option that gives the speed of the drive that wrote the image's tracks.
 constexpr std::string_view kWrittenAt = "written@";
+constexpr std::string_view kWeakAt = "weak@";
+
+// "T/S" of :weak@T/S.
+bool ParseTrackSector(std::string_view text, std::array<int, 2>* place) {
+  const size_t slash = text.find('/');
+  if (slash == std::string_view::npos) return false;
+  const std::string_view track = text.substr(0, slash);
+  const std::string_view sector = text.substr(slash + 1);
+  auto [trackEnd, trackStatus] =
+      std::from_chars(track.data(), track.data() + track.size(), (*place)[0]);
+  auto [sectorEnd, sectorStatus] =
+      std::from_chars(sector.data(), sector.data() + sector.size(), (*place)[1]);
+  return !track.empty() && !sector.empty() && trackStatus == std::errc() &&
+         sectorStatus == std::errc() && trackEnd == track.data() + track.size() &&
+         sectorEnd == sector.data() + sector.size();
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
@@ -180,6 +196,14 @@ bool ParseEntry(std::string_view entry, DriveDescription* drive, std::string* er
                  std::string(option) + "\" (e.g. written@294rpm, 200 to 400)";
         return false;
       }
+    } else if (EqualsIgnoringCase(option.substr(0, kWeakAt.size()), kWeakAt)) {
+      std::array<int, 2> place{};
+      if (!ParseTrackSector(option.substr(kWeakAt.size()), &place)) {
+        *error = "device " + std::to_string(drive->device) + ": bad weak sector \"" +
+                 std::string(option) + "\" (e.g. weak@12/4: track 12, sector 4)";
+        return false;
+      }
+      drive->weakSectors.push_back(place);
     } else {
       break;
     }

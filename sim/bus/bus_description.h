@@ -18,11 +18,14 @@
 //              starts in 1541 mode, as after power-up with a C64
 //   :written@RPM[rpm]  the .d64/.d71 image's tracks as a drive turning at RPM wrote them: each
 //              one of that drive's revolutions long (e.g. :written@294 for a slow drive)
+//   :weak@T/S  sector S of track T of the disk is weak: some reads of it fail, others not (the
+//              fault "weak"); may be given more than once
 // DEVICE is 8 to 11; MODEL a name as the program shows it: 1541, 1541-C, 1541-II,
 // 1541-JIFFY, 1541-SDOS, 1570, 1571, 1581, or 1541-OTHER, a 1541 whose ROM byte at $FF40
 // names no model the program knows (any case). The "sim:" prefix is optional here.
 // Image paths may hold ":" (C:\disks\a.d64) but no ",".
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -51,6 +54,7 @@ struct DriveDescription {
   bool steadySpeed = false;
   bool starts1571Mode = false;
   double writerRpm = 0.0;  // 0: the image's tracks as a drive at 300 rpm lays them
+  std::vector<std::array<int, 2>> weakSectors;  // {track, sector}
 };
 
 // false with a message in *error when the text is not a bus description.

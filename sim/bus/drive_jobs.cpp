@@ -5,6 +5,7 @@
 
 #include "sim/bus/drive_code.h"
 #include "sim/bus/protocol.h"
+#include "sim/bus/track_faults.h"
 #include "sim/bus/track_work.h"
 #include "sim/media/gcr_disk.h"
 #include "sim/media/geometry.h"
@@ -110,11 +111,12 @@ JobAnswer ReadTrack(VirtualDrive& drive, std::span<const uint8_t> packet, const 
   // With no disk turning under it the head picks up nothing: zero bits at the drive's clock.
   int rateCount = ByteRateCount(place.zone);
   if (disk != nullptr && !mechanics.motorStopped()) {
-    const GcrDisk::Track& track = disk->TrackOnSide(place.side, mechanics.headTrack());
+    GcrDisk::Track& track = disk->TrackOnSide(place.side, mechanics.headTrack());
     const Spindle& spindle = mechanics.spindle();
     const double turn = spindle.AngleAt(static_cast<double>(readStartUs));
     const size_t startBit = static_cast<size_t>(turn * static_cast<double>(track.bytes.size() * 8));
-    data = ReadAsHead(track.bytes, track.density, place.zone, startBit, count);
+    std::vector<uint8_t> scratch;
+    data = ReadAsHead(NextTurnOf(track, scratch), track.density, place.zone, startBit, count);
     // The track's bytes pass the head in the reading drive's revolution, however fast the drive
     // that wrote them turned.
     rateCount = TrackByteRateCount(track.bytes.size(),

@@ -14,6 +14,7 @@ enum class Args {
   kDevice,
   kDeviceTrack,
   kDeviceTrackSector,
+  kDeviceTrackMaybeSector,
   kDeviceFraction,
   kMilliseconds
 };
@@ -24,7 +25,7 @@ struct FaultWord {
   Args args;
 };
 
-constexpr std::array<FaultWord, 24> kFaultWords{{
+constexpr std::array<FaultWord, 25> kFaultWords{{
     {FaultKind::kPowerOff, "poweroff", Args::kDevice},
     {FaultKind::kPowerOn, "poweron", Args::kDevice},
     {FaultKind::kUnplug, "unplug", Args::kNone},
@@ -48,7 +49,8 @@ constexpr std::array<FaultWord, 24> kFaultWords{{
     {FaultKind::kNoAnswer, "notpresent", Args::kNone},
     {FaultKind::kReadTimeout, "readtimeout", Args::kNone},
     {FaultKind::kBusWait, "buswait", Args::kMilliseconds},
-    {FaultKind::kBadWrite, "badwrite", Args::kDeviceTrackSector},
+    {FaultKind::kBadWrite, "badwrite", Args::kDeviceTrackMaybeSector},
+    {FaultKind::kWeakSector, "weak", Args::kDeviceTrackSector},
 }};
 
 constexpr int kLongestBusWaitMs = 2000;
@@ -88,6 +90,12 @@ std::string ReadArgs(const FaultWord& entry, const std::string& first, const std
       return "fault " + word + " needs a device and a track number, e.g. \"" + word + " 8 18\"";
     case Args::kDeviceTrackSector:
       if (ReadNumber(first, &fault->device) && ReadNumber(second, &fault->track) &&
+          ReadNumber(third, &fault->sector))
+        return "";
+      return "fault " + word + " needs a device, a track and a sector number, e.g. \"" + word +
+             " 8 18 4\"";
+    case Args::kDeviceTrackMaybeSector:
+      if (ReadNumber(first, &fault->device) && ReadNumber(second, &fault->track) &&
           (third.empty() || ReadNumber(third, &fault->sector)) && fault->sector >= 0)
         return "";
       return "fault " + word + " needs a device and a track number and may take a sector, e.g. \"" +
@@ -115,12 +123,13 @@ std::string ReadArgs(const FaultWord& entry, const std::string& first, const std
 
 bool FaultNeedsDevice(FaultKind kind) {
   const Args args = Entry(kind).args;
-  return args == Args::kDevice || args == Args::kDeviceTrack || args == Args::kDeviceTrackSector ||
-         args == Args::kDeviceFraction;
+  return args != Args::kNone && args != Args::kMilliseconds;
 }
 
 bool FaultNeedsTrack(FaultKind kind) {
-  return Entry(kind).args == Args::kDeviceTrack || Entry(kind).args == Args::kDeviceTrackSector;
+  const Args args = Entry(kind).args;
+  return args == Args::kDeviceTrack || args == Args::kDeviceTrackSector ||
+         args == Args::kDeviceTrackMaybeSector;
 }
 
 std::string_view FaultName(FaultKind kind) {

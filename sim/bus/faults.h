@@ -32,6 +32,7 @@ enum class FaultKind {
   kReadTimeout,     // ... status $08: the adapter's wait for the drive's bytes ran out
   kBusWait,         // the adapter answers the next banner request `durationUs` late
   kBadWrite,        // the next write of `track` lays sector `sector`'s data down wrong
+  kWeakSector,      // sector `sector` of track `track` grows faint: some reads fail, some not
 };
 
 struct Fault {
@@ -40,7 +41,7 @@ struct Fault {
   int track = 0;           // the faults of a track only, numbered as the DOS numbers them
   double fraction = 0.5;   // pullout, stuckwrite: where in the work (0 up to 1)
   int64_t durationUs = 0;  // buswait
-  int sector = 0;          // badwrite
+  int sector = 0;          // badwrite, weak
 };
 
 bool FaultNeedsDevice(FaultKind kind);
@@ -52,8 +53,8 @@ std::string_view FaultName(FaultKind kind);
 // "junkahead", "unformat 8 18", "wrongrate 8 18", "pullout 8" or "pullout 8 0.3" (the
 // fraction of the work, 0 up to 1, default 0.5), "hangcode 8", "motorstop 8", "motorstart 8",
 // "stuckwrite 8" or "stuckwrite 8 0.3", "notpresent", "readtimeout", "buswait 2000" (1 to
-// 2000 ms), "badwrite 8 12" or "badwrite 8 12 4" (the sector, default 0). false with a message in
-// *error when the words are no fault.
+// 2000 ms), "badwrite 8 12" or "badwrite 8 12 4" (the sector, default 0), "weak 8 18 4"
+// (device, track, sector). false with a message in *error when the words are no fault.
 bool ParseFault(std::string_view words, Fault* fault, std::string* error);
 
 }  // namespace sim

@@ -121,6 +121,7 @@ class TrackWrite final : public DriveWork {
     if (plan_.spoiled) SpoilGcrDataBlock(track.bytes, plan_.spoiled->track, plan_.spoiled->sector);
     track.density = plan_.zone;
     track.present = true;
+    track.faint.clear();
     NoteWrittenTrack(*plan_.disk, plan_.side, plan_.track);
   }
 

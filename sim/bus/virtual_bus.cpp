@@ -106,6 +106,9 @@ bool VirtualBus::Accepts(const Fault& fault) const {
   if (fault.kind == FaultKind::kBadWrite) {
     return HasSector(drive(fault.device)->heldDisk(), fault.track, fault.sector);
   }
+  if (fault.kind == FaultKind::kWeakSector) {
+    return HasSectorToWeaken(drive(fault.device)->heldDisk(), fault.track, fault.sector);
+  }
   return !FaultNeedsTrack(fault.kind) || HasGcrTrack(drive(fault.device)->heldDisk(), fault.track);
 }
 
@@ -186,6 +189,11 @@ void VirtualBus::ApplyFault(const Fault& fault, int64_t atNs) {
       break;
     case FaultKind::kWrongRateTrack:
       if (target->heldDisk() != nullptr) RecordTrackAtWrongRate(*target->heldDisk(), fault.track);
+      break;
+    case FaultKind::kWeakSector:
+      if (target->heldDisk() != nullptr) {
+        WeakenSector(*target->heldDisk(), fault.track, fault.sector);
+      }
       break;
     case FaultKind::kPullDuringJob:
       target->mechanics().PullDiskDuringNextJob(fault.fraction);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "sim/bus/bus_description.h"
+#include "sim/bus/track_faults.h"
 #include "sim/bus/virtual_bus.h"
 #include "sim/media/gcr_disk.h"
 #include "sim/media/images.h"
@@ -66,6 +67,14 @@ bool LoadDisk(const DriveDescription& description, VirtualDrive& drive, std::str
   }
   if (description.writerRpm > 0.0 && !RewriteAtWriterSpeed(description, disk.get(), error)) {
     return false;
+  }
+  for (const auto& [track, sector] : description.weakSectors) {
+    if (!HasSectorToWeaken(disk.get(), track, sector)) {
+      *error = "sim: device " + std::to_string(description.device) + ": no sector " +
+               std::to_string(track) + "/" + std::to_string(sector) + " on the disk to weaken";
+      return false;
+    }
+    WeakenSector(*disk, track, sector);
   }
   if (disk == nullptr) return true;
   disk->writeProtected = description.writeProtected;

@@ -10,6 +10,7 @@
 #include "sim/media/disk.h"
 #include "sim/media/gcr_sector.h"
 #include "sim/media/geometry.h"
+#include "sim/media/weak_spot.h"
 
 namespace sim {
 
@@ -19,6 +20,14 @@ class GcrDisk final : public Disk {
     std::vector<uint8_t> bytes;
     int density = 0;
     bool present = false;  // written by a format or an image, not unformatted noise
+    // Stretches of faint bits (from a bit of the ring, so many bits); a new recording of the
+    // track is strong again.
+    struct Faint {
+      size_t fromBit = 0;
+      size_t bitCount = 0;
+      WeakSpot spot{0};
+    };
+    std::vector<Faint> faint;
   };
 
   // An unformatted disk: noise on every track.

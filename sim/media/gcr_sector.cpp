@@ -223,19 +223,25 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
   return kJobOk;
 }
 
-bool SpoilGcrDataBlock(std::vector<uint8_t>& track, int headerTrack, int sector) {
-  constexpr size_t kSpoiledByte = 1 + 128;
+std::optional<size_t> GcrDataBlockBit(std::span<const uint8_t> track, int headerTrack, int sector) {
   const RawTrackBits bits(track);
   const HeaderFound header = LocateHeader(bits, headerTrack, sector, nullptr);
-  if (header.code != kJobOk) return false;
+  if (header.code != kJobOk) return std::nullopt;
   const auto syncEnd = bits.NextSyncEnd(header.endBit, bits.BitCount());
-  if (!syncEnd) return false;
-  DataFound found = DecodeDataAt(bits, *syncEnd);
+  if (!syncEnd) return std::nullopt;
+  return *syncEnd % bits.BitCount();
+}
+
+bool SpoilGcrDataBlock(std::vector<uint8_t>& track, int headerTrack, int sector) {
+  constexpr size_t kSpoiledByte = 1 + 128;
+  const std::optional<size_t> start = GcrDataBlockBit(track, headerTrack, sector);
+  if (!start) return false;
+  DataFound found = DecodeDataAt(RawTrackBits(track), *start);
   if (found.block[0] != kDataBlockId) return false;
   found.block[kSpoiledByte] ^= 0x01;
   std::vector<uint8_t> spoiled;
   gcr::Encode(found.block, spoiled);
-  WriteRawBits(track, *syncEnd % bits.BitCount(), spoiled);
+  WriteRawBits(track, *start, spoiled);
   return true;
 }
 

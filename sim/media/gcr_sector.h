@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -60,6 +61,9 @@ int WriteGcrSector(std::vector<uint8_t>& track, int headerTrack, int sector,
 // flipped in the middle and its checksum as it was, so that a read gives code 5. false when the
 // track has no such sector with a data block.
 bool SpoilGcrDataBlock(std::vector<uint8_t>& track, int headerTrack, int sector);
+// The bit of the track where the data block of a sector begins (behind the sync that follows its
+// header); nullopt when the header is not found.
+std::optional<size_t> GcrDataBlockBit(std::span<const uint8_t> track, int headerTrack, int sector);
 
 // The controller's seek job, as the DOS runs it to learn the disk ID: from startBit (where the
 // head is when the job starts) it takes the first block behind a sync that is a header, passing

@@ -3,10 +3,13 @@
 // modelled; each sector keeps the job code a read of it gives (from image error bytes), and an
 // unformatted disk has no address marks at all.
 
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "sim/media/disk.h"
 #include "sim/media/gcr_sector.h"
+#include "sim/media/weak_spot.h"
 
 namespace sim {
 
@@ -45,6 +48,10 @@ class SectorDisk final : public Disk {
   int Code(int track, int sector) const;
   bool loadedWithErrorBytes() const { return loadedWithErrorBytes_; }
   void setLoadedWithErrorBytes(bool value) { loadedWithErrorBytes_ = value; }
+
+  // Sectors (track, sector) whose recording has grown faint: the burst read reads them right on
+  // some revolutions only.
+  std::map<std::pair<int, int>, WeakSpot> faintSectors;
 
  private:
   bool Valid(int track, int sector) const;

@@ -7,6 +7,7 @@
 
 #include "cli/batch.h"
 #include "disk/format_disk.h"
+#include "disk/track_retries.h"
 #include "platform/pc_file.h"
 #include "sim/bus/faults.h"
 
@@ -55,15 +56,17 @@ const std::vector<CommandSpec>& Commands() {
       {"cmd", "cmd TEXT", "send a DOS command and print the drive's answer", 1, 1, {}, true},
       {"status", "status", "print the drive's error channel", 0, 0, {}, false},
       {"create",
-       "create FILE [--40] [--errors] [--replace]\n"
-       "       create --each-disk PATTERN [--count N] [--40] [--errors]",
+       "create FILE [--40] [--errors] [--retries N] [--replace]\n"
+       "       create --each-disk PATTERN [--count N] [--40] [--errors] [--retries N]",
        "make a D64/D71/D81 image of the disk; --each-disk makes one per disk, named by\n"
        "       PATTERN (e.g. box1-%03d.d64), waiting for each disk change, until Ctrl+C\n"
-       "       or N disks",
+       "       or N disks; --retries: a track with bad sectors is read again, N times\n"
+       "       at most (1 to 20), each sector keeping its best read",
        0,
        1,
        {{"--40", false},
         {"--errors", false},
+        {"--retries", true},
         {"--replace", false},
         {"--each-disk", true},
         {"--count", true}},
@@ -229,6 +232,12 @@ bool CheckCommandOptions(const Call& call, std::string* error) {
                                 count < 1 || count > kMostDisks)) {
       *error = "create: --count takes a number of disks (1 to " + std::to_string(kMostDisks) +
                ") with --each-disk";
+      return false;
+    }
+    if (call.Has("--retries") && !RetryCountFrom(call.Option("--retries"))) {
+      *error = "create: --retries takes the re-reads of a damaged track, " +
+               std::to_string(kFewestRetries) + " to " + std::to_string(kMostRetries) + " (not " +
+               call.Option("--retries") + ")";
       return false;
     }
   }

@@ -11,6 +11,7 @@
 #include "commands/restore_from_file.h"
 #include "disk/create_image.h"
 #include "disk/petscii.h"
+#include "disk/track_retries.h"
 #include "link/detect.h"
 #include "link/exchange.h"
 #include "platform/desk.h"
@@ -128,6 +129,8 @@ int Status(Session& s) {
 int Create(Session& s) {
   s.program.FortyTracksMark = s.call.Has("--40");
   s.program.ImageErrorsMark = s.call.Has("--errors");
+  s.program.RetriesMark = s.call.Has("--retries");
+  if (s.program.RetriesMark) s.program.RetryCount = *RetryCountFrom(s.call.Option("--retries"));
   // A name the call gave is the only name there is: no second requester follows a refusal.
   s.desk.AnswerQuestion(kDiscardImageCaption, MessageAnswer::kYes);
   if (s.call.Has("--each-disk")) return CreateEachDisk(s);

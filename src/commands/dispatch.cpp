@@ -12,6 +12,7 @@
 #include "disk/directory.h"
 #include "disk/format_disk.h"
 #include "disk/prg_restore.h"
+#include "disk/track_retries.h"
 #include "gcr/codec.h"
 #include "gcr/hex_gcr_converter.h"
 #include "link/detect.h"
@@ -112,6 +113,9 @@ void RunCommand(Program& p, int id) {
       break;
     case kCmdVerifyWrites:
       ToggleCheckMark(p, id, p.VerifyWritesMark, "Verify after writing");
+      break;
+    case kCmdRetryTracks:
+      ToggleTrackRetries(p, id);
       break;
     case kCmdErrorInfo:
       ShowErrorInfo(p);

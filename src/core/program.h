@@ -128,6 +128,8 @@ struct Program {
   bool ImageErrorsMark = false;  // check mark of "Enable image errors"
   // The check mark of "Verify after writing".
   bool VerifyWritesMark = false;
+  bool RetriesMark = false;  // check mark of "Retry damaged tracks"
+  int RetryCount = 0;        // re-reads of a damaged track while RetriesMark is on
   // The kept log (none: the lines go to the log pane only), and whether it has failed once.
   LogFile* KeptLog = nullptr;
   bool KeptLogFailed = false;

@@ -46,13 +46,14 @@ void CreateDiskImage(Program& p) {
     p.desk.ShowMessage({"Caution!", "Can't read all tracks on " + p.DriveModelName,
                         MessageIcon::kNone, MessageButtons::kOk, MessageAnswer::kOk});
   }
+  const int retries = p.RetriesMark ? p.RetryCount : 0;
   LogLine(p, "Reading " + std::to_string(p.TrackCount) + " tracks");
   StartDiskMap(p, p.TrackCount);
   StartSectorTransfer(p, kCodeTrackRead, true);
   int headersFound = 0;
   for (int track = 1; track <= p.TrackCount; ++track) {
     ShowProgress(p, track, 1, p.TrackCount);
-    ReadTrack(p, track);
+    ReadTrack(p, track, retries);
     headersFound += p.TrackHeadersFound;
   }
   // One more page of track 18 leaves the head on the directory track.

@@ -59,12 +59,15 @@ void ShowSectorOnMap(Program& p, int track, int sector, uint8_t cell) {
 std::string SectorTally(const Program& p) {
   int sectors = 0;
   int notRead = 0;
+  int recovered = 0;
   std::map<uint8_t, int> errors;
   for (const std::vector<uint8_t>& column : p.MapCells) {
     for (uint8_t cell : column) {
       ++sectors;
       if (cell == kMapNotRead) {
         ++notRead;
+      } else if (cell == kMapRecovered) {
+        ++recovered;
       } else if (cell != kMapGood && cell != kMapDiffers) {
         ++errors[cell];
       }
@@ -79,6 +82,7 @@ std::string SectorTally(const Program& p) {
   std::string tally = std::to_string(sectors) + " sectors, ";
   tally +=
       withErrors == 0 ? "no errors" : std::to_string(withErrors) + " with errors (" + counts + ")";
+  if (recovered > 0) tally += ", " + std::to_string(recovered) + " recovered on retry";
   if (notRead > 0) tally += ", " + std::to_string(notRead) + " not read";
   return tally;
 }

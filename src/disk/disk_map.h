@@ -19,7 +19,8 @@ void ShowTrackOnMap(Program& p, int track, const std::vector<uint8_t>& cells);
 void ShowSectorOnMap(Program& p, int track, int sector, uint8_t cell);
 
 // The sectors of the map and their codes as the map writes them: "683 sectors, no errors" or
-// "683 sectors, 3 with errors (2 × 5, 1 × B)", and how many were not read, if any.
+// "683 sectors, 3 with errors (2 × 5, 1 × B)", then how many were recovered on retry ("683
+// sectors, no errors, 3 recovered on retry") and how many were not read, if any.
 std::string SectorTally(const Program& p);
 
 // `count` cells of one value: a track written whole, or a 1581 half told by one burst status.

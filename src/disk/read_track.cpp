@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "disk/disk_map.h"
 #include "disk/geometry.h"
+#include "disk/track_retries.h"
 #include "gcr/codec.h"
 #include "gcr/raw_track_stats.h"
 #include "link/drive_job.h"
@@ -132,15 +133,81 @@ std::string TrackStatusLine(const Program& p, int track, const std::string& code
   return text + tail;
 }
 
-bool ReadGcrTrack(Program& p, int track) {
+// A read the link did not bring back (cut short by RESET, a time-out, a pulled adapter, a reply
+// the adapter marked as failed) is no track: what lies in the reply buffer is not this track,
+// and its sectors stay not read. The link's failure has been told.
+bool ReadRawTrack(Program& p, int track) {
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
   // Without 40 tracks the drive code takes the track's own zone.
   const int density = p.FortyTracks ? (record.zoneBits | 0x80) : 0;
   DriveJob(p, 5, record.gcrPages, track, density, 0);
-  // A read the link did not bring back (cut short by RESET, a time-out, a pulled adapter, a reply
-  // the adapter marked as failed) is no track: what lies in the reply buffer is not this track,
-  // and its sectors stay not read. The link's failure has been told.
-  if (p.LinkState != 0) return false;
+  return p.LinkState == 0;
+}
+
+// The codes a track's read keeps: error bytes, the map (cells as the map shows them), the
+// track status line.
+bool RecordTrack(Program& p, int track, const std::vector<uint8_t>& codes,
+                 const std::vector<uint8_t>& cells) {
+  if (track == 1) p.ErrorByteCursor = 0;
+  bool good = true;
+  std::string text;
+  for (const uint8_t code : codes) {
+    if (code > kJobGood) good = false;
+    text += "0123456789ABCDEF"[code & 0x0F];
+    if (p.ImageErrors) StoreErrorByte(p, code);
+    ++p.ErrorByteCursor;
+  }
+  ShowTrackOnMap(p, track, cells);
+  LogLine(p, TrackStatusLine(p, track, text, good));
+  return good;
+}
+
+std::vector<std::string> SectorNames(int count) {
+  std::vector<std::string> names;
+  for (int sector = 0; sector < count; ++sector) names.push_back(std::to_string(sector));
+  return names;
+}
+
+// The track is read again while a sector is not good, `retries` times at most; each sector
+// keeps its best read (track_retries.h), its data from that read.
+bool ReadGcrTrackAgain(Program& p, int track, int retries) {
+  const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
+  const auto area = p.ImageBuffer.begin() + record.imageOffset;
+  const size_t areaBytes = static_cast<size_t>(record.sectorCount) * kSectorBytes;
+  // A sector whose data block a read did not find keeps what was there before the track.
+  const std::vector<uint8_t> before(area, area + static_cast<int64_t>(areaBytes));
+  std::vector<std::vector<uint8_t>> data;
+  TrackReads reads(record.sectorCount);
+  int headersFound = 0;
+  for (;;) {
+    const std::vector<uint8_t> codes = DecodeGcrSectors(p, track);
+    headersFound = std::max(headersFound, p.TrackHeadersFound);
+    data.emplace_back(area, area + static_cast<int64_t>(areaBytes));
+    std::vector<uint8_t> cells;
+    for (const uint8_t code : codes) cells.push_back(MapCell(code));
+    reads.Add(cells);
+    if (reads.LastAllGood() || reads.count() > retries) break;
+    std::copy(before.begin(), before.end(), area);
+    ShowStatusText(p, "Reading Track: " + std::to_string(track) + " (try " +
+                          std::to_string(reads.count() + 1) + ")");
+    if (!ReadRawTrack(p, track)) return false;
+  }
+  const std::vector<size_t> kept = reads.Kept();
+  std::vector<uint8_t> codes;
+  for (size_t sector = 0; sector < kept.size(); ++sector) {
+    const size_t from = sector * kSectorBytes;
+    std::copy_n(data[kept[sector]].begin() + static_cast<int64_t>(from), kSectorBytes,
+                area + static_cast<int64_t>(from));
+    codes.push_back(reads.Cell(kept[sector], sector));
+  }
+  p.TrackHeadersFound = headersFound;
+  if (reads.count() > 1) LogRetries(p, track, reads, kept, SectorNames(record.sectorCount));
+  return RecordTrack(p, track, codes, reads.KeptCells(kept));
+}
+
+bool ReadGcrTrack(Program& p, int track, int retries) {
+  if (!ReadRawTrack(p, track)) return false;
+  if (retries > 0) return ReadGcrTrackAgain(p, track, retries);
   return DecodeGcrTrack(p, track);
 }
 
@@ -172,6 +239,31 @@ void LogBurstError(Program& p, int track, int firstSector, uint8_t status) {
   LogLine(p, StatusText(p, status, kJobCodeKind));
 }
 
+// One burst read of a half track: its status, and its sectors when they came.
+struct BurstHalf {
+  uint8_t status = 0;
+  bool hasData = false;
+  std::vector<uint8_t> data;
+};
+
+enum class HalfOutcome { kRead, kDiskChanged, kGarbled };
+
+HalfOutcome ReadHalfOnce(Program& p, int track, int firstSector, bool firstCommand,
+                         BurstHalf& half) {
+  int length = BurstReadHalf(p, track, firstSector);
+  if (length == 1 && firstCommand && BurstReportsDiskChange(p, p.ReplyData[0])) {
+    length = BurstReadHalf(p, track, firstSector);
+  }
+  if (length != 1 && length != kBurstReplyLength) return HalfOutcome::kGarbled;
+  half.status = p.ReplyData[0];
+  half.hasData = length == kBurstReplyLength;
+  half.data.clear();
+  if (half.hasData)
+    half.data.assign(p.ReplyData.begin() + 1, p.ReplyData.begin() + kBurstReplyLength);
+  if (!half.hasData && (half.status & 0x0F) == kBurstDiskChanged) return HalfOutcome::kDiskChanged;
+  return HalfOutcome::kRead;
+}
+
 // Each half's 20 sectors are judged together by the burst status in front of them.
 //
 // The 1581 latches a disk change when its door opens and reports it once, on its next command,
@@ -180,48 +272,63 @@ void LogBurstError(Program& p, int track, int firstSector, uint8_t status) {
 // twice does no harm, and a disk put in while a box or the file requester was open is not
 // called unreadable. A change reported later means the disk turning now may be another one than
 // the tracks before came from: the operation stops there.
-bool ReadBurstTrack(Program& p, int track) {
+//
+// A half with a failing status is read again, `retries` times at most, until one read is good;
+// the half keeps its best read (track_retries.h).
+bool ReadBurstTrack(Program& p, int track, int retries) {
   const TrackRecord& record = p.TrackTable[static_cast<size_t>(track)];
   std::vector<uint8_t> cells;
   for (int half = 0; half < 2; ++half) {
     const int firstSector = half * kBurstSectors;
-    int length = BurstReadHalf(p, track, firstSector);
-    if (length == 1 && track == 1 && half == 0 && BurstReportsDiskChange(p, p.ReplyData[0])) {
-      length = BurstReadHalf(p, track, firstSector);
-    }
-    if (length == 1) {
-      const uint8_t status = p.ReplyData[0];
-      LogBurstError(p, track, firstSector, status);
-      if ((status & 0x0F) == kBurstDiskChanged) {
+    std::vector<BurstHalf> got;
+    TrackReads reads(1);
+    for (;;) {
+      BurstHalf read;
+      const HalfOutcome outcome =
+          ReadHalfOnce(p, track, firstSector, track == 1 && half == 0 && got.empty(), read);
+      if (outcome == HalfOutcome::kDiskChanged) {
+        LogBurstError(p, track, firstSector, read.status);
         p.LinkState |= kLinkIecError;
         ShowTrackOnMap(p, track, cells);
         return false;
       }
-      const std::vector<uint8_t> same = SameCells(kBurstSectors, MapCell(status & 0x8F));
-      cells.insert(cells.end(), same.begin(), same.end());
-    } else if (length == kBurstReplyLength) {
-      // With data behind a failing status (a disk that left in the middle of the side) the
-      // sectors from the failing one on are no data of the disk.
-      LogBurstError(p, track, firstSector, p.ReplyData[0]);
-      std::copy_n(p.ReplyData.begin() + 1, kBurstSectors * kSectorBytes,
-                  p.ImageBuffer.begin() + record.imageOffset +
-                      int64_t{half} * kBurstSectors * kSectorBytes);
-      const std::vector<uint8_t> same = SameCells(kBurstSectors, MapCell(p.ReplyData[0] & 0x8F));
-      cells.insert(cells.end(), same.begin(), same.end());
-      p.TrackHeadersFound += kBurstSectors;
-    } else {
-      // A D81 has no error bytes to mark sectors that never came: the image would hold zeros
-      // as if the disk did. A link that failed has said so already.
-      if (p.LinkState == 0) {
-        LogLine(p, "Track " + std::to_string(track) +
-                       " not read: " + std::to_string(kBurstReadAttempts) +
-                       " garbled replies for its sectors " + std::to_string(firstSector) + " to " +
-                       std::to_string(firstSector + kBurstSectors - 1));
-        p.LinkState |= kLinkIecError;
+      if (outcome == HalfOutcome::kGarbled) {
+        // A D81 has no error bytes to mark sectors that never came: the image would hold zeros
+        // as if the disk did. A link that failed has said so already.
+        if (p.LinkState == 0) {
+          LogLine(p, "Track " + std::to_string(track) +
+                         " not read: " + std::to_string(kBurstReadAttempts) +
+                         " garbled replies for its sectors " + std::to_string(firstSector) +
+                         " to " + std::to_string(firstSector + kBurstSectors - 1));
+          p.LinkState |= kLinkIecError;
+        }
+        ShowTrackOnMap(p, track, cells);
+        return false;
       }
-      ShowTrackOnMap(p, track, cells);
-      return false;
+      got.push_back(read);
+      reads.Add({MapCell(read.status & 0x8F)});
+      if (reads.LastAllGood() || reads.count() > retries) break;
+      ShowStatusText(p, "Reading Track: " + std::to_string(track) + " (try " +
+                            std::to_string(reads.count() + 1) + ")");
     }
+    const std::vector<size_t> kept = reads.Kept();
+    const BurstHalf& best = got[kept[0]];
+    // With data behind a failing status (a disk that left in the middle of the side) the
+    // sectors from the failing one on are no data of the disk.
+    LogBurstError(p, track, firstSector, best.status);
+    if (best.hasData) {
+      std::copy(best.data.begin(), best.data.end(),
+                p.ImageBuffer.begin() + record.imageOffset +
+                    int64_t{half} * kBurstSectors * kSectorBytes);
+      p.TrackHeadersFound += kBurstSectors;
+    }
+    if (reads.count() > 1) {
+      LogRetries(
+          p, track, reads, kept,
+          {std::to_string(firstSector) + " to " + std::to_string(firstSector + kBurstSectors - 1)});
+    }
+    const std::vector<uint8_t> same = SameCells(kBurstSectors, reads.KeptCells(kept)[0]);
+    cells.insert(cells.end(), same.begin(), same.end());
   }
   ShowTrackOnMap(p, track, cells);
   return true;
@@ -266,14 +373,14 @@ void StartSectorTransfer(Program& p, int codeNumber, bool ruler) {
   if (codeNumber == kCodeTrackRead && ruler) LogRuler(p);
 }
 
-bool ReadTrack(Program& p, int track) {
+bool ReadTrack(Program& p, int track, int retries) {
   p.TrackHeadersFound = 0;
   if (track <= 0 || track > p.TrackCount || track >= kTrackTableSize || p.LinkState != 0) {
     return false;
   }
   ShowStatusText(p, "Reading Track: " + std::to_string(track));
-  if (IsGcrFamily(p.DriveFamily)) return ReadGcrTrack(p, track);
-  if (p.DriveFamily == kFamily1581) return ReadBurstTrack(p, track);
+  if (IsGcrFamily(p.DriveFamily)) return ReadGcrTrack(p, track, retries);
+  if (p.DriveFamily == kFamily1581) return ReadBurstTrack(p, track, retries);
   return false;
 }
 
@@ -293,19 +400,8 @@ std::vector<uint8_t> DecodeGcrSectors(Program& p, int track) {
 
 bool DecodeGcrTrack(Program& p, int track) {
   if (track <= 0 || track >= kTrackTableSize) return false;
-  if (track == 1) p.ErrorByteCursor = 0;
-  const std::vector<uint8_t> cells = DecodeGcrSectors(p, track);
-  bool good = true;
-  std::string codes;
-  for (const uint8_t code : cells) {
-    if (code > kJobGood) good = false;
-    codes += "0123456789ABCDEF"[code & 0x0F];
-    if (p.ImageErrors) StoreErrorByte(p, code);
-    ++p.ErrorByteCursor;
-  }
-  ShowTrackOnMap(p, track, cells);
-  LogLine(p, TrackStatusLine(p, track, codes, good));
-  return good;
+  const std::vector<uint8_t> codes = DecodeGcrSectors(p, track);
+  return RecordTrack(p, track, codes, codes);
 }
 
 }  // namespace dw

@@ -26,7 +26,10 @@ void StartSectorTransfer(Program& p, int codeNumber, bool ruler);
 // TrackHeadersFound. false at once for a track outside the layout or while LinkState is not 0.
 // A 1581 half track whose reply came garbled is read again, twice at most; a half track that
 // never came whole ends the operation (LinkState), since a D81 cannot mark sectors as lost.
-bool ReadTrack(Program& p, int track);
+// With retries, a track with a sector that is not good (a 1581: a half with a failing status)
+// is read again that many times at most, and each sector keeps its best read
+// (track_retries.h).
+bool ReadTrack(Program& p, int track, int retries = 0);
 
 // Decodes the sectors of the raw track in ReplyData into ImageBuffer (at the track's
 // imageOffset; a sector without a data block keeps what was there): each sector's code, sector

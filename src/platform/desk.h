@@ -39,6 +39,8 @@ enum CommandId : int {
   kCmdOpenLogFolder = 42,
   kCmdCreateG64 = 43,
   kCmdVerifyWrites = 44,
+  // "Retry damaged tracks": Create reads a track with bad sectors again.
+  kCmdRetryTracks = 45,
   // The identity of the directory list: a double-click on it dispatches this id.
   kDirectoryListId = 100,
 };
@@ -95,10 +97,11 @@ struct FileAnswer {
 // A cell holds 0 while its sector has not been read or written yet, 1 when it is good, else the
 // drive's job code for it (2, 3, 4, 5, 9 and 11 are what a track read finds; $80 a 1581 burst
 // status of another format), or kMapDiffers for the sector where a verify found the disk unlike
-// the image.
+// the image; kMapRecovered for a sector that read good only when its track was read again.
 inline constexpr uint8_t kMapNotRead = 0;
 inline constexpr uint8_t kMapGood = 1;
 inline constexpr uint8_t kMapDiffers = 0xFF;
+inline constexpr uint8_t kMapRecovered = 0xFE;
 
 struct DiskMapLayout {
   std::vector<int> sectorsPerTrack;  // index 0 is track 1

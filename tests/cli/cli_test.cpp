@@ -226,10 +226,12 @@ TEST_F(CliTest, VerifyTellsAnImageThatMatchesFromOneThatDoesNot) {
   MakeDisk("other.d64", "test disk", "ab", "more", "more.prg");
   const std::string port = "sim:8=1541-II+:a.d64";
 
-  // Standard error is a file here: no bar, no carriage returns.
-  CliRun run = Run({"--port", port, "--virtual-time", "create", "made.d64"});
+  // Standard error is a file here: no bar, no carriage returns. A weak sector is read again.
+  CliRun run = Run(
+      {"--port", port + ":weak@18/1", "--virtual-time", "create", "made.d64", "--retries", "3"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Slurp(Path("made.d64")), Slurp(Path("a.d64")));
+  EXPECT_TRUE(Contains(run.out, "Track 18: sector 1 recovered on try ")) << run.out;
   EXPECT_EQ(run.err, "");
 
   // The G64 of the same disk, tracks 36 to 40 (unformatted) too; a bare name gets ".g64".
@@ -278,6 +280,9 @@ TEST_F(CliTest, AWrongCallSaysWhatIsWrongInOneLineAndExitsTwo) {
       {"create", "x.d64", "--each-disk", "b%d.d64"},
       {"create", "--each-disk", "box.d64"},
       {"create", "--each-disk", "b%d.d64", "--count", "9999999999"},
+      {"create", "x.d64", "--retries", "0"},
+      {"create", "x.d64", "--retries", "21"},
+      {"create", "x.d64", "--retries", "two"},
       {"restore", "x.d64", "--format", "maybe"},
       {"rpm", "7"},
       {"format", "NOID"},

@@ -151,6 +151,42 @@ TEST_F(CreateVerify1581, AWholeReplyWithAFailingStatusIsToldInTheLog) {
       << ::testing::PrintToString(After(log, "Reading 80 tracks"));
 }
 
+// A weak sector (3/25) fails the burst status of its half track on some revolutions: with
+// retries the half is read until its status is good, without them its failing read is kept.
+TEST_F(CreateVerify1581, AHalfTrackWithAWeakSectorIsReadAgainUntilItsStatusIsGood) {
+  for (const bool retries : {true, false}) {
+    h_ = std::make_unique<Harness>("8=1581:" + image_ + ":weak@3/25");
+    const std::string created = dir_ / (retries ? "retried.d81" : "plain.d81");
+    if (retries) {
+      h_->desk.QueueText("2");
+      h_->desk.QueueCommand(kCmdRetryTracks);
+    }
+    h_->desk.QueueFile(created);
+    h_->desk.QueueCommand(kCmdCreateImage);
+    h_->Run();
+    const std::vector<uint8_t> copy = fake::ReadFile(created);
+    const std::vector<uint8_t> disk = fake::ReadFile(image_);
+    ASSERT_EQ(copy.size(), disk.size());
+    const size_t half = (2 * 40 + 20) * 256;
+    const std::vector<uint8_t>& map = h_->desk.diskMap()[2];
+    if (retries) {
+      EXPECT_EQ(copy, disk);
+      EXPECT_TRUE(h_->desk.Logged("Track 3: sectors 20 to 39 recovered on try 2") ||
+                  h_->desk.Logged("Track 3: sectors 20 to 39 recovered on try 3"));
+      EXPECT_EQ(map[20], kMapRecovered);
+      EXPECT_EQ(map[39], kMapRecovered);
+      EXPECT_EQ(map[19], kMapGood);
+      EXPECT_TRUE(
+          h_->desk.Logged("Saved retried.d81: 3200 sectors, no errors, 20 recovered on retry"));
+    } else {
+      EXPECT_FALSE(
+          std::equal(copy.begin() + half, copy.begin() + half + 20 * 256, disk.begin() + half));
+      EXPECT_EQ(map[20], 5);
+      EXPECT_TRUE(h_->desk.Logged("Error on:  Track 3; Sector 20; @Adr.: 5000"));
+    }
+  }
+}
+
 // A reply of the wrong size is the line's fault, not the disk's: the half track is read again.
 // Garbled three times, the half track is lost, which a D81 has no error bytes to tell: the
 // Create saves nothing and names the track.

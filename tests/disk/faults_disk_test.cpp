@@ -167,6 +167,71 @@ TEST(CreateFaults, ErasedAndWrongRateTracksComeBackAsErrorsAndTheRestAsTheDisk) 
   EXPECT_EQ(bench.h->desk.logTexts().back(), "-- done --");
 }
 
+// A weak sector (17/4) reads wrong on some revolutions; a sector built with a data checksum error
+// (20/3), as a protected disk has one, reads wrong on every one. Retries recover the first and
+// keep the second as it is; without them the weak sector is saved with its error.
+TEST(CreateFaults, RetriesRecoverAWeakSectorAndKeepAnErrorOfTheDiskAsItIs) {
+  DW_REQUIRE_CC1541();
+  DiskBench bench("weak");
+  ASSERT_TRUE(bench.made);
+  std::vector<uint8_t> bytes = fake::ReadFile(bench.image);
+  bytes.resize(kD64Data + kD64Sectors, 1);
+  bytes[kD64Data + SectorIndex(20, 3)] = 5;
+  fake::WriteFile(bench.image, bytes);
+  const size_t weak = static_cast<size_t>(SectorIndex(17, 4));
+  const size_t bad = static_cast<size_t>(SectorIndex(20, 3));
+
+  auto create = [&](bool retries, const std::string& name) {
+    auto h = std::make_unique<Harness>("8=1541-II+:" + bench.image);
+    std::string error;
+    EXPECT_TRUE(ApplyBusFault(*h->bus, {"weak", "8", "17", "4"}, 0, &error)) << error;
+    if (retries) {
+      h->desk.QueueText("21");
+      h->desk.QueueCommand(kCmdRetryTracks);
+      h->desk.QueueText(" 3 ");
+      h->desk.QueueCommand(kCmdRetryTracks);
+    }
+    h->desk.QueueCommand(kCmdImageErrors);
+    h->desk.QueueFile(bench.dir / name);
+    h->desk.QueueCommand(kCmdCreateImage);
+    h->Run();
+    return h;
+  };
+
+  std::unique_ptr<Harness> h = create(true, "copy.d64");
+  EXPECT_TRUE(h->desk.Logged("Retries: \"21\" is no count from 1 to 20; retries stay off"));
+  EXPECT_TRUE(h->desk.Logged("Retries: 3"));
+  EXPECT_TRUE(h->desk.checked(kCmdRetryTracks));
+  std::vector<uint8_t> copy = fake::ReadFile(bench.dir / "copy.d64");
+  ASSERT_EQ(copy.size(), kD64Data + kD64Sectors);
+  sim::SectorData disk{};
+  ASSERT_EQ(h->bus->disk(8)->ReadSector(17, 4, disk), 1);
+  EXPECT_TRUE(std::equal(disk.begin(), disk.end(), copy.begin() + weak * 256));
+  EXPECT_EQ(copy[kD64Data + weak], 1);
+  EXPECT_EQ(copy[kD64Data + bad], 5);
+  // The weak sector's track was read until it came good, and no more; the bad one's four times.
+  const int reads =
+      static_cast<sim::GcrDisk*>(h->bus->disk(8))->TrackOnSide(0, 17).faint[0].spot.reads();
+  EXPECT_GE(reads, 2);
+  EXPECT_TRUE(h->desk.Logged("Track 17: sector 4 recovered on try " + std::to_string(reads)));
+  EXPECT_TRUE(h->desk.Logged("Track 20: sector 3 still bad after 4 reads"));
+  EXPECT_TRUE(h->desk.Logged("T17:111111111111111111111  SY:0042  BRZ:3"));
+  EXPECT_TRUE(h->desk.Logged("T20:1115111111111111111<!  SY:0038  BRZ:2"));
+  EXPECT_EQ(h->desk.diskMap()[16][4], kMapRecovered);
+  EXPECT_EQ(h->desk.diskMap()[19][3], 5);
+  EXPECT_TRUE(h->desk.Logged(
+      "Saved copy.d64: 683 sectors, 1 with errors (1 \xD7 5), 1 recovered on retry"));
+
+  h = create(false, "plain.d64");
+  copy = fake::ReadFile(bench.dir / "plain.d64");
+  ASSERT_EQ(copy.size(), kD64Data + kD64Sectors);
+  EXPECT_EQ(copy[kD64Data + weak], 5);
+  EXPECT_TRUE(h->desk.Logged("Saved plain.d64: 683 sectors, 2 with errors (2 \xD7 5)"));
+  for (const std::string& line : h->desk.logTexts()) {
+    EXPECT_EQ(line.find("recovered"), std::string::npos) << line;
+  }
+}
+
 TEST(VerifyFaults, ADriveSwitchedOffEndsTheVerifyAbortedWithoutAVerdict) {
   DW_REQUIRE_CC1541();
   DiskBench bench("offverify");

@@ -8,6 +8,7 @@
 
 #include "disk/geometry.h"
 #include "disk/read_track.h"
+#include "disk/track_retries.h"
 #include "gcr/codec.h"
 #include "sim/media/gcr_sector.h"
 #include "testkit/harness.h"
@@ -209,6 +210,16 @@ TEST_F(DecodeTrack, AnOldHeaderLeftBehindANewTrackDoesNotHideTheNewSector) {
   EXPECT_TRUE(DecodeGcrTrack(p, 1));
   EXPECT_EQ(desk.logTexts()[0].substr(0, 25), "T01:111111111111111111111");
   EXPECT_EQ(SectorInImage(1, 0), std::vector<uint8_t>(plans[0].data.begin(), plans[0].data.end()));
+}
+
+// The end-to-end tests see a good read win and a code that never changes stay; which code a
+// sector keeps when its reads disagree without a good one is decided here alone.
+TEST(KeptRead, AGoodReadWinsElseTheCodeMostReadsGaveElseTheFirstReadsCode) {
+  using Cells = std::vector<uint8_t>;
+  EXPECT_EQ(KeptRead(Cells{5, 4, 1, 1}), 2u);
+  EXPECT_EQ(KeptRead(Cells{5, 4, 2, 2, 2, 4}), 2u) << "the first read of the most frequent code";
+  EXPECT_EQ(KeptRead(Cells{5, 4, 4, 5}), 0u) << "a tie: the first read's code";
+  EXPECT_EQ(KeptRead(Cells{3, 4, 2, 4, 2}), 1u) << "a tie without it: the code read first";
 }
 
 }  // namespace

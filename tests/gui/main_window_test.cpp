@@ -81,10 +81,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(MenuContents(menus[0]),
              (QStringList{"33 Restore disk image", "32 Create disk image", "43 Create G64 image",
                           "34 Verify disk image", "---", "29 Quit"}));
-    QCOMPARE(
-        MenuContents(menus[1]),
-        (QStringList{"---", "[ ] 40 Enable 40 tracks", "[ ] 41 Enable image errors",
-                     "[ ] 44 Verify after writing", "---", "24 Fast Format", "35 DOS command"}));
+    QCOMPARE(MenuContents(menus[1]),
+             (QStringList{"---", "[ ] 40 Enable 40 tracks", "[ ] 41 Enable image errors",
+                          "[ ] 45 Retry damaged tracks", "[ ] 44 Verify after writing", "---",
+                          "24 Fast Format", "35 DOS command"}));
     QCOMPARE(MenuContents(menus[2]),
              (QStringList{"25 RPM check", "26 RPM adjust", "37 Dump track", "27 Dump ROM", "---",
                           "38 GCR -> HEX", "39 HEX -> GCR"}));

@@ -22,6 +22,7 @@ constexpr double kSmallestLabelledCell = 8.0;
 
 QString CellLabel(uint8_t cell) {
   if (cell == kMapDiffers) return "X";
+  if (cell == kMapRecovered) return "R";
   if (cell <= kMapGood) return {};
   if (cell > 0x0F) return "*";
   return QString::number(cell, 16).toUpper();
@@ -160,6 +161,7 @@ QString DiskMapView::HoverText(int track, int sector) const {
   QString text = QString("Track %1, sector %2: ").arg(track).arg(sector);
   if (code == kMapNotRead) return text + "not read yet";
   if (code == kMapDiffers) return text + "differs from the image";
+  if (code == kMapRecovered) return text + "code 1, read good when the track was read again";
   const auto words = codeTexts_.find(code);
   const QString name =
       words == codeTexts_.end() ? QString() : QString::fromLatin1(words->second.c_str());

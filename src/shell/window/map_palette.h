@@ -28,11 +28,14 @@ inline const QColor kOkabeReddishPurple(204, 121, 167);
 
 inline const QColor kNotReadFill(232, 232, 232);
 inline const QColor kDiffersFill(255, 255, 255);
+// The good sectors' green, lightened: good in the image, yet the disk read them wrong at first.
+inline const QColor kRecoveredFill(150, 214, 190);
 
 // In legend order. Codes not listed (6, 7, 8, $A and up, $80) share kOtherCodeStyle.
 inline const std::array kCellStyles{
     CellStyle{kMapNotRead, kNotReadFill, "not read"},
     CellStyle{kMapGood, kOkabeBluishGreen, "1 good"},
+    CellStyle{kMapRecovered, kRecoveredFill, "R recovered on retry"},
     CellStyle{2, kOkabeOrange, "2 header not found"},
     CellStyle{3, kOkabeBlack, "3 no sync"},
     CellStyle{4, kOkabeVermillion, "4 data block not found"},

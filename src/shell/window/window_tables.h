@@ -38,6 +38,7 @@ inline constexpr std::array kDiskMenuItems{
     kSeparator,
     MenuItemSpec{kCmdFortyTracks, "Enable 40 tracks", true},
     MenuItemSpec{kCmdImageErrors, "Enable image errors", true},
+    MenuItemSpec{kCmdRetryTracks, "Retry damaged tracks", true},
     MenuItemSpec{kCmdVerifyWrites, "Verify after writing", true},
     kSeparator,
     MenuItemSpec{kCmdFastFormat, "Fast Format", false},
