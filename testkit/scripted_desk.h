@@ -96,6 +96,8 @@ class ScriptedDesk final : public Desk {
   bool devicesEnabled() const { return devicesEnabled_; }
   bool commandButtonsEnabled() const { return commandButtonsEnabled_; }
   bool checked(int id) const;
+  // The words a menu item was last given; empty when never.
+  std::string itemText(int id) const { return itemTexts_.count(id) ? itemTexts_.at(id) : ""; }
   bool closed() const { return closed_; }
   // The folders the program had shown in a file manager.
   const std::vector<std::string>& openedFolders() const { return openedFolders_; }
@@ -143,6 +145,7 @@ class ScriptedDesk final : public Desk {
   void SetCommandButtonEnabled(int, bool) override {}
   void ReleaseCommandButton(int) override {}
   void SetChecked(int id, bool value) override { checked_[id] = value; }
+  void SetItemText(int id, const std::string& text) override { itemTexts_[id] = text; }
   MessageAnswer ShowMessage(const MessageRequest& request) override;
   std::optional<std::string> AskText(const TextRequest& request) override;
   FileAnswer ChooseFile(const FileRequest& request) override;
@@ -198,6 +201,7 @@ class ScriptedDesk final : public Desk {
   int selectedDirectory_ = -1;
   std::string gcrPane_;
   std::map<int, bool> checked_;
+  std::map<int, std::string> itemTexts_;
   bool devicesEnabled_ = true;
   bool commandButtonsEnabled_ = true;
   bool resetDown_ = false;

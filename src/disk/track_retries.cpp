@@ -32,10 +32,26 @@ std::optional<int> RetryCountFrom(const std::string& text) {
   return count;
 }
 
+namespace {
+
+// The item says the count it reads with, so that a glance at the menu tells it.
+void ShowRetriesOnItem(Program& p, int id, int count) {
+  const std::string item = "Retry damaged tracks";
+  if (count == 0) {
+    p.desk.SetItemText(id, item);
+  } else {
+    p.desk.SetItemText(
+        id, item + " (" + std::to_string(count) + (count == 1 ? " retry)" : " retries)"));
+  }
+}
+
+}  // namespace
+
 void ToggleTrackRetries(Program& p, int id) {
   if (p.RetriesMark) {
     p.RetriesMark = false;
     p.desk.SetChecked(id, false);
+    ShowRetriesOnItem(p, id, 0);
     LogLine(p, "Retries disabled");
     return;
   }
@@ -52,6 +68,7 @@ void ToggleTrackRetries(Program& p, int id) {
   }
   p.RetriesMark = true;
   p.RetryCount = *count;
+  ShowRetriesOnItem(p, id, *count);
   LogLine(p, "Retries: " + std::to_string(*count));
 }
 

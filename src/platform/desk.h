@@ -165,6 +165,9 @@ class Desk {
   virtual void SetCommandButtonEnabled(int id, bool enabled) = 0;
   virtual void ReleaseCommandButton(int id) = 0;
   virtual void SetChecked(int id, bool checked) = 0;
+  // The words of a menu item that carries a setting of its own (how many retries); a desk
+  // without menus has nothing to show them on.
+  virtual void SetItemText(int /*id*/, const std::string& /*text*/) {}
 
   // Modal boxes and requesters.
   virtual MessageAnswer ShowMessage(const MessageRequest& request) = 0;

@@ -202,6 +202,7 @@ TEST(CreateFaults, RetriesRecoverAWeakSectorAndKeepAnErrorOfTheDiskAsItIs) {
   EXPECT_TRUE(h->desk.Logged("Retries: \"21\" is no count from 1 to 20; retries stay off"));
   EXPECT_TRUE(h->desk.Logged("Retries: 3"));
   EXPECT_TRUE(h->desk.checked(kCmdRetryTracks));
+  EXPECT_EQ(h->desk.itemText(kCmdRetryTracks), "Retry damaged tracks (3 retries)");
   std::vector<uint8_t> copy = fake::ReadFile(bench.dir / "copy.d64");
   ASSERT_EQ(copy.size(), kD64Data + kD64Sectors);
   sim::SectorData disk{};

@@ -95,6 +95,10 @@ class QtDeskTest : public QObject {
     // Items that are not check items stay as they are.
     desk.SetChecked(28, true);
     QVERIFY(!desk.window().menuAction(28)->isChecked());
+    // An item that carries a count says it.
+    desk.SetItemText(dw::kCmdRetryTracks, "Retry damaged tracks (3 retries)");
+    QCOMPARE(desk.window().menuAction(dw::kCmdRetryTracks)->text(),
+             QString("Retry damaged tracks (3 retries)"));
   }
 
   void commandBarClickStaysDownUntilReleased() {

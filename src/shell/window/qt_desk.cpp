@@ -307,6 +307,11 @@ void QtDesk::SetChecked(int id, bool checked) {
   if (action != nullptr && action->isCheckable()) action->setChecked(checked);
 }
 
+void QtDesk::SetItemText(int id, const std::string& text) {
+  QAction* action = window_->menuAction(id);
+  if (action != nullptr) action->setText(ToQt(text));
+}
+
 // --- boxes and requesters --------------------------------------------------------------
 
 MessageAnswer QtDesk::ShowMessage(const MessageRequest& request) {

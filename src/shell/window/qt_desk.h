@@ -59,6 +59,7 @@ class QtDesk final : public Desk {
   void SetCommandButtonEnabled(int id, bool enabled) override;
   void ReleaseCommandButton(int id) override;
   void SetChecked(int id, bool checked) override;
+  void SetItemText(int id, const std::string& text) override;
 
   MessageAnswer ShowMessage(const MessageRequest& request) override;
   std::optional<std::string> AskText(const TextRequest& request) override;
