@@ -25,7 +25,7 @@ struct FaultWord {
   Args args;
 };
 
-constexpr std::array<FaultWord, 25> kFaultWords{{
+constexpr std::array<FaultWord, 26> kFaultWords{{
     {FaultKind::kPowerOff, "poweroff", Args::kDevice},
     {FaultKind::kPowerOn, "poweron", Args::kDevice},
     {FaultKind::kUnplug, "unplug", Args::kNone},
@@ -51,6 +51,7 @@ constexpr std::array<FaultWord, 25> kFaultWords{{
     {FaultKind::kBusWait, "buswait", Args::kMilliseconds},
     {FaultKind::kBadWrite, "badwrite", Args::kDeviceTrackMaybeSector},
     {FaultKind::kWeakSector, "weak", Args::kDeviceTrackSector},
+    {FaultKind::kGarbledWrite, "garble", Args::kDeviceTrackSector},
 }};
 
 constexpr int kLongestBusWaitMs = 2000;

@@ -33,6 +33,7 @@ enum class FaultKind {
   kBusWait,         // the adapter answers the next banner request `durationUs` late
   kBadWrite,        // the next write of `track` lays sector `sector`'s data down wrong
   kWeakSector,      // sector `sector` of track `track` grows faint: some reads fail, some not
+  kGarbledWrite,    // 1581: sector `sector` of `track` goes to the disk with a byte wrong, CRC good
 };
 
 struct Fault {
@@ -54,7 +55,8 @@ std::string_view FaultName(FaultKind kind);
 // fraction of the work, 0 up to 1, default 0.5), "hangcode 8", "motorstop 8", "motorstart 8",
 // "stuckwrite 8" or "stuckwrite 8 0.3", "notpresent", "readtimeout", "buswait 2000" (1 to
 // 2000 ms), "badwrite 8 12" or "badwrite 8 12 4" (the sector, default 0), "weak 8 18 4"
-// (device, track, sector). false with a message in *error when the words are no fault.
+// and "garble 10 40 7" (device, track, sector). false with a message in *error when the words are
+// no fault.
 bool ParseFault(std::string_view words, Fault* fault, std::string* error);
 
 }  // namespace sim

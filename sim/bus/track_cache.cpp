@@ -33,11 +33,11 @@ void TrackCache::WriteBack(SectorDisk* disk) {
   for (int i = 0; i < kSectors; ++i) {
     std::optional<SectorData>& cached = written_[static_cast<size_t>(i)];
     const int sector = side_ * kSectors + i;
-    if (cached && disk->WriteSector(track_, sector, *cached) == kJobOk &&
-        spoiled_ == std::array{track_, sector}) {
+    if (cached && disk->WriteSector(track_, sector, *cached) == kJobOk && spoiled_ &&
+        spoiled_->track == track_ && spoiled_->sector == sector) {
       constexpr size_t kSpoiledByte = 128;
       disk->Data(track_, sector)[kSpoiledByte] ^= 0x01;
-      disk->Code(track_, sector) = kJobDataChecksum;
+      if (!spoiled_->crcOverTheFlip) disk->Code(track_, sector) = kJobDataChecksum;
       spoiled_.reset();
     }
     cached.reset();

@@ -35,14 +35,23 @@ class TrackCache {
   void Drop();
   bool holdsWrites() const;
   // The next time the sector goes back to the disk it is laid down wrong: its data with a bit
-  // flipped, read with code 5 (a fault of the virtual bus).
-  void SpoilWriteBack(int track, int sector) { spoiled_ = {track, sector}; }
+  // flipped, read with code 5 (a fault of the virtual bus). With `crcOverTheFlip` the bit
+  // flipped in the buffer before the controller made the sector's CRC (a bad bit of the drive's
+  // RAM): the disk holds wrong data that reads back good.
+  void SpoilWriteBack(int track, int sector, bool crcOverTheFlip) {
+    spoiled_ = Spoiled{track, sector, crcOverTheFlip};
+  }
 
  private:
   int track_ = 0;  // 0: nothing cached
   int side_ = 0;   // 0: sectors 0-19, 1: sectors 20-39
   std::array<std::optional<SectorData>, kSectors> written_{};
-  std::optional<std::array<int, 2>> spoiled_;
+  struct Spoiled {
+    int track;
+    int sector;
+    bool crcOverTheFlip;
+  };
+  std::optional<Spoiled> spoiled_;
 };
 
 }  // namespace sim

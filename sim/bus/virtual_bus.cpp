@@ -106,6 +106,10 @@ bool VirtualBus::Accepts(const Fault& fault) const {
   if (fault.kind == FaultKind::kBadWrite) {
     return HasSector(drive(fault.device)->heldDisk(), fault.track, fault.sector);
   }
+  if (fault.kind == FaultKind::kGarbledWrite) {
+    const Disk* disk = drive(fault.device)->heldDisk();
+    return disk != nullptr && !disk->IsGcr() && HasSector(disk, fault.track, fault.sector);
+  }
   if (fault.kind == FaultKind::kWeakSector) {
     return HasSectorToWeaken(drive(fault.device)->heldDisk(), fault.track, fault.sector);
   }
@@ -226,8 +230,11 @@ void VirtualBus::ApplyFault(const Fault& fault, int64_t atNs) {
       if (target->heldDisk() != nullptr && target->heldDisk()->IsGcr()) {
         target->mechanics().SpoilNextWrite(fault.track, fault.sector);
       } else {
-        target->trackCache().SpoilWriteBack(fault.track, fault.sector);
+        target->trackCache().SpoilWriteBack(fault.track, fault.sector, false);
       }
+      break;
+    case FaultKind::kGarbledWrite:
+      target->trackCache().SpoilWriteBack(fault.track, fault.sector, true);
       break;
   }
 }
