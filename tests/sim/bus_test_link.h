@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -144,8 +145,16 @@ class TestLink {
 
 // A disk image made by cc1541 (an independent tool) in the test's temp folder; empty when the
 // tool is missing.
+// Named after the running test too: ctest runs the tests side by side, and two of them making
+// the same file would write it under each other's feet.
 inline std::string MakeImage(const std::string& fileName, const std::string& id) {
-  std::string path = testing::TempDir() + "/bus_" + fileName;
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::string owner =
+      test == nullptr ? "" : std::string(test->test_suite_name()) + "." + test->name() + "_";
+  // Parameterised tests are named "Suite/Case.Test/3": no folders, no blanks in the name.
+  std::replace_if(
+      owner.begin(), owner.end(), [](char c) { return c == '/' || c == ' '; }, '-');
+  std::string path = testing::TempDir() + "/bus_" + owner + fileName;
   std::remove(path.c_str());
   std::string command = "cc1541 -q -n TESTDISK -i " + id + " '" + path + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) return "";
