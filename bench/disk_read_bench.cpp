@@ -95,25 +95,25 @@ void BM_Read35TracksRealPace(benchmark::State& state) {
 }
 BENCHMARK(BM_Read35TracksRealPace)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-void BM_CreateD64RealPace(benchmark::State& state) {
+// A whole Create at the real pace against the model, into `fileName`.
+void CreateRealPace(benchmark::State& state, const std::string& fileName,
+                    void (*create)(Program&)) {
   TempFolder out("bench-out");
-  CompareWithModel(state, [&out](Rig& rig) {
+  CompareWithModel(state, [&](Rig& rig) {
     // The model's run made the file the real run writes again.
     rig.desk.AnswerQuestion("File already exists", MessageAnswer::kYes);
-    rig.desk.QueueFile(out / "created.d64");
-    CreateDiskImage(rig.program);
+    rig.desk.QueueFile(out / fileName);
+    create(rig.program);
   });
+}
+
+void BM_CreateD64RealPace(benchmark::State& state) {
+  CreateRealPace(state, "created.d64", CreateDiskImage);
 }
 BENCHMARK(BM_CreateD64RealPace)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 void BM_CreateG64RealPace(benchmark::State& state) {
-  TempFolder out("bench-out");
-  CompareWithModel(state, [&out](Rig& rig) {
-    // The model's run made the file the real run writes again.
-    rig.desk.AnswerQuestion("File already exists", MessageAnswer::kYes);
-    rig.desk.QueueFile(out / "created.g64");
-    CreateG64Image(rig.program);
-  });
+  CreateRealPace(state, "created.g64", CreateG64Image);
 }
 BENCHMARK(BM_CreateG64RealPace)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
