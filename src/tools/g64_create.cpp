@@ -43,6 +43,8 @@ constexpr int64_t kNoFluxRun = 32;
 constexpr int kDirectoryTrack = 18;
 constexpr size_t kSidesByte = 3;
 constexpr uint8_t kDoubleSidedMark = 0x80;
+// $00 bytes a write splice leaves; more on one track are a drop-out, which the log names.
+constexpr int kSpliceFluxGaps = 2;
 
 int ReadPages(int zone) {
   const int32_t bytes = kReadTurns * NominalCapacityBytes(zone, kSlowestWriterRpm) + kPageBytes;
@@ -92,6 +94,10 @@ std::vector<uint8_t> CutTrack(Program& p, int track, int zone) {
     LogLine(p, "Track " + std::to_string(track) +
                    " does not repeat in the read: " + std::to_string(revolution.bytes.size()) +
                    " bytes, one turn at zone " + std::to_string(zone) + ", kept");
+  }
+  if (revolution.fluxGapsFilled > kSpliceFluxGaps) {
+    LogLine(p, "Track " + std::to_string(track) + ": " + std::to_string(revolution.fluxGapsFilled) +
+                   " bytes without a flux change (a drop-out) kept as the byte before each");
   }
   const std::vector<uint8_t> count(p.ReplyData.end() - kCountBytes, p.ReplyData.end());
   p.ReplyData = revolution.bytes;

@@ -132,14 +132,19 @@ void StartBeforeFirstHeader(std::vector<uint8_t>& track) {
 // drop-out. The drive code takes $00 as the end of the bytes to write, so a track holding one
 // could not be written back at all; it takes the byte before it instead (the gap's filler at a
 // splice).
-void FillFluxGaps(std::vector<uint8_t>& track) {
+int FillFluxGaps(std::vector<uint8_t>& track) {
   const auto last = std::find_if(track.rbegin(), track.rend(), [](uint8_t b) { return b != 0; });
-  if (last == track.rend()) return;
+  if (last == track.rend()) return 0;
   uint8_t before = *last;
+  int filled = 0;
   for (uint8_t& byte : track) {
-    if (byte == 0) byte = before;
+    if (byte == 0) {
+      byte = before;
+      ++filled;
+    }
     before = byte;
   }
+  return filled;
 }
 
 }  // namespace
@@ -151,13 +156,13 @@ TrackRevolution CutOneRevolution(std::span<const uint8_t> raw, int64_t expected,
     const auto first = raw.begin() + repeat->at;
     revolution.bytes.assign(first, first + repeat->period);
     revolution.repeated = true;
-    FillFluxGaps(revolution.bytes);
+    revolution.fluxGapsFilled = FillFluxGaps(revolution.bytes);
     StartBeforeFirstHeader(revolution.bytes);
     return revolution;
   }
   const auto kept = static_cast<size_t>(std::clamp<int64_t>(fallback, 0, std::ssize(raw)));
   revolution.bytes.assign(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(kept));
-  FillFluxGaps(revolution.bytes);
+  revolution.fluxGapsFilled = FillFluxGaps(revolution.bytes);
   return revolution;
 }
 

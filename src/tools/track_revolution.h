@@ -15,6 +15,9 @@ struct TrackRevolution {
   // false: the track did not repeat in the read (blank, noise, only sync), and the bytes are
   // the fallback length from the start of the read.
   bool repeated = false;
+  // $00 bytes (no flux change) that took the byte before them: a write splice gives one or two,
+  // a drop-out of the coating more.
+  int fluxGapsFilled = 0;
 };
 
 // raw: the read's GCR bytes (without the byte-rate count). expected: the revolution's length the

@@ -187,6 +187,11 @@ TEST_F(G64Create, CcG64RestoredCopiedAndRestoredAgainIsCc1541sDisk) {
   EXPECT_EQ(log[log.size() - 2], "Saved copy.g64: 35 tracks, 683 sectors, no errors");
   EXPECT_EQ(log.back(), "-- done --");
   EXPECT_NE(std::find(log.begin(), log.end(), "Reading 35 tracks"), log.end());
+  // The splices the restore left are no drop-outs.
+  EXPECT_EQ(std::count_if(
+                log.begin(), log.end(),
+                [](const std::string& line) { return line.find("drop-out") != std::string::npos; }),
+            0);
   EXPECT_EQ(StatusLine(log, 1).substr(0, 25), "T01:111111111111111111111");
 
   const Bytes g64 = ReadBytes(Path("copy.g64"));
@@ -356,8 +361,15 @@ class G64CreateOddTracks : public G64Create {
       tracks[track] = gcr;
     }
     tracks[22] = Bytes(7142, 0xFF);
-    odd_ = tracks;
+    // A drop-out of the coating in track 24's last gap: no flux change, which no drive can
+    // write back. The G64 keeps the gap's filler there.
+    Bytes& dropped = tracks[24];
+    const auto gapEnd = std::find(dropped.rbegin(), dropped.rend(), 0x55);
+    ASSERT_NE(gapEnd, dropped.rend());
+    std::fill_n(gapEnd, 6, uint8_t{0});
     WriteBytes(Path("odd.g64"), G64File(tracks));
+    std::replace(dropped.begin(), dropped.end(), uint8_t{0}, uint8_t{0x55});
+    odd_ = tracks;
   }
 
   Bytes extra_ = Bytes(256, 0xE5);
@@ -375,6 +387,11 @@ TEST_F(G64CreateOddTracks, SurviveTheG64RoundTripThatAD64Loses) {
                       "Track 22 does not repeat in the read: 7142 bytes, one turn at zone 2, kept"),
             first[0].end());
   EXPECT_EQ(StatusLine(first[0], 21).substr(0, 23), "T21:111B111111111111111");
+  EXPECT_NE(
+      std::find(first[0].begin(), first[0].end(),
+                "Track 24: 6 bytes without a flux change (a drop-out) kept as the byte before "
+                "each"),
+      first[0].end());
   const std::map<int, Bytes> tracks = TracksOf(ReadBytes(Path("first.g64")));
   ASSERT_EQ(tracks.size(), 35u);
   for (int track = 1; track <= 35; ++track) {
